@@ -1,0 +1,35 @@
+// Failures of the runs. A Failure ends a run and reaches the user as the
+// default error report; a Refusal is one of the program's own checks and is
+// shown in the plain message box. Both carry the Spanish text as their message.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace enlazor {
+
+struct Failure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+struct Refusal : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+// Replaces each "%s" of a message pattern, in order, with the given texts.
+inline std::string Format(std::string_view pattern, std::initializer_list<std::string_view> args) {
+  std::string out;
+  auto arg = args.begin();
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's' && arg != args.end()) {
+      out += *arg++;
+      ++i;
+    } else {
+      out += pattern[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace enlazor

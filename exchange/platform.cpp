@@ -1,0 +1,238 @@
+#include "exchange/platform.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <random>
+
+#include "exchange/codec.h"
+#include "exchange/failure.h"
+
+namespace enlazor::platform {
+namespace {
+
+long g_failAtWrite = 0;
+
+bool SameNameNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[i]);
+    if (std::tolower(x) != std::tolower(y)) return false;
+  }
+  return true;
+}
+
+std::vector<std::string> SplitWindowsPath(std::string_view path) {
+  std::vector<std::string> parts;
+  std::string current;
+  for (const char c : path) {
+    if (c == '\\' || c == '/') {
+      if (!current.empty()) parts.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) parts.push_back(current);
+  return parts;
+}
+
+fs::path WineDrive(char letter) {
+  const char* prefix = std::getenv("WINEPREFIX");
+  const char* home = std::getenv("HOME");
+  const fs::path wine = prefix && *prefix ? fs::path(prefix) : fs::path(home ? home : "/") / ".wine";
+  const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+  const fs::path device = wine / "dosdevices" / std::string{lower, ':'};
+  std::error_code ec;
+  if (fs::is_directory(device, ec) || lower != 'c') return device;
+  return wine / "drive_c";
+}
+
+[[noreturn]] void RaiseWrite(const fs::path& path, int error) {
+  throw Failure(Format("No se puede escribir el archivo '%s': %s", {path.string(), ErrorText(error)}));
+}
+
+}  // namespace
+
+fs::path MapWindowsPath(std::string_view windowsPath) {
+#ifdef _WIN32
+  return fs::path(windowsPath);
+#else
+  const bool hasDrive = windowsPath.size() >= 2 && windowsPath[1] == ':' &&
+                        std::isalpha(static_cast<unsigned char>(windowsPath[0]));
+  if (!hasDrive) return fs::path(windowsPath);
+  fs::path result = WineDrive(windowsPath[0]);
+  for (const auto& part : SplitWindowsPath(windowsPath.substr(2))) result = FindNoCase(result, part);
+  return result;
+#endif
+}
+
+bool FileExists(const fs::path& path) {
+  std::error_code ec;
+  const auto status = fs::status(path, ec);
+  return !ec && fs::exists(status) && !fs::is_directory(status);
+}
+
+void DeleteFileQuietly(const fs::path& path) { ::unlink(path.c_str()); }
+
+std::vector<fs::path> FindAllNoCase(const fs::path& folder, std::string_view name) {
+  std::vector<fs::path> found;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    if (SameNameNoCase(it->path().filename().string(), name)) found.push_back(it->path());
+  }
+  return found;
+}
+
+fs::path FindNoCase(const fs::path& folder, std::string_view name) {
+  const fs::path exact = folder / std::string(name);
+  std::error_code ec;
+  if (fs::exists(fs::symlink_status(exact, ec))) return exact;
+  const auto found = FindAllNoCase(folder, name);
+  return found.empty() ? exact : found.front();
+}
+
+std::string ErrorText(int error) {
+  switch (error) {
+    case ENOENT: return "no existe el archivo o la carpeta";
+    case EACCES:
+    case EPERM: return "permiso denegado";
+    case ENOSPC: return "no queda espacio en el disco";
+    case EROFS: return "el disco es de solo lectura";
+    case EISDIR: return "es una carpeta";
+    case ENOTDIR: return "una parte de la ruta no es una carpeta";
+    case EDQUOT: return "se ha superado la cuota de disco";
+    case EIO: return "error de entrada/salida";
+    case ENAMETOOLONG: return "el nombre es demasiado largo";
+    default: return Format("error del sistema %s", {std::to_string(error)});
+  }
+}
+
+File::~File() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+File File::Open(const fs::path& path, int& error) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  error = fd < 0 ? errno : 0;
+  return File(fd);
+}
+
+File File::Create(const fs::path& path, int& error) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  error = fd < 0 ? errno : 0;
+  return File(fd);
+}
+
+File File::OpenFolder(const fs::path& path, int& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  error = fd < 0 ? errno : 0;
+  return File(fd);
+}
+
+bool File::TryLock(Lock lock) {
+  if (lock == Lock::None) return true;
+  const int op = (lock == Lock::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
+  while (::flock(fd_, op) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+std::vector<unsigned char> File::ReadAll(const fs::path& nameForMessages) {
+  struct stat st{};
+  if (::fstat(fd_, &st) != 0) {
+    throw Failure(Format("No se puede leer el archivo '%s': %s", {nameForMessages.string(), ErrorText(errno)}));
+  }
+  std::vector<unsigned char> bytes(static_cast<size_t>(st.st_size));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      throw Failure(Format("No se puede leer el archivo '%s': %s", {nameForMessages.string(), ErrorText(errno)}));
+    }
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+void File::WriteAt(const void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) {
+  if (g_failAtWrite > 0 && --g_failAtWrite == 0) RaiseWrite(nameForMessages, ENOSPC);
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) RaiseWrite(nameForMessages, n < 0 ? errno : ENOSPC);
+    done += static_cast<size_t>(n);
+  }
+}
+
+void File::Sync() { ::fsync(fd_); }
+
+bool File::IsAt(const fs::path& path) const {
+  struct stat mine{}, there{};
+  return ::fstat(fd_, &mine) == 0 && ::stat(path.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&
+         mine.st_ino == there.st_ino;
+}
+
+void WriteFileAtomically(const fs::path& target, std::string_view bytes) {
+  std::error_code ec;
+  if (fs::is_directory(target, ec)) RaiseWrite(target, EISDIR);
+  std::string name = target.parent_path().string();
+  if (!name.empty()) name += '/';
+  name += "." + target.filename().string() + ".XXXXXX";
+  const int fd = ::mkstemp(name.data());
+  if (fd < 0) RaiseWrite(target, errno);
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  const fs::path temporary(name);
+  try {
+    File file(fd);
+    file.WriteAt(bytes.data(), bytes.size(), 0, target);
+    if (::fsync(fd) != 0) RaiseWrite(target, errno);
+    RenameReplace(temporary, target);
+  } catch (...) {
+    ::unlink(temporary.c_str());
+    throw;
+  }
+  SyncFolder(target.parent_path().empty() ? fs::path(".") : target.parent_path());
+}
+
+void RenameReplace(const fs::path& source, const fs::path& target) {
+  if (::rename(source.c_str(), target.c_str()) != 0) {
+    throw Failure(Format("No se puede sustituir el archivo '%s': %s", {target.string(), ErrorText(errno)}));
+  }
+}
+
+void SyncFolder(const fs::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+void FailNthWriteForTesting(long n) { g_failAtWrite = n; }
+
+}  // namespace enlazor::platform

@@ -1,0 +1,110 @@
+// The work-table store: dBase tables in the work directory. Text is
+// Windows-1252 throughout.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exchange/platform.h"
+
+namespace enlazor {
+
+enum class FieldType { Text, Integer, Float };
+
+struct FieldDef {
+  std::string name;
+  FieldType type = FieldType::Text;
+  int size = 0;  // text width in characters; ignored for numbers
+};
+
+class Table {
+ public:
+  enum class Use { Shared, Exclusive };
+
+  // A closed table object; nothing is touched until it is created or opened.
+  // The name may carry ".DBF" or not.
+  Table(std::filesystem::path directory, std::string_view name, Use use = Use::Shared);
+  ~Table();
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+
+  // A window component prefixes its field failures with its own name.
+  void SetComponentName(std::string name) { component_ = std::move(name); }
+  const std::string& TableName() const { return name_; }
+  std::filesystem::path FilePath() const;
+
+  void ClearFields() { definitions_.clear(); }
+  void AddField(FieldDef field) { definitions_.push_back(std::move(field)); }
+  // An empty table with exactly the defined fields; replaces a table of that name.
+  void CreateTable();
+
+  void Open();
+  void Close();
+  bool Active() const { return file_.IsOpen(); }
+
+  void Append();
+  void SetFieldText(std::string_view field, std::string_view text);
+  void Post();
+
+  void First() { cursor_ = 0; }
+  void Next() { if (cursor_ < view_.size()) ++cursor_; }
+  bool Eof() const { return cursor_ >= view_.size(); }
+  // Rows visible (not deleted, passing the filter) and a move to one of them.
+  size_t RowCount() const { return view_.size(); }
+  void MoveTo(size_t row) { cursor_ = row; }
+
+  std::string FieldText(std::string_view field) const;
+  int32_t FieldInteger(std::string_view field) const;
+  bool HasField(std::string_view field) const;
+
+  // The expression FIELD= 'value' with inner quotes doubled.
+  void SetFilter(std::string_view expression);
+  void SetFiltered(bool on);
+
+ private:
+  struct Field {
+    std::string name;
+    char type = 'C';
+    size_t offset = 0;
+    size_t width = 0;
+    int decimals = 0;
+  };
+
+  void ParseHeader();
+  void BuildView();
+  const Field& FindField(std::string_view name) const;
+  const unsigned char* Record(size_t physical) const;
+  std::string RawText(const Field& field, const unsigned char* record) const;
+  [[noreturn]] void RaiseDamaged(std::string_view what) const;
+  [[noreturn]] void RaiseInUse() const;
+  void WritePending();
+
+  std::filesystem::path directory_;
+  std::string name_;       // without extension
+  Use use_;
+  std::string component_;
+  std::vector<FieldDef> definitions_;
+
+  platform::File file_;
+  std::filesystem::path path_;
+  std::vector<unsigned char> bytes_;  // the whole file as opened
+  bool level7_ = false;
+  size_t headerLength_ = 0;
+  size_t recordLength_ = 0;
+  size_t storedRecords_ = 0;
+  std::vector<Field> fields_;
+  std::vector<unsigned char> appended_;  // posted rows not yet written
+  std::vector<unsigned char> pending_;   // the row being edited
+  bool editing_ = false;
+
+  std::vector<size_t> view_;  // physical numbers of the visible rows
+  size_t cursor_ = 0;
+  std::string filterField_;
+  std::string filterValue_;
+  bool filtered_ = false;
+};
+
+}  // namespace enlazor

@@ -1,0 +1,425 @@
+#include "exchange/xml.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "exchange/codec.h"
+#include "exchange/failure.h"
+#include "exchange/platform.h"
+
+namespace enlazor {
+namespace {
+
+enum class Encoding { Utf8, Utf16Le, Utf16Be, Latin1, Windows1252, Ascii, Unknown };
+
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype |
+                                   pugi::parse_embed_pcdata;
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
+  return out;
+}
+
+Encoding EncodingOfLabel(std::string_view label) {
+  const std::string name = Lower(label);
+  if (name.empty() || name == "utf-8" || name == "utf8") return Encoding::Utf8;
+  if (name == "iso-8859-1" || name == "iso8859-1" || name == "iso_8859-1" || name == "latin1" ||
+      name == "latin-1" || name == "l1" || name == "iso-ir-100" || name == "cp819") {
+    return Encoding::Latin1;
+  }
+  if (name == "windows-1252" || name == "cp1252" || name == "x-cp1252" || name == "ms-ansi") {
+    return Encoding::Windows1252;
+  }
+  if (name == "us-ascii" || name == "ascii") return Encoding::Ascii;
+  if (name == "utf-16" || name == "utf-16le") return Encoding::Utf16Le;
+  if (name == "utf-16be") return Encoding::Utf16Be;
+  return Encoding::Unknown;
+}
+
+// The encoding label of an XML declaration at the start of the bytes, if any.
+std::string DeclaredLabel(std::string_view bytes) {
+  if (bytes.substr(0, 5) != "<?xml") return {};
+  const size_t end = bytes.find("?>");
+  if (end == std::string_view::npos || end > 4096) return {};
+  const std::string_view decl = bytes.substr(0, end);
+  size_t at = decl.find("encoding");
+  if (at == std::string_view::npos) return {};
+  at += 8;
+  while (at < decl.size() && (decl[at] == ' ' || decl[at] == '=' || decl[at] == '\t')) ++at;
+  if (at >= decl.size() || (decl[at] != '"' && decl[at] != '\'')) return {};
+  const size_t close = decl.find(decl[at], at + 1);
+  return close == std::string_view::npos ? std::string() : std::string(decl.substr(at + 1, close - at - 1));
+}
+
+// Line and column (both from 1, the column in characters) of a byte offset of UTF-8 text.
+std::pair<size_t, size_t> Position(std::string_view utf8, size_t offset) {
+  offset = std::min(offset, utf8.size());
+  size_t line = 1;
+  size_t column = 1;
+  for (size_t i = 0; i < offset; ++i) {
+    if (utf8[i] == '\n') {
+      ++line;
+      column = 1;
+    } else if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) {
+      ++column;
+    }
+  }
+  return {line, column};
+}
+
+[[noreturn]] void RaiseAt(const std::string& name, std::string_view text, size_t offset, std::string_view what) {
+  const auto [line, column] = Position(text, offset);
+  throw Failure(Format("Error en el archivo XML '%s', línea %s, columna %s: %s",
+                       {name, std::to_string(line), std::to_string(column), what}));
+}
+
+// Length of the valid UTF-8 sequence at text[i], or 0.
+size_t Utf8SequenceLength(std::string_view text, size_t i) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  char32_t cp = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) length = 2, cp = lead & 0x1F;
+  else if (lead >= 0xE0 && lead <= 0xEF) length = 3, cp = lead & 0x0F;
+  else if (lead >= 0xF0 && lead <= 0xF4) length = 4, cp = lead & 0x07;
+  else return 0;
+  if (i + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    const auto c = static_cast<unsigned char>(text[i + k]);
+    if ((c & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+  if (cp < least[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+  return length;
+}
+
+void CheckUtf8(const std::string& text, const std::string& name, bool asciiOnly) {
+  for (size_t i = 0; i < text.size();) {
+    const size_t length = Utf8SequenceLength(text, i);
+    if (length == 0 || (asciiOnly && length > 1)) {
+      RaiseAt(name, text, i, asciiOnly ? "carácter no válido en US-ASCII" : "secuencia no válida en UTF-8");
+    }
+    i += length;
+  }
+}
+
+void AppendCodePoint(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string FromUtf16(std::string_view bytes, bool bigEndian, const std::string& name) {
+  std::string out;
+  out.reserve(bytes.size() / 2);
+  auto unit = [&](size_t i) {
+    const auto a = static_cast<unsigned char>(bytes[i]);
+    const auto b = static_cast<unsigned char>(bytes[i + 1]);
+    return static_cast<char32_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
+  };
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    char32_t cp = unit(i);
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+      i += 2;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      RaiseAt(name, out, out.size(), "secuencia no válida en UTF-16");
+    }
+    AppendCodePoint(out, cp);
+  }
+  if (bytes.size() % 2 != 0) RaiseAt(name, out, out.size(), "secuencia no válida en UTF-16");
+  return out;
+}
+
+std::string FromWindows1252(std::string_view bytes) {
+  size_t high = 0;
+  for (const char c : bytes) high += static_cast<unsigned char>(c) >= 0x80;
+  if (high == 0) return std::string(bytes);
+  std::string out;
+  out.reserve(bytes.size() + 2 * high);
+  for (const char c : bytes) AppendCodePoint(out, AnsiToCodePoint(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// The file's bytes as UTF-8, by its byte-order mark or its declaration.
+std::string DecodeToUtf8(std::string bytes, const std::string& name) {
+  const auto starts = [&](std::string_view prefix) { return std::string_view(bytes).substr(0, prefix.size()) == prefix; };
+  if (starts("\xEF\xBB\xBF")) {
+    bytes.erase(0, 3);
+    CheckUtf8(bytes, name, false);
+    return bytes;
+  }
+  if (starts("\xFF\xFE")) return FromUtf16(std::string_view(bytes).substr(2), false, name);
+  if (starts("\xFE\xFF")) return FromUtf16(std::string_view(bytes).substr(2), true, name);
+  if (starts(std::string_view("<\0?\0", 4))) return FromUtf16(bytes, false, name);
+  if (starts(std::string_view("\0<\0?", 4))) return FromUtf16(bytes, true, name);
+  const std::string label = DeclaredLabel(bytes);
+  switch (EncodingOfLabel(label)) {
+    case Encoding::Utf8: CheckUtf8(bytes, name, false); return bytes;
+    case Encoding::Ascii: CheckUtf8(bytes, name, true); return bytes;
+    case Encoding::Latin1:
+    case Encoding::Windows1252: return FromWindows1252(bytes);
+    default:
+      throw Failure(Format("Error en el archivo XML '%s', línea 1, columna 1: la codificación '%s' no se puede leer",
+                           {name, label}));
+  }
+}
+
+std::string_view Describe(pugi::xml_parse_status status) {
+  switch (status) {
+    case pugi::status_out_of_memory: return "memoria insuficiente";
+    case pugi::status_unrecognized_tag: return "etiqueta no reconocida";
+    case pugi::status_bad_pi: return "declaración o instrucción de proceso incorrecta";
+    case pugi::status_bad_comment: return "comentario incorrecto";
+    case pugi::status_bad_cdata: return "sección CDATA incorrecta";
+    case pugi::status_bad_doctype: return "declaración DOCTYPE incorrecta";
+    case pugi::status_bad_pcdata: return "texto incorrecto";
+    case pugi::status_bad_start_element: return "etiqueta de apertura incorrecta";
+    case pugi::status_bad_attribute: return "atributo incorrecto";
+    case pugi::status_bad_end_element: return "etiqueta de cierre incorrecta";
+    case pugi::status_end_element_mismatch: return "la etiqueta de cierre no corresponde a la abierta";
+    case pugi::status_no_document_element: return "el documento no tiene elemento raíz";
+    default: return "documento XML incorrecto";
+  }
+}
+
+struct Step {
+  std::string name;
+  std::string attribute;  // empty: no test
+  std::string value;
+};
+
+std::vector<Step> ParseSteps(std::string_view path) {
+  std::vector<Step> steps;
+  size_t i = 0;
+  while (i < path.size()) {
+    Step step;
+    while (i < path.size() && path[i] != '/' && path[i] != '[') step.name += path[i++];
+    if (i < path.size() && path[i] == '[') {
+      const size_t close = path.find(']', i);
+      const std::string_view test = close == std::string_view::npos ? "" : path.substr(i + 1, close - i - 1);
+      const size_t eq = test.find('=');
+      if (test.size() < 5 || test[0] != '@' || eq == std::string_view::npos || eq + 2 >= test.size() ||
+          (test[eq + 1] != '"' && test[eq + 1] != '\'') || test.back() != test[eq + 1]) {
+        throw Failure(Format("Expresión de selección no admitida: %s", {path}));
+      }
+      step.attribute = std::string(test.substr(1, eq - 1));
+      step.value = std::string(test.substr(eq + 2, test.size() - eq - 3));
+      i = close + 1;
+    }
+    if (step.name.empty() || (i < path.size() && path[i] != '/')) {
+      throw Failure(Format("Expresión de selección no admitida: %s", {path}));
+    }
+    steps.push_back(std::move(step));
+    if (i < path.size()) ++i;
+  }
+  return steps;
+}
+
+bool Matches(pugi::xml_node node, const Step& step) {
+  if (node.type() != pugi::node_element || step.name != node.name()) return false;
+  return step.attribute.empty() || node.attribute(step.attribute.c_str()).value() == step.value;
+}
+
+// Characters the target encoding lacks become character references.
+std::string EncodeOutput(const std::string& utf8, Encoding encoding) {
+  if (encoding == Encoding::Utf8) return utf8;
+  std::string out;
+  out.reserve(utf8.size() * (encoding == Encoding::Utf16Le ? 2 : 1) + 2);
+  if (encoding == Encoding::Utf16Le) out += "\xFF\xFE";
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t start = i;
+    size_t length = Utf8SequenceLength(utf8, i);
+    if (length == 0) length = 1;
+    i += length;
+    char32_t cp = static_cast<unsigned char>(utf8[start]);
+    if (length > 1) {
+      cp &= 0x3F >> (length - 1);
+      for (size_t k = 1; k < length; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[start + k]) & 0x3F);
+    }
+    if (encoding == Encoding::Utf16Le) {
+      auto put = [&](char32_t u) { out += static_cast<char>(u & 0xFF); out += static_cast<char>(u >> 8); };
+      if (cp >= 0x10000) {
+        put(0xD800 + ((cp - 0x10000) >> 10));
+        put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+      } else {
+        put(cp);
+      }
+      continue;
+    }
+    std::optional<unsigned char> byte;
+    if (encoding == Encoding::Latin1 && cp <= 0xFF) byte = static_cast<unsigned char>(cp);
+    if (encoding == Encoding::Ascii && cp < 0x80) byte = static_cast<unsigned char>(cp);
+    if (encoding == Encoding::Windows1252) byte = CodePointToAnsi(cp);
+    if (byte) out += static_cast<char>(*byte);
+    else out += "&#" + std::to_string(static_cast<uint32_t>(cp)) + ";";
+  }
+  return out;
+}
+
+struct StringWriter : pugi::xml_writer {
+  std::string out;
+  void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+  int error = 0;
+  auto file = platform::File::Open(path, error);
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) error = EISDIR;
+  if (error != 0) {
+    throw Failure(Format("No se puede leer el archivo XML '%s': %s", {path.string(), platform::ErrorText(error)}));
+  }
+  const auto bytes = file.ReadAll(path);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+}  // namespace
+
+std::vector<pugi::xml_node> SelectChildSteps(pugi::xml_node context, std::string_view path) {
+  const bool absolute = !path.empty() && path[0] == '/';
+  if (absolute) {
+    context = context.root();
+    path.remove_prefix(1);
+  }
+  std::vector<pugi::xml_node> current{context};
+  for (const Step& step : ParseSteps(path)) {
+    std::vector<pugi::xml_node> next;
+    for (const auto& node : current) {
+      for (auto child = node.first_child(); child; child = child.next_sibling()) {
+        if (Matches(child, step)) next.push_back(child);
+      }
+    }
+    current.swap(next);
+  }
+  if (path.empty()) return {};
+  return current;
+}
+
+XmlNodeList XmlNode::SelectNodes(std::string_view path) const {
+  if (!node_) return {};
+  return XmlNodeList(SelectChildSteps(node_, path));
+}
+
+XmlNode XmlNode::SelectSingleNode(std::string_view path) const { return SelectNodes(path).Item(0); }
+
+std::string XmlNode::Text() const {
+  if (!node_) return {};
+  if (node_.type() == pugi::node_pcdata || node_.type() == pugi::node_cdata) return node_.value();
+  std::string out = node_.type() == pugi::node_element ? node_.value() : "";
+  pugi::xml_node at = node_.first_child();
+  while (at) {
+    if (at.type() == pugi::node_pcdata || at.type() == pugi::node_cdata) out += at.value();
+    if (at.type() == pugi::node_element) out += at.value();
+    if (at.first_child()) {
+      at = at.first_child();
+      continue;
+    }
+    while (at && at != node_ && !at.next_sibling()) at = at.parent();
+    if (!at || at == node_) break;
+    at = at.next_sibling();
+  }
+  return out;
+}
+
+void XmlNode::SetText(std::string_view text) {
+  while (node_.first_child()) node_.remove_child(node_.first_child());
+  if (!node_.text().empty() || !text.empty()) node_.text().set(std::string(text).c_str());
+}
+
+std::string XmlNode::Attribute(std::string_view name) const { return node_.attribute(std::string(name).c_str()).value(); }
+
+void XmlNode::SetAttribute(std::string_view name, std::string_view value) {
+  const std::string key(name);
+  auto attribute = node_.attribute(key.c_str());
+  if (!attribute) attribute = node_.append_attribute(key.c_str());
+  attribute.set_value(std::string(value).c_str());
+}
+
+void XmlNode::AppendChild(XmlNode child) {
+  if (!node_.append_move(child.node_)) throw Failure("No se puede añadir el nodo al documento XML");
+}
+
+XmlDocument::XmlDocument() = default;
+XmlDocument::~XmlDocument() = default;
+
+void XmlDocument::Load(const std::filesystem::path& path) {
+  const std::string name = path.string();
+  Parse(DecodeToUtf8(ReadFile(path), name), name, [&] { return DecodeToUtf8(ReadFile(path), name); });
+}
+
+void XmlDocument::LoadBytes(std::string bytes, const std::string& name) {
+  const std::string original = bytes;
+  Parse(DecodeToUtf8(std::move(bytes), name), name, [&] { return DecodeToUtf8(original, name); });
+}
+
+// Parses in place: the document keeps the text as its storage. Parsing writes
+// into the text, so a failure's position is found in a fresh decoding.
+void XmlDocument::Parse(std::string text, const std::string& name, const std::function<std::string()>& decodeAgain) {
+  limbo_ = {};
+  doc_.reset();
+  buffer_ = std::move(text);
+  const auto result = doc_.load_buffer_inplace(buffer_.data(), buffer_.size(), kParseOptions, pugi::encoding_utf8);
+  if (!result) {
+    doc_.reset();
+    buffer_.clear();
+    RaiseAt(name, decodeAgain(), static_cast<size_t>(result.offset), Describe(result.status));
+  }
+  for (auto child : doc_.children()) {
+    if (child.type() == pugi::node_doctype) {
+      doc_.reset();
+      buffer_.clear();
+      throw Failure(Format("Error en el archivo XML '%s': las declaraciones DOCTYPE no se admiten", {name}));
+    }
+  }
+}
+
+XmlNode XmlDocument::DocumentElement() const {
+  for (auto child : doc_.children()) {
+    if (child.type() == pugi::node_element && child != limbo_) return XmlNode(child);
+  }
+  return {};
+}
+
+XmlNodeList XmlDocument::SelectNodes(std::string_view path) const {
+  return XmlNodeList(SelectChildSteps(doc_, path));
+}
+
+XmlNode XmlDocument::CreateElement(std::string_view name) {
+  if (!limbo_) limbo_ = doc_.append_child(pugi::node_element);
+  return XmlNode(limbo_.append_child(std::string(name).c_str()));
+}
+
+std::string XmlDocument::Serialize() {
+  if (limbo_) {
+    doc_.remove_child(limbo_);
+    limbo_ = {};
+  }
+  Encoding encoding = Encoding::Utf8;
+  for (auto child : doc_.children()) {
+    if (child.type() == pugi::node_declaration) encoding = EncodingOfLabel(child.attribute("encoding").value());
+  }
+  if (encoding == Encoding::Unknown || encoding == Encoding::Utf16Be) encoding = Encoding::Utf8;
+  StringWriter writer;
+  doc_.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
+  return EncodeOutput(writer.out, encoding);
+}
+
+void XmlDocument::Save(const std::filesystem::path& path) { platform::WriteFileAtomically(path, Serialize()); }
+
+}  // namespace enlazor

@@ -1,0 +1,24 @@
+// The import run: Horavia's work tables and its solution SOLUC to a Séneca
+// regular-timetable document.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace enlazor {
+
+// "ResultadoTempra" + the chosen file's name, in the chosen file's folder.
+std::string OutputPathFor(const std::string& archivoXml);
+
+// Refuses with "No existe archivo" or the ATENCIÓN message; otherwise reads
+// the school-year dates, calls afterDates, builds the document from the
+// template and saves it. Returns the output path. A failed run writes nothing
+// and leaves every table closed.
+std::filesystem::path RunImport(const std::filesystem::path& archivoXml, const std::filesystem::path& workDir,
+                                const std::filesystem::path& templatePath,
+                                const std::function<void()>& afterDates = {});
+
+inline constexpr const char* kAtencion = "ATENCIÓN Falta un Fich. Temporal. Transforme de nuevo de Séneca a Horavia";
+
+}  // namespace enlazor
