@@ -1,0 +1,37 @@
+# The two commands of the README: `make test` and `make demo`.
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: deps configure build test demo bench window screenshot sanitize fuzz clean
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) > /dev/null
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	@bash scripts/demo.sh $(BUILD)
+
+bench: build
+	@bash bench/run.sh $(BUILD)
+
+window: build
+	$(BUILD)/app/enlazor
+
+screenshot: build
+	@bash scripts/screenshot.sh $(BUILD)
+
+# The tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize:
+	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DENLAZOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
+
+clean:
+	rm -rf build build-asan build-fuzz

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Enlazor needs to build, test and show its window.
+# Only the missing ones are installed; run as root (or through sudo).
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libpugixml-dev libgtest-dev qt6-base-dev
+  python3 python3-dbfread python3-dbf
+  xvfb xauth fonts-dejavu-core fonts-liberation
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Instalando: ${missing[*]}"
+sudo_cmd=()
+if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
+"${sudo_cmd[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,235 @@
+// Writes a synthetic Séneca export of a school, in the real file's form:
+// ISO-8859-1, every dato named, ANNO_ACADEMICO first, numeric identifiers,
+// slot times in minutes since midnight, mixed units listed once per course
+// and one employee listed twice (two posts).
+//
+//   make_school [--teachers N] [--units N] [--rooms N] [--subjects N]
+//               [--slots N] [--seed N] > school.xml
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "exchange/codec.h"
+
+namespace {
+
+struct Options {
+  int teachers = 80, units = 40, rooms = 50, subjects = 250, slots = 7;
+  unsigned seed = 2026;
+};
+
+const char* const kGiven[] = {"Ana", "Antonio", "María", "José", "Carmen", "Francisco", "Lucía", "Manuel",
+                              "Isabel", "Jesús", "Rocío", "Ángel", "Pilar", "Rafael", "Inmaculada", "Juan",
+                              "Dolores", "Miguel", "Encarnación", "Sergio", "Nuria", "Óscar", "Elena", "Pablo"};
+const char* const kSurnames[] = {"García", "López", "Martínez", "Sánchez", "Pérez", "Gómez",
+                                 "Ruiz", "Díaz", "Moreno", "Muñoz", "Álvarez", "Romero", "Gil", "Luna",
+                                 "Navarro", "Torres", "Domínguez", "Vázquez", "Ramos", "Castillo", "Ortega",
+                                 "Rubio", "Marín", "Sanz", "Iglesias", "Nuñez", "Medina", "Garrido", "O'Neill"};
+const char* const kPosts[] = {"Profesor/a de Enseñanza Secundaria", "Maestro/a", "Profesor/a Técnico/a de F.P.",
+                              "Profesor/a de Religión"};
+const char* const kSubjects[] = {"Lengua Castellana y Literatura", "Matemáticas", "Geografía e Historia",
+                                 "Biología y Geología", "Física y Química", "Inglés", "Francés",
+                                 "Educación Física", "Música", "Tecnología", "Educación Plástica",
+                                 "Religión", "Valores Éticos", "Latín", "Filosofía", "Economía",
+                                 "Tutoría", "Lectura Comprensiva", "Literatura Clásica", "Historia del Arte"};
+const char* const kLevels[] = {"1º ESO", "2º ESO", "3º ESO", "4º ESO", "1º Bachillerato",
+                               "2º Bachillerato", "1º CFGM", "2º CFGM"};
+
+// Names are held here in UTF-8 and written in ISO-8859-1, as Séneca writes them.
+void Dato(const char* name, const std::string& value) {
+  std::printf("        <dato nombre_dato=\"%s\">%s</dato>\n", name, enlazor::Utf8ToAnsi(value).c_str());
+}
+
+void OpenGroup(const char* seq, int records) { std::printf("    <grupo_datos seq=\"%s\" registros=\"%d\">\n", seq, records); }
+void CloseGroup() { std::printf("    </grupo_datos>\n"); }
+void OpenRecord(int n) { std::printf("      <grupo_datos seq=\"%d\">\n", n); }
+void CloseRecord() { std::printf("      </grupo_datos>\n"); }
+
+std::string Number(long base, int k) { return std::to_string(base + k); }
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else out += c;
+  }
+  return out;
+}
+
+std::string Date(int day, int month, int year) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d/%02d/%04d", day, month, year);
+  return text;
+}
+
+void AnnoAcademico() {
+  std::printf("    <grupo_datos seq=\"ANNO_ACADEMICO\">\n");
+  std::printf("      <dato nombre_dato=\"C_ANNO\">2026</dato>\n");
+  std::printf("      <dato nombre_dato=\"F_INIHORREG\">15/09/2026</dato>\n");
+  std::printf("      <dato nombre_dato=\"F_FINHORREG\">22/06/2027</dato>\n");
+  CloseGroup();
+}
+
+void CursosDelCentro() {
+  const int n = static_cast<int>(std::size(kLevels));
+  OpenGroup("CURSOS_DEL_CENTRO", n);
+  for (int i = 0; i < n; ++i) {
+    OpenRecord(i + 1);
+    Dato("X_CURSO", Number(6001, i * 7));
+    Dato("D_CURSO", kLevels[i]);
+    CloseRecord();
+  }
+  CloseGroup();
+}
+
+void Materias(const Options& o) {
+  OpenGroup("MATERIAS", o.subjects);
+  for (int i = 0; i < o.subjects; ++i) {
+    OpenRecord(i + 1);
+    Dato("X_OFERTAMATRIG", Number(310000, i * 3));
+    Dato("X_MATERIAOMG", Number(41000, i));
+    const int subject = i % static_cast<int>(std::size(kSubjects));
+    std::string name = kSubjects[subject];
+    if (i >= static_cast<int>(std::size(kSubjects))) name += std::string(" ") + kLevels[(i / std::size(kSubjects)) % std::size(kLevels)];
+    Dato("D_MATERIAC", Escape(name));
+    CloseRecord();
+  }
+  CloseGroup();
+}
+
+void Actividades() {
+  const char* const names[] = {"Docencia", "Guardia", "Tutoría lectiva", "Reunión de departamento"};
+  OpenGroup("ACTIVIDADES", 4);
+  for (int i = 0; i < 4; ++i) {
+    OpenRecord(i + 1);
+    Dato("X_ACTIVIDAD", std::to_string(i + 1));
+    Dato("D_ACTIVIDAD", names[i]);
+    CloseRecord();
+  }
+  CloseGroup();
+}
+
+void Dependencias(const Options& o) {
+  OpenGroup("DEPENDENCIAS", o.rooms);
+  for (int i = 0; i < o.rooms; ++i) {
+    OpenRecord(i + 1);
+    Dato("X_DEPENDENCIA", Number(2081400, i * 13));
+    Dato("D_DEPENDENCIA", i < 8 ? std::string("Laboratorio ") + std::to_string(i + 1) : "Aula " + std::to_string(i - 7));
+    CloseRecord();
+  }
+  CloseGroup();
+}
+
+void TiposDeGuardia() {
+  OpenGroup("TIPOS_GUARDIA", 2);
+  for (int i = 0; i < 2; ++i) {
+    OpenRecord(i + 1);
+    Dato("X_TIPOGUARDIA", std::to_string(i + 1));
+    Dato("D_TIPOGUARDIA", i == 0 ? "Guardia de aula" : "Guardia de recreo");
+    CloseRecord();
+  }
+  CloseGroup();
+}
+
+void Tramos(const Options& o) {
+  OpenGroup("TRAMOS_HORARIOS", o.slots);
+  int start = 8 * 60 + 15;
+  for (int i = 0; i < o.slots; ++i) {
+    if (i == 3) start += 30;  // the break
+    OpenRecord(i + 1);
+    Dato("X_TRAMO", Number(175300, i));
+    Dato("T_HORCEN", std::to_string(i + 1) + "ª hora");
+    Dato("N_INICIO", std::to_string(start));
+    Dato("N_FIN", std::to_string(start + 60));
+    Dato("X_PLAJORESCCEN", "4411");
+    CloseRecord();
+    start += 60;
+  }
+  CloseGroup();
+}
+
+void Unidades(const Options& o) {
+  // The last two units are mixed: each is listed once for each of its two courses.
+  const int mixed = o.units >= 4 ? 2 : 0;
+  OpenGroup("UNIDADES", o.units + mixed);
+  int record = 1;
+  for (int i = 0; i < o.units; ++i) {
+    const std::string id = Number(1201000, i * 17);
+    const int level = (i / 4) % static_cast<int>(std::size(kLevels));
+    std::string name = std::string(kLevels[level]) + " " + static_cast<char>('A' + i % 4);
+    if (i >= o.units - mixed) name = std::string(kLevels[level]) + " y " + kLevels[(level + 1) % 8] + " " + static_cast<char>('A' + i % 4);
+    const int listings = i >= o.units - mixed ? 2 : 1;
+    for (int k = 0; k < listings; ++k) {
+      OpenRecord(record++);
+      Dato("X_UNIDAD", id);
+      Dato("T_NOMBRE", name);
+      Dato("X_OFERTAMATRIG", Number(310000, (i + k) * 3));
+      CloseRecord();
+    }
+  }
+  CloseGroup();
+}
+
+void Empleados(const Options& o) {
+  const int repeated = o.teachers >= 2 ? 1 : 0;
+  OpenGroup("EMPLEADOS", o.teachers + repeated);
+  for (int i = 0; i < o.teachers + repeated; ++i) {
+    // The last record is a second post of the first employee.
+    const int who = i < o.teachers ? i : 0;
+    std::mt19937 person(static_cast<unsigned>(who) * 7919u + o.seed);
+    auto pick = [&](auto& list) { return list[person() % std::size(list)]; };
+    OpenRecord(i + 1);
+    Dato("X_EMPLEADO", Number(5030000, who * 101));
+    Dato("F_TOMAPOS", Date(1 + who % 28, 9, 2000 + who % 25));
+    Dato("D_PUESTO", Escape(i < o.teachers ? pick(kPosts) : kPosts[1]));
+    Dato("APELLIDO1", Escape(pick(kSurnames)));
+    Dato("APELLIDO2", Escape(pick(kSurnames)));
+    Dato("NOMBRE", pick(kGiven));
+    CloseRecord();
+  }
+  CloseGroup();
+}
+
+bool ReadOption(int& i, int argc, char** argv, const char* name, int& value) {
+  if (std::strcmp(argv[i], name) != 0 || i + 1 >= argc) return false;
+  value = std::atoi(argv[++i]);
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i < argc; ++i) {
+    int seed = 0;
+    if (ReadOption(i, argc, argv, "--teachers", o.teachers) || ReadOption(i, argc, argv, "--units", o.units) ||
+        ReadOption(i, argc, argv, "--rooms", o.rooms) || ReadOption(i, argc, argv, "--subjects", o.subjects) ||
+        ReadOption(i, argc, argv, "--slots", o.slots)) {
+      continue;
+    }
+    if (ReadOption(i, argc, argv, "--seed", seed)) {
+      o.seed = static_cast<unsigned>(seed);
+      continue;
+    }
+    std::fprintf(stderr, "uso: make_school [--teachers N] [--units N] [--rooms N] [--subjects N] [--slots N] [--seed N]\n");
+    return 2;
+  }
+  std::printf("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n");
+  std::printf("<SERVICIO modulo=\"HORARIOS\" tipo=\"E\" autor=\"IES Sierra de Enlazor\" fecha=\"01/09/2026 10:00:00\">\n");
+  std::printf("  <BLOQUE_DATOS>\n");
+  AnnoAcademico();
+  CursosDelCentro();
+  Materias(o);
+  Actividades();
+  Dependencias(o);
+  TiposDeGuardia();
+  Tramos(o);
+  Unidades(o);
+  Empleados(o);
+  std::printf("  </BLOQUE_DATOS>\n</SERVICIO>\n");
+  return 0;
+}
