@@ -1,0 +1,319 @@
+#include "exchange/table.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <ctime>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "exchange/failure.h"
+#include "support.h"
+
+namespace enlazor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadBytes;
+using testing::TempDir;
+using testing::WriteBytes;
+
+std::string Message(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& failure) {
+    return failure.what();
+  }
+  return "<sin fallo>";
+}
+
+void CreateSample(const fs::path& dir) {
+  Table table(dir, "MUESTRA.DBF");
+  table.AddField({"COD", FieldType::Text, 4});
+  table.AddField({"NUM", FieldType::Integer, 0});
+  table.AddField({"HORAS", FieldType::Float, 0});
+  table.AddField({"NOMBRE", FieldType::Text, 10});
+  table.CreateTable();
+  table.Open();
+  table.Append();
+  table.SetFieldText("COD", "LCyL");
+  table.SetFieldText("NOMBRE", "  M\xfasica \x80 y m\xe1s");  // cut at 10 bytes, leading blanks kept
+  table.Post();
+  table.Append();
+  table.SetFieldText("NUM", "42");
+  table.Post();
+  table.Close();
+}
+
+TEST(Table, WritesDBaseIIIBytesExactly) {
+  TempDir dir;
+  CreateSample(dir.path());
+  const std::string bytes = ReadBytes(dir / "MUESTRA.DBF");
+
+  const std::time_t now = std::time(nullptr);
+  std::tm today{};
+  localtime_r(&now, &today);
+  std::string header(32, '\0');
+  header[0] = 0x03;
+  header[1] = static_cast<char>(today.tm_year);
+  header[2] = static_cast<char>(today.tm_mon + 1);
+  header[3] = static_cast<char>(today.tm_mday);
+  header[4] = 2;                         // records
+  header[8] = static_cast<char>(161);    // 32 + 4 * 32 + 1
+  header[10] = 46;                       // 1 + 4 + 11 + 20 + 10
+  header[29] = 0x03;                     // Windows ANSI
+  auto descriptor = [](const char* name, char type, int width, int decimals) {
+    std::string d(32, '\0');
+    std::copy(name, name + std::strlen(name), d.begin());
+    d[11] = type;
+    d[16] = static_cast<char>(width);
+    d[17] = static_cast<char>(decimals);
+    return d;
+  };
+  const std::string expected = header + descriptor("COD", 'C', 4, 0) + descriptor("NUM", 'N', 11, 0) +
+                               descriptor("HORAS", 'N', 20, 4) + descriptor("NOMBRE", 'C', 10, 0) + "\x0d" +
+                               " LCyL" + std::string(11, ' ') + std::string(20, ' ') + "  M\xfasica \x80" +
+                               "     " + "         42" + std::string(20, ' ') + std::string(10, ' ') + "\x1a";
+  EXPECT_EQ(bytes, expected);
+}
+
+TEST(Table, ReadsBackWhatItWrote) {
+  TempDir dir;
+  CreateSample(dir.path());
+  Table table(dir.path(), "muestra");
+  table.Open();
+  ASSERT_EQ(table.RowCount(), 2u);
+  EXPECT_EQ(table.FieldText("COD"), "LCyL");
+  EXPECT_EQ(table.FieldText("NOMBRE"), "  M\xfasica \x80");
+  EXPECT_EQ(table.FieldText("NUM"), "");
+  EXPECT_EQ(table.FieldInteger("NUM"), 0);
+  EXPECT_EQ(table.FieldText("HORAS"), "");
+  table.Next();
+  EXPECT_EQ(table.FieldText("COD"), "");
+  EXPECT_EQ(table.FieldText("num"), "42");
+  EXPECT_EQ(table.FieldInteger("NUM"), 42);
+  table.Next();
+  EXPECT_TRUE(table.Eof());
+}
+
+TEST(Table, AppendsToAnExistingTableAndKeepsTheCountRight) {
+  TempDir dir;
+  CreateSample(dir.path());
+  {
+    Table table(dir.path(), "MUESTRA");
+    table.Open();
+    table.Append();
+    table.SetFieldText("COD", "X");
+    table.Post();
+  }
+  Table table(dir.path(), "MUESTRA");
+  table.Open();
+  EXPECT_EQ(table.RowCount(), 3u);
+  EXPECT_EQ(ReadBytes(dir / "MUESTRA.DBF")[4], 3);
+  EXPECT_EQ(ReadBytes(dir / "MUESTRA.DBF").back(), '\x1a');
+}
+
+TEST(Table, FindsTablesWithoutRegardToCaseAndCreatesUpperCaseNames) {
+  TempDir dir;
+  CreateSample(dir.path());
+  fs::rename(dir / "MUESTRA.DBF", dir / "muestra.dbf");
+  Table reader(dir.path(), "MUESTRA.DBF");
+  reader.Open();
+  EXPECT_EQ(reader.RowCount(), 2u);
+  reader.Close();
+  CreateSample(dir.path());  // replaces the lower-case file
+  EXPECT_TRUE(fs::exists(dir / "MUESTRA.DBF"));
+  EXPECT_FALSE(fs::exists(dir / "muestra.dbf"));
+}
+
+// A table as another program may leave it: level 7, binary integers, a deleted row.
+std::string LevelSevenTable() {
+  std::string bytes(68, '\0');
+  bytes[0] = 0x04;
+  bytes[4] = 3;
+  const int headerLength = 68 + 2 * 48 + 1;
+  bytes[8] = static_cast<char>(headerLength & 0xFF);
+  bytes[9] = static_cast<char>(headerLength >> 8);
+  bytes[10] = 1 + 6 + 4;
+  auto descriptor = [](const char* name, char type, int width) {
+    std::string d(48, '\0');
+    std::copy(name, name + std::strlen(name), d.begin());
+    d[32] = type;
+    d[33] = static_cast<char>(width);
+    return d;
+  };
+  bytes += descriptor("PROFESOR_LARGO", 'C', 6) + descriptor("DIA", 'I', 4) + "\x0d";
+  auto integer = [](int32_t v) {
+    const uint32_t raw = static_cast<uint32_t>(v) ^ 0x80000000u;
+    return std::string{static_cast<char>(raw >> 24), static_cast<char>(raw >> 16), static_cast<char>(raw >> 8),
+                       static_cast<char>(raw)};
+  };
+  bytes += std::string(" GAR1  ") + integer(3);
+  bytes += std::string("*BORRA ") + integer(9);
+  bytes += std::string(" O'N   ") + integer(-2);
+  return bytes + "\x1a";
+}
+
+TEST(Table, ReadsLevelSevenTablesAndHidesDeletedRows) {
+  TempDir dir;
+  WriteBytes(dir / "SOLUC.DBF", LevelSevenTable());
+  Table table(dir.path(), "SOLUC");
+  table.Open();
+  ASSERT_EQ(table.RowCount(), 2u);
+  EXPECT_EQ(table.FieldText("PROFESOR_LARGO"), "GAR1");
+  EXPECT_EQ(table.FieldInteger("DIA"), 3);
+  table.Next();
+  EXPECT_EQ(table.FieldText("DIA"), "-2");
+}
+
+TEST(Table, FilterSelectsExactCodesWithDoubledQuotes) {
+  TempDir dir;
+  WriteBytes(dir / "SOLUC.DBF", LevelSevenTable());
+  Table table(dir.path(), "SOLUC");
+  table.Open();
+  table.SetFilter("PROFESOR_LARGO= 'O''N'");
+  table.SetFiltered(true);
+  ASSERT_EQ(table.RowCount(), 1u);
+  EXPECT_EQ(table.FieldInteger("DIA"), -2);
+  table.SetFilter("PROFESOR_LARGO= 'gar1'");  // case counts
+  table.SetFiltered(true);
+  EXPECT_TRUE(table.Eof());
+  table.SetFiltered(false);
+  EXPECT_EQ(table.RowCount(), 2u);
+  for (const char* bad : {"PROF='X", "PROF 'X'", "= 'X'", "PROF= 'O'N'", "PROF= X", "PROF LIKE 'X'"}) {
+    EXPECT_EQ(Message([&] { table.SetFilter(bad); }), std::string("Expresión de filtro no válida: ") + bad);
+  }
+}
+
+TEST(Table, FieldFailuresCarryTheSystemsMessages) {
+  TempDir dir;
+  CreateSample(dir.path());
+  Table table(dir.path(), "MUESTRA");
+  table.Open();
+  EXPECT_EQ(Message([&] { table.FieldText("DIA"); }), "No se encuentra el campo 'DIA'");
+  EXPECT_EQ(Message([&] { table.FieldInteger("COD"); }), "'LCyL' no es un valor entero válido");
+  table.Next();
+  EXPECT_EQ(Message([&] { table.FieldInteger("COD"); }), "'' no es un valor entero válido");
+  table.SetComponentName("wwTableSoluc");
+  EXPECT_EQ(Message([&] { table.FieldText("PROF"); }), "wwTableSoluc: No se encuentra el campo 'PROF'");
+}
+
+TEST(Table, DamagedFilesFailWithAClearMessage) {
+  TempDir dir;
+  CreateSample(dir.path());
+  const std::string good = ReadBytes(dir / "MUESTRA.DBF");
+  const std::string path = (dir / "MUESTRA.DBF").string();
+  auto with = [&](size_t at, std::string bytes) {
+    std::string damaged = good;
+    damaged.replace(at, bytes.size(), bytes);
+    return damaged;
+  };
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::string message;
+  } cases[] = {
+      {"shorter than a header", good.substr(0, 20), "el archivo es más corto que su cabecera"},
+      {"header longer than the file", good.substr(0, 100), "la cabecera es más larga que el archivo"},
+      {"record length disagrees", with(10, "\x2f"), "la longitud de registro (47) no coincide con la de los campos (46)"},
+      {"field of width 0", with(32 + 16, std::string(1, '\0')), "el campo 'COD' tiene anchura 0"},
+      {"no end of fields", with(160, " "), "falta la marca de fin de la lista de campos"},
+      {"truncated record", good.substr(0, good.size() - 10), "el último registro está incompleto"},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(dir / "MUESTRA.DBF", c.bytes);
+    Table table(dir.path(), "MUESTRA");
+    EXPECT_EQ(Message([&] { table.Open(); }), "La tabla '" + path + "' está dañada: " + c.message) << c.what;
+    EXPECT_FALSE(table.Active());
+  }
+}
+
+TEST(Table, RecordCountBeyondTheFileStopsAtTheEnd) {
+  TempDir dir;
+  CreateSample(dir.path());
+  std::string bytes = ReadBytes(dir / "MUESTRA.DBF");
+  bytes[4] = 9;
+  bytes.pop_back();  // no 0x1A either
+  WriteBytes(dir / "MUESTRA.DBF", bytes);
+  Table table(dir.path(), "MUESTRA");
+  table.Open();
+  EXPECT_EQ(table.RowCount(), 2u);
+}
+
+TEST(Table, MissingFolderOrTableIsReported) {
+  TempDir dir;
+  Table missing(dir / "NOHAY", "CURSOACAD.DBF");
+  EXPECT_EQ(Message([&] { missing.CreateTable(); }),
+            "No existe la carpeta de trabajo '" + (dir / "NOHAY").string() + "'");
+  Table absent(dir.path(), "SOLUC");
+  EXPECT_EQ(Message([&] { absent.Open(); }), "No existe la tabla '" + (dir / "SOLUC.DBF").string() + "'");
+}
+
+// Runs hold() in a child process until the parent has checked what it wants.
+class HeldByAnotherProcess {
+ public:
+  explicit HeldByAnotherProcess(const std::function<void()>& hold) {
+    int ready[2], release[2];
+    EXPECT_EQ(pipe(ready), 0);
+    EXPECT_EQ(pipe(release), 0);
+    child_ = fork();
+    if (child_ == 0) {
+      hold();
+      char c = 'x';
+      (void)!write(ready[1], &c, 1);
+      (void)!read(release[0], &c, 1);
+      _exit(0);
+    }
+    char c;
+    (void)!read(ready[0], &c, 1);
+    release_ = release[1];
+  }
+  ~HeldByAnotherProcess() { Release(); }
+  void Release() {
+    if (child_ <= 0) return;
+    (void)!write(release_, "x", 1);
+    waitpid(child_, nullptr, 0);
+    child_ = 0;
+  }
+
+ private:
+  pid_t child_ = 0;
+  int release_ = -1;
+};
+
+TEST(Table, ExclusiveHoldRefusesOtherProcessesUntilReleased) {
+  TempDir dir;
+  CreateSample(dir.path());
+  const std::string inUse = "La tabla '" + (dir / "MUESTRA.DBF").string() + "' está en uso por otro programa";
+  HeldByAnotherProcess other([&] {
+    static Table held(dir.path(), "MUESTRA", Table::Use::Exclusive);
+    held.Open();
+  });
+  Table shared(dir.path(), "MUESTRA", Table::Use::Shared);
+  Table exclusive(dir.path(), "MUESTRA", Table::Use::Exclusive);
+  EXPECT_EQ(Message([&] { shared.Open(); }), inUse);
+  EXPECT_EQ(Message([&] { exclusive.Open(); }), inUse);
+  EXPECT_EQ(Message([&] { CreateSample(dir.path()); }), inUse);
+  other.Release();
+  shared.Open();
+  EXPECT_TRUE(shared.Active());
+}
+
+TEST(Table, SharedOpensCoexist) {
+  TempDir dir;
+  CreateSample(dir.path());
+  HeldByAnotherProcess other([&] {
+    static Table held(dir.path(), "MUESTRA", Table::Use::Shared);
+    held.Open();
+  });
+  Table shared(dir.path(), "MUESTRA", Table::Use::Shared);
+  shared.Open();
+  EXPECT_TRUE(shared.Active());
+  Table exclusive(dir.path(), "MUESTRA", Table::Use::Exclusive);
+  EXPECT_NE(Message([&] { exclusive.Open(); }), "<sin fallo>");
+}
+
+}  // namespace
+}  // namespace enlazor
