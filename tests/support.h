@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "exchange/codec.h"
+
 namespace enlazor::testing {
 
 namespace fs = std::filesystem;

@@ -153,17 +153,18 @@ void Tramos(const Options& o) {
 }
 
 void Unidades(const Options& o) {
-  // The last two units are mixed: each is listed once for each of its two courses.
+  // Five groups per course; the last two units are mixed, listed once for each of their two courses.
   const int mixed = o.units >= 4 ? 2 : 0;
   OpenGroup("UNIDADES", o.units + mixed);
   int record = 1;
   for (int i = 0; i < o.units; ++i) {
     const std::string id = Number(1201000, i * 17);
-    const int level = (i / 4) % static_cast<int>(std::size(kLevels));
-    std::string name = std::string(kLevels[level]) + " " + static_cast<char>('A' + i % 4);
-    if (i >= o.units - mixed) name = std::string(kLevels[level]) + " y " + kLevels[(level + 1) % 8] + " " + static_cast<char>('A' + i % 4);
-    const int listings = i >= o.units - mixed ? 2 : 1;
-    for (int k = 0; k < listings; ++k) {
+    const int level = (i / 5) % static_cast<int>(std::size(kLevels));
+    const std::string letter(1, static_cast<char>('A' + i % 5 + 5 * (i / 40)));
+    const bool isMixed = i >= o.units - mixed;
+    const std::string name = isMixed ? std::string(i % 2 ? "3º y 4º ESO PMAR " : "1º y 2º CFGM Dual ") + letter
+                                     : std::string(kLevels[level]) + " " + letter;
+    for (int k = 0; k < (isMixed ? 2 : 1); ++k) {
       OpenRecord(record++);
       Dato("X_UNIDAD", id);
       Dato("T_NOMBRE", name);
