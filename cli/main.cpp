@@ -72,7 +72,7 @@ int Export(const Arguments& args) {
 
 int Import(const Arguments& args) {
   const auto output = enlazor::RunImport(args.file, WorkDir(args), args.templatePath.value_or("base.xml"));
-  std::cout << output.string() << "\nProceso Terminado\n";
+  std::cout << std::filesystem::absolute(output).string() << "\nProceso Terminado\n";
   return 0;
 }
 

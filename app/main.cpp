@@ -1,0 +1,12 @@
+// Enlazor: the window that moves timetable data between Séneca and Horavia.
+#include <QApplication>
+
+#include "app/mainform.h"
+#include "exchange/platform.h"
+
+int main(int argc, char** argv) {
+  QApplication application(argc, argv);
+  TMForm MForm(enlazor::platform::MapWindowsPath(enlazor::platform::kWorkDirectory));
+  MForm.show();
+  return application.exec();
+}
