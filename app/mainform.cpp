@@ -81,9 +81,11 @@ TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<UiServices> ui)
   CreatePanels();
   CreateLabels();
   CreateButtons();
-  // The access key S closes the window, with or without Alt.
-  for (const char* key : {"S", "Alt+S"}) {
-    connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, &QWidget::close);
+  // The access key S of "&Salir" closes the window, with or without Alt. The
+  // window owns both shortcuts, so the button's own mnemonic is switched off.
+  BClose->setShortcut(QKeySequence());
+  for (const auto& key : {QKeySequence(Qt::Key_S), QKeySequence(Qt::ALT | Qt::Key_S)}) {
+    connect(new QShortcut(key, this), &QShortcut::activated, BClose, &QPushButton::click);
   }
 }
 
@@ -156,7 +158,7 @@ bool TMForm::RunCommand(Run run) {
     return false;
   } catch (const std::exception& failure) {
     busy.Restore();
-    ui_->ReportError(QString::fromUtf8(failure.what()));
+    ui_->ReportError(WithFullStop(QString::fromUtf8(failure.what())));
     return false;
   }
   busy.Restore();

@@ -49,7 +49,7 @@ void QtUiServices::ShowMessage(const QString& text) {
 }
 
 void QtUiServices::ReportError(const QString& text) {
-  QMessageBox::critical(owner_, Title(), WithFullStop(text), QMessageBox::Ok);
+  QMessageBox::critical(owner_, Title(), text, QMessageBox::Ok);
 }
 
 void QtUiServices::SetBusy(bool busy) {

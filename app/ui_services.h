@@ -13,6 +13,7 @@ class UiServices {
   // OpenDialogXML: the confirmed path, or nothing when the user cancels.
   virtual std::optional<QString> ChooseFile(const QString& lastChoice) = 0;
   virtual void ShowMessage(const QString& text) = 0;
+  // The default error report, for a failure that ended a run.
   virtual void ReportError(const QString& text) = 0;
   virtual void SetBusy(bool busy) = 0;
 };

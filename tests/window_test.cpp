@@ -1,0 +1,270 @@
+#include <QApplication>
+#include <QDir>
+#include <QTest>
+#include <deque>
+
+#include <gtest/gtest.h>
+
+#include "app/mainform.h"
+#include "exchange/platform.h"
+#include "support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using enlazor::testing::TempDir;
+using enlazor::testing::WriteBytes;
+
+// Scripted answers for the dialogs, and a record of everything shown.
+struct Script {
+  std::deque<std::optional<QString>> answers;
+  std::vector<QString> offered;  // the name the dialog was opened with, each time
+  std::vector<std::string> shown;
+};
+
+class ScriptedUi : public UiServices {
+ public:
+  explicit ScriptedUi(Script& script) : script_(script) {}
+  std::optional<QString> ChooseFile(const QString& lastChoice) override {
+    script_.offered.push_back(lastChoice);
+    if (script_.answers.empty()) return std::nullopt;
+    auto answer = script_.answers.front();
+    script_.answers.pop_front();
+    return answer;
+  }
+  void ShowMessage(const QString& text) override { script_.shown.push_back("mensaje: " + text.toStdString()); }
+  void ReportError(const QString& text) override { script_.shown.push_back("error: " + text.toStdString()); }
+  void SetBusy(bool busy) override { script_.shown.push_back(busy ? "reloj" : "cursor normal"); }
+
+ private:
+  Script& script_;
+};
+
+class Window : public ::testing::Test {
+ protected:
+  Window() : form(work(), std::make_unique<ScriptedUi>(script)) { savedCwd = fs::current_path(); }
+  ~Window() override { fs::current_path(savedCwd); }
+  fs::path work() {
+    fs::create_directories(dir / "HTEMP");
+    return dir / "HTEMP";
+  }
+  QString Sample() {
+    const fs::path source = std::getenv("ENLAZOR_SOURCE") ? std::getenv("ENLAZOR_SOURCE") : ".";
+    fs::create_directories(dir / "sauce");
+    fs::copy_file(source / "samples/seneca-ies-enlazor.xml", dir / "sauce/horario.xml", fs::copy_options::overwrite_existing);
+    fs::copy_file(source / "samples/base.xml", dir / "sauce/base.xml", fs::copy_options::overwrite_existing);
+    return QString::fromStdString((dir / "sauce/horario.xml").string());
+  }
+  void ShowActive() {
+    form.show();
+    QApplication::setActiveWindow(&form);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  }
+
+  TempDir dir;
+  Script script;
+  TMForm form;
+  fs::path savedCwd;
+};
+
+// The gradient as it should be: each half blends linearly, rounded per channel.
+QColor Expected(int row, int h, QColor start, QColor middle, QColor end) {
+  const int split = h / 2;
+  const bool upper = row < split;
+  const QColor a = upper ? end : middle, b = upper ? middle : start;
+  const int n = upper ? split : h - split, i = upper ? row : row - split;
+  auto channel = [&](int x, int y) { return static_cast<int>(std::floor(x + (y - x) * double(i) / (n - 1) + 0.5)); };
+  return QColor(channel(a.red(), b.red()), channel(a.green(), b.green()), channel(a.blue(), b.blue()));
+}
+
+TEST_F(Window, PanelsPaintTheirGradientRowByRowWithARaisedBevel) {
+  const struct {
+    GradientPanel* panel;
+    QColor start, middle, end;
+  } panels[] = {{form.Draw3D1, {194, 205, 254}, {207, 242, 254}, {204, 216, 230}},
+                {form.Draw3D2, {249, 211, 125}, {255, 255, 255}, {255, 238, 221}},
+                {form.Draw3D3, {249, 211, 125}, {255, 255, 255}, {255, 238, 221}}};
+  for (const auto& p : panels) {
+    const QImage image = p.panel->grab().toImage();
+    const int w = image.width(), h = image.height();
+    for (int row = 1; row < h - 1; ++row) {
+      for (int x : {1, w / 3, w - 2}) {
+        const QColor got = image.pixelColor(x, row);
+        if (p.panel->childAt(x, row)) continue;
+        ASSERT_EQ(got, Expected(row, h, p.start, p.middle, p.end)) << p.panel->objectName().toStdString() << " row " << row;
+      }
+    }
+    const QRgb light = p.panel->palette().color(QPalette::Light).rgb(), dark = p.panel->palette().color(QPalette::Dark).rgb();
+    EXPECT_EQ(image.pixel(0, 0), light);
+    EXPECT_EQ(image.pixel(w - 2, 0), light);
+    EXPECT_EQ(image.pixel(0, h - 2), light);
+    EXPECT_EQ(image.pixel(w - 1, 0), dark);
+    EXPECT_EQ(image.pixel(w - 1, h / 2), dark);
+    EXPECT_EQ(image.pixel(0, h - 1), dark);
+    EXPECT_EQ(image.pixel(w / 2, h - 1), dark);
+  }
+  EXPECT_EQ(GradientPanel::RowColour(0, 169, {249, 211, 125}, {255, 255, 255}, {255, 238, 221}), QColor(255, 238, 221));
+  EXPECT_EQ(GradientPanel::RowColour(84, 169, {249, 211, 125}, {255, 255, 255}, {255, 238, 221}), QColor(255, 255, 255));
+  EXPECT_EQ(GradientPanel::RowColour(168, 169, {249, 211, 125}, {255, 255, 255}, {255, 238, 221}), QColor(249, 211, 125));
+  // A half taller than 256 rows is drawn as 256 bands.
+  EXPECT_EQ(GradientPanel::RowColour(1, 1024, {0, 0, 0}, {255, 255, 255}, {0, 0, 0}),
+            GradientPanel::RowColour(0, 1024, {0, 0, 0}, {255, 255, 255}, {0, 0, 0}));
+  EXPECT_EQ(GradientPanel::RowColour(511, 1024, {0, 0, 0}, {255, 255, 255}, {0, 0, 0}), QColor(255, 255, 255));
+}
+
+TEST_F(Window, LayoutAndCaptions) {
+  EXPECT_EQ(form.windowTitle(), "Exportar e importar datos entre Horavia y Séneca");
+  EXPECT_EQ(form.size(), QSize(632, 266));
+  EXPECT_EQ(form.minimumSize(), form.maximumSize());
+  EXPECT_FALSE(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+  EXPECT_TRUE(form.windowFlags() & Qt::WindowCloseButtonHint);
+  const std::pair<QWidget*, QRect> geometry[] = {
+      {form.Draw3D1, {0, 168, 633, 97}},  {form.Draw3D2, {1, 0, 315, 169}},  {form.Draw3D3, {316, 0, 317, 169}},
+      {form.Label3, {24, 24, 265, 57}},   {form.Label4, {8, 24, 305, 57}},   {form.BClose, {256, 32, 89, 25}},
+      {form.BExportar, {96, 120, 89, 25}}, {form.BImportar, {96, 120, 89, 25}}};
+  for (const auto& [widget, rect] : geometry) EXPECT_EQ(widget->geometry(), rect) << widget->objectName().toStdString();
+  EXPECT_EQ(form.Label1->pos(), QPoint(8, 72));
+  EXPECT_EQ(form.Label1->text(), "Enlazor V-1.2");
+  EXPECT_EQ(form.Label3->text(), "Transformar datos desde Séneca hacia Horavia ");
+  EXPECT_EQ(form.Label4->text(), "Transformar datos desde Horavia hacia Séneca");
+  EXPECT_TRUE(form.Label3->wordWrap());
+  EXPECT_EQ(form.Label3->font().pixelSize(), 16);
+  EXPECT_TRUE(form.Label3->font().bold());
+  EXPECT_EQ(form.Label1->font().pixelSize(), 11);
+  EXPECT_EQ(form.BClose->text(), "&Salir");
+  EXPECT_EQ(form.BExportar->text(), "Aceptar");
+  EXPECT_EQ(form.BImportar->text(), "Aceptar");
+  EXPECT_EQ(form.BClose->parentWidget(), form.Draw3D1);
+  EXPECT_EQ(form.BExportar->parentWidget(), form.Draw3D2);
+  EXPECT_EQ(form.BImportar->parentWidget(), form.Draw3D3);
+}
+
+TEST(Glyphs, HaveAGreyedDisabledForm) {
+  for (const auto glyph : {GlyphButton::Glyph::Door, GlyphButton::Glyph::Check}) {
+    const QImage normal = GlyphButton::Draw(glyph, true).toImage();
+    const QImage greyed = GlyphButton::Draw(glyph, false).toImage();
+    EXPECT_EQ(normal.size(), QSize(18, 18));
+    EXPECT_NE(normal, greyed);
+    for (int y = 0; y < 18; ++y) {
+      for (int x = 0; x < 18; ++x) {
+        const QColor c = greyed.pixelColor(x, y);
+        if (c.alpha() > 0) {
+          ASSERT_LE(std::abs(c.red() - c.green()) + std::abs(c.green() - c.blue()), 2);
+        }
+      }
+    }
+  }
+}
+
+TEST_F(Window, KeyboardFollowsTheTabOrderAndEnterPressesTheFocusedButton) {
+  ShowActive();
+  EXPECT_EQ(QApplication::focusWidget(), form.BClose);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), form.BExportar);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), form.BImportar);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), form.BClose);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+  EXPECT_EQ(QApplication::focusWidget(), form.BImportar);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_TRUE(script.offered.empty());
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // the import command starts
+  EXPECT_EQ(script.offered.size(), 1u);
+  form.BExportar->setFocus();
+  QTest::keyClick(form.BExportar, Qt::Key_Space);
+  EXPECT_EQ(script.offered.size(), 2u);
+  form.BClose->setFocus();
+  QTest::keyClick(form.BClose, Qt::Key_Return);
+  EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(Window, TheAccessKeyClosesTheWindowWithOrWithoutAlt) {
+  for (const auto modifier : {Qt::NoModifier, Qt::AltModifier}) {
+    ShowActive();
+    QTest::keyClick(&form, Qt::Key_S, modifier);
+    EXPECT_FALSE(form.isVisible()) << modifier;
+  }
+}
+
+TEST_F(Window, ACancelledFirstDialogTouchesNothing) {
+  form.BExportarClick();
+  form.BImportarClick();
+  EXPECT_EQ(script.shown, (std::vector<std::string>{"mensaje: No existe archivo", "mensaje: No existe archivo"}));
+  EXPECT_TRUE(fs::is_empty(work()));
+  EXPECT_TRUE(form.ArchivoXML().isEmpty());
+}
+
+TEST_F(Window, ATypedNameThatDoesNotExistIsKeptAndOfferedAgain) {
+  const QString typed = QString::fromStdString((dir / "nohay.xml").string());
+  script.answers = {typed, std::nullopt};
+  form.BImportarClick();
+  form.BExportarClick();
+  EXPECT_EQ(script.shown, (std::vector<std::string>{"mensaje: No existe archivo", "mensaje: No existe archivo"}));
+  EXPECT_EQ(form.ArchivoXML(), typed);
+  EXPECT_EQ(script.offered, (std::vector<QString>{"", typed}));
+}
+
+TEST_F(Window, TheAtencionMessageComesOnlyWhenTheChosenFileExists) {
+  script.answers = {QString::fromStdString((dir / "nohay.xml").string()), Sample()};
+  form.BImportarClick();
+  form.BImportarClick();
+  EXPECT_EQ(script.shown, (std::vector<std::string>{
+                              "mensaje: No existe archivo",
+                              "mensaje: ATENCIÓN Falta un Fich. Temporal. Transforme de nuevo de Séneca a Horavia"}));
+}
+
+TEST_F(Window, BothCommandsEndToEndWithTheFileChosenOnce) {
+  script.answers = {Sample(), std::nullopt};
+  form.BExportarClick();
+  ASSERT_EQ(std::system((std::string(ENLAZOR_MAKE_TIMETABLE) + " " + work().string()).c_str()), 0);
+  script.answers = {std::nullopt};  // the import reuses the export's file and finds base.xml beside it
+  form.BImportarClick();
+  EXPECT_EQ(script.shown, (std::vector<std::string>{"reloj", "cursor normal", "mensaje: Proceso finalizado", "reloj",
+                                                    "cursor normal", "mensaje: Proceso Terminado"}));
+  EXPECT_TRUE(fs::exists(work() / "PROFT.DBF"));
+  EXPECT_TRUE(fs::exists(dir / "sauce/ResultadoTemprahorario.xml"));
+}
+
+TEST_F(Window, AFailingRunIsReportedWithAFullStopAndTheCursorRestored) {
+  WriteBytes(dir / "malo.xml", "<SERVICIO><BLOQUE_DATOS><grupo_datos seq=\"TRAMOS_HORARIOS\"><grupo_datos><dato>A</dato>"
+                               "<dato>1</dato><dato>9:00</dato><dato>1000</dato></grupo_datos></grupo_datos></BLOQUE_DATOS></SERVICIO>");
+  script.answers = {QString::fromStdString((dir / "malo.xml").string())};
+  form.BExportarClick();
+  EXPECT_EQ(script.shown, (std::vector<std::string>{"reloj", "cursor normal", "error: '9:00' no es un valor entero válido."}));
+  EXPECT_TRUE(fs::is_empty(work()));
+}
+
+TEST_F(Window, AMissingTemplateIsReportedWithTheFullPathTried) {
+  script.answers = {Sample()};
+  form.BExportarClick();
+  fs::remove(dir / "sauce/base.xml");
+  script.shown.clear();
+  form.BImportarClick();
+  ASSERT_EQ(script.shown.size(), 3u);
+  EXPECT_EQ(script.shown[2], "error: No se puede leer el archivo XML '" + (dir / "sauce/base.xml").string() +
+                                 "': no existe el archivo o la carpeta.");
+}
+
+TEST(Shell, ErrorReportAddsAFullStopAfterLettersAndDigits) {
+  const std::pair<QString, QString> cases[] = {{"abc", "abc."},         {"abc.", "abc."}, {"(x)", "(x)"},
+                                               {"'x'", "'x'"},          {"a ", "a "},     {"", ""},
+                                               {"válido", "válido."}, {"9", "9."},      {"a/", "a/."}};
+  for (const auto& [message, shown] : cases) EXPECT_EQ(WithFullStop(message), shown) << message.toStdString();
+}
+
+TEST(Shell, ApplicationTitleComesFromTheExecutablesName) {
+  const std::pair<QString, QString> cases[] = {
+      {"/usr/bin/enlazor", "enlazor"}, {"C:/HORAVIA/DATOS.EXE", "Datos"}, {"datos.old.exe", "datos"}, {"Enlazor", "Enlazor"}};
+  for (const auto& [path, title] : cases) EXPECT_EQ(ApplicationTitle(path), title) << path.toStdString();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
