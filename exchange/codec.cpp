@@ -90,6 +90,13 @@ std::string AnsiToUtf8(std::string_view ansi) {
   return out;
 }
 
+std::string_view AsUtf8(std::string_view ansi, std::string& scratch) {
+  for (const char c : ansi) {
+    if (static_cast<unsigned char>(c) >= 0x80) return scratch = AnsiToUtf8(ansi);
+  }
+  return ansi;
+}
+
 bool SameTextAnsi(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {

@@ -11,6 +11,9 @@ namespace enlazor {
 
 // UTF-8 to Windows-1252; a character the code page lacks becomes "?".
 std::string Utf8ToAnsi(std::string_view utf8);
+// Windows-1252 text as UTF-8: the text itself when it is plain ASCII, else
+// its conversion, kept in scratch.
+std::string_view AsUtf8(std::string_view ansi, std::string& scratch);
 // Windows-1252 to UTF-8. The five bytes the code page leaves undefined map to
 // the C1 controls of the same value, as Windows does.
 std::string AnsiToUtf8(std::string_view ansi);

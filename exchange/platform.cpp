@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -196,7 +197,27 @@ bool File::IsAt(const fs::path& path) const {
          mine.st_ino == there.st_ino;
 }
 
+LargeBlock::LargeBlock(size_t size) : size_(size) {
+  void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) throw Failure("Memoria insuficiente");
+  ::madvise(memory, size, MADV_HUGEPAGE);
+  data_ = static_cast<char*>(memory);
+}
+
+LargeBlock::~LargeBlock() {
+  if (data_) ::munmap(data_, size_);
+}
+
+LargeBlock::LargeBlock(LargeBlock&& other) noexcept : data_(other.data_), size_(other.size_) {
+  other.data_ = nullptr;
+  other.size_ = 0;
+}
+
 void WriteFileAtomically(const fs::path& target, std::string_view bytes) {
+  WriteFileAtomically(target, [&](const ByteSink& sink) { sink(bytes); });
+}
+
+void WriteFileAtomically(const fs::path& target, const std::function<void(const ByteSink&)>& produce) {
   std::error_code ec;
   if (fs::is_directory(target, ec)) RaiseWrite(target, EISDIR);
   std::string name = target.parent_path().string();
@@ -210,7 +231,11 @@ void WriteFileAtomically(const fs::path& target, std::string_view bytes) {
   const fs::path temporary(name);
   try {
     File file(fd);
-    file.WriteAt(bytes.data(), bytes.size(), 0, target);
+    uint64_t offset = 0;
+    produce([&](std::string_view bytes) {
+      file.WriteAt(bytes.data(), bytes.size(), offset, target);
+      offset += bytes.size();
+    });
     if (::fsync(fd) != 0) RaiseWrite(target, errno);
     RenameReplace(temporary, target);
   } catch (...) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,6 +29,8 @@ void DeleteFileQuietly(const fs::path& path);
 fs::path FindNoCase(const fs::path& folder, std::string_view name);
 // Every entry of the folder whose name equals name without regard to case.
 std::vector<fs::path> FindAllNoCase(const fs::path& folder, std::string_view name);
+
+using ByteSink = std::function<void(std::string_view)>;
 
 // A system error as a short Spanish text.
 std::string ErrorText(int error);
@@ -61,13 +64,34 @@ class File {
 
  private:
   explicit File(int fd) : fd_(fd) {}
-  friend void WriteFileAtomically(const fs::path&, std::string_view);
+  friend void WriteFileAtomically(const fs::path&, const std::function<void(const ByteSink&)>&);
   int fd_ = -1;
+};
+
+// Memory for a large text, in one block the system may back with huge pages:
+// a school's timetables fill hundreds of megabytes, and touching them page by
+// small page costs more than writing them.
+class LargeBlock {
+ public:
+  explicit LargeBlock(size_t size);
+  ~LargeBlock();
+  LargeBlock(LargeBlock&& other) noexcept;
+  LargeBlock& operator=(LargeBlock&&) = delete;
+  LargeBlock(const LargeBlock&) = delete;
+  LargeBlock& operator=(const LargeBlock&) = delete;
+  char* Data() const { return data_; }
+  size_t Size() const { return size_; }
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
 };
 
 // Writes the bytes to a new file beside target, then renames it over the
 // target: the target is either whole and new or as it was before.
 void WriteFileAtomically(const fs::path& target, std::string_view bytes);
+// The same for bytes that produce() hands to its sink a piece at a time.
+void WriteFileAtomically(const fs::path& target, const std::function<void(const ByteSink&)>& produce);
 // Replaces target by source in one step; raises with a Spanish message.
 void RenameReplace(const fs::path& source, const fs::path& target);
 void SyncFolder(const fs::path& folder);

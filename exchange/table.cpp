@@ -247,6 +247,9 @@ bool Table::HasField(std::string_view name) const {
 
 const Table::Field& Table::FindField(std::string_view name) const {
   for (const auto& field : fields_) {
+    if (field.name == name) return field;
+  }
+  for (const auto& field : fields_) {
     if (SameTextAnsi(field.name, name)) return field;
   }
   std::string message = Format("No se encuentra el campo '%s'", {AnsiToUtf8(name)});
@@ -278,18 +281,23 @@ std::string Table::RawText(const Field& field, const unsigned char* record) cons
   }
 }
 
-std::string Table::FieldText(std::string_view name) const {
-  const Field& field = FindField(name);
+size_t Table::FieldNumber(std::string_view name) const { return &FindField(name) - fields_.data(); }
+
+std::string Table::FieldText(std::string_view name) const { return FieldText(FieldNumber(name)); }
+
+int32_t Table::FieldInteger(std::string_view name) const { return FieldInteger(FieldNumber(name)); }
+
+std::string Table::FieldText(size_t number) const {
   if (Eof()) return {};
-  return RawText(field, Record(view_[cursor_]));
+  return RawText(fields_.at(number), Record(view_[cursor_]));
 }
 
-int32_t Table::FieldInteger(std::string_view name) const {
-  const Field& field = FindField(name);
+int32_t Table::FieldInteger(size_t number) const {
+  const Field& field = fields_.at(number);
   if (Eof()) return 0;
   const std::string text = RawText(field, Record(view_[cursor_]));
-  const bool number = field.type == 'N' || field.type == 'F' || field.type == 'I' || field.type == '+';
-  if (!number) return ToInt32OrFail(text);
+  const bool numeric = field.type == 'N' || field.type == 'F' || field.type == 'I' || field.type == '+';
+  if (!numeric) return ToInt32OrFail(text);
   if (text.empty()) return 0;
   if (auto whole = ParseInt32(text)) return *whole;
   double value = 0;

@@ -59,6 +59,10 @@ class Table {
   std::string FieldText(std::string_view field) const;
   int32_t FieldInteger(std::string_view field) const;
   bool HasField(std::string_view field) const;
+  // The same by a field's number, for loops over many rows.
+  size_t FieldNumber(std::string_view field) const;
+  std::string FieldText(size_t number) const;
+  int32_t FieldInteger(size_t number) const;
 
   // The expression FIELD= 'value' with inner quotes doubled.
   void SetFilter(std::string_view expression);

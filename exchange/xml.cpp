@@ -1,6 +1,8 @@
 #include "exchange/xml.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -236,13 +238,27 @@ bool Matches(pugi::xml_node node, const Step& step) {
   return step.attribute.empty() || node.attribute(step.attribute.c_str()).value() == step.value;
 }
 
-// Characters the target encoding lacks become character references.
-std::string EncodeOutput(const std::string& utf8, Encoding encoding) {
-  if (encoding == Encoding::Utf8) return utf8;
-  std::string out;
-  out.reserve(utf8.size() * (encoding == Encoding::Utf16Le ? 2 : 1) + 2);
-  if (encoding == Encoding::Utf16Le) out += "\xFF\xFE";
+// Appends the text in the target encoding; characters the encoding lacks
+// become character references.
+void EncodeInto(std::string& out, std::string_view utf8, Encoding encoding) {
+  if (encoding == Encoding::Utf8) {
+    out += utf8;
+    return;
+  }
   for (size_t i = 0; i < utf8.size();) {
+    if (encoding != Encoding::Utf16Le) {
+      const size_t run = i;
+      // Eight bytes at a time while none has its high bit set.
+      while (i + 8 <= utf8.size()) {
+        uint64_t word;
+        std::memcpy(&word, utf8.data() + i, 8);
+        if (word & 0x8080808080808080ull) break;
+        i += 8;
+      }
+      while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) ++i;
+      out.append(utf8.substr(run, i - run));
+      if (i == utf8.size()) break;
+    }
     const size_t start = i;
     size_t length = Utf8SequenceLength(utf8, i);
     if (length == 0) length = 1;
@@ -269,8 +285,38 @@ std::string EncodeOutput(const std::string& utf8, Encoding encoding) {
     if (byte) out += static_cast<char>(*byte);
     else out += "&#" + std::to_string(static_cast<uint32_t>(cp)) + ";";
   }
-  return out;
 }
+
+// Text and attribute values escaped as Save escapes them.
+struct EscapeTable {
+  std::array<bool, 256> text{}, attribute{};
+  EscapeTable() {
+    for (int c = 0; c < 0x20; ++c) attribute[c] = text[c] = c != '\t' && c != '\n' && c != '\r';
+    attribute['\t'] = attribute['\n'] = attribute['\r'] = true;
+    for (const unsigned char c : {'&', '<', '>'}) text[c] = attribute[c] = true;
+    attribute['"'] = true;
+  }
+};
+
+void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
+  static const EscapeTable table;
+  const auto& special = attribute ? table.attribute : table.text;
+  size_t run = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (!special[c]) continue;
+    out.append(text.substr(run, i - run));
+    run = i + 1;
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c == '"') out += "&quot;";
+    else out += "&#" + std::to_string(c) + ";";
+  }
+  out.append(text.substr(run));
+}
+
+constexpr std::string_view kTextMark = "enlazor-texto";
 
 struct StringWriter : pugi::xml_writer {
   std::string out;
@@ -355,6 +401,126 @@ void XmlNode::AppendChild(XmlNode child) {
   if (!node_.append_move(child.node_)) throw Failure("No se puede añadir el nodo al documento XML");
 }
 
+int XmlNode::Depth() const {
+  int depth = -1;
+  for (auto at = node_; at && at.type() != pugi::node_document; at = at.parent()) ++depth;
+  return depth;
+}
+
+namespace {
+
+void AppendStartTag(std::string& out, std::string_view name, XmlText::Attributes attributes) {
+  out += '<';
+  out += name;
+  for (const auto& [key, value] : attributes) {
+    out += ' ';
+    out += key;
+    out += "=\"";
+    AppendEscaped(out, value, true);
+    out += '"';
+  }
+}
+
+}  // namespace
+
+void XmlText::StartTag(std::string_view name, Attributes attributes) {
+  EndPendingTag();
+  text_.append(depth_, '\t');
+  AppendStartTag(text_, name, attributes);
+}
+
+XmlText::LeafTag XmlText::MakeLeafTag(std::string_view name, Attributes attributes) {
+  LeafTag tag;
+  AppendStartTag(tag.start, name, attributes);
+  tag.end = "</" + std::string(name) + ">\n";
+  return tag;
+}
+
+void XmlText::Leaf(const LeafTag& tag, std::string_view text) {
+  EndPendingTag();
+  text_.append(depth_, '\t');
+  text_ += tag.start;
+  if (text.empty()) {
+    text_ += " />\n";
+    return;
+  }
+  text_ += '>';
+  AppendEscaped(text_, text, false);
+  text_ += tag.end;
+}
+
+void XmlText::EndPendingTag() {
+  if (pending_) text_ += ">\n";
+  pending_ = false;
+}
+
+void XmlText::Open(std::string_view name, Attributes attributes) {
+  StartTag(name, attributes);
+  pending_ = true;
+  ++depth_;
+}
+
+void XmlText::Close(std::string_view name) {
+  Spill(false);
+  --depth_;
+  if (pending_) {
+    text_ += " />\n";
+    pending_ = false;
+    return;
+  }
+  text_.append(depth_, '\t');
+  text_ += "</";
+  text_ += name;
+  text_ += ">\n";
+}
+
+void XmlText::Leaf(std::string_view name, Attributes attributes, std::string_view text) {
+  StartTag(name, attributes);
+  if (text.empty()) {
+    text_ += " />\n";
+    return;
+  }
+  text_ += '>';
+  AppendEscaped(text_, text, false);
+  text_ += "</";
+  text_ += name;
+  text_ += ">\n";
+}
+
+void XmlText::Append(const XmlText& other) {
+  EndPendingTag();
+  Spill(true);
+  other.ForEachPiece([this](std::string_view piece) { Store(piece); });
+}
+
+void XmlText::Clear() {
+  blocks_.clear();
+  used_.clear();
+  text_.clear();
+  pending_ = false;
+}
+
+void XmlText::Spill(bool always) {
+  constexpr size_t kWorkingSize = 256 << 10;
+  if (text_.empty() || (!always && text_.size() < kWorkingSize)) return;
+  Store(text_);
+  text_.clear();
+}
+
+void XmlText::Store(std::string_view bytes) {
+  constexpr size_t kBlockSize = 64 << 20;
+  while (!bytes.empty()) {
+    if (blocks_.empty() || used_.back() == blocks_.back().Size()) {
+      blocks_.emplace_back(std::max(kBlockSize, bytes.size()));
+      used_.push_back(0);
+    }
+    const size_t n = std::min(bytes.size(), blocks_.back().Size() - used_.back());
+    std::memcpy(blocks_.back().Data() + used_.back(), bytes.data(), n);
+    used_.back() += n;
+    bytes.remove_prefix(n);
+  }
+}
+
 XmlDocument::XmlDocument() = default;
 XmlDocument::~XmlDocument() = default;
 
@@ -405,7 +571,14 @@ XmlNode XmlDocument::CreateElement(std::string_view name) {
   return XmlNode(limbo_.append_child(std::string(name).c_str()));
 }
 
-std::string XmlDocument::Serialize() {
+void XmlDocument::AppendText(XmlNode parent, XmlText text) {
+  auto mark = parent.Raw().append_child(pugi::node_pi);
+  mark.set_name(std::string(kTextMark).c_str());
+  mark.set_value(std::to_string(texts_.size()).c_str());
+  texts_.push_back(std::move(text));
+}
+
+void XmlDocument::Write(const std::function<void(std::string_view)>& sink) {
   if (limbo_) {
     doc_.remove_child(limbo_);
     limbo_ = {};
@@ -417,9 +590,44 @@ std::string XmlDocument::Serialize() {
   if (encoding == Encoding::Unknown || encoding == Encoding::Utf16Be) encoding = Encoding::Utf8;
   StringWriter writer;
   doc_.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
-  return EncodeOutput(writer.out, encoding);
+
+  constexpr size_t kChunk = 1 << 20;
+  std::string out;
+  out.reserve(2 * kChunk + 64);
+  if (encoding == Encoding::Utf16Le) out += "\xFF\xFE";
+  auto put = [&](std::string_view utf8) {
+    for (size_t at = 0; at < utf8.size(); at += kChunk) {
+      EncodeInto(out, utf8.substr(at, kChunk), encoding);
+      if (out.size() >= kChunk) {
+        sink(out);
+        out.clear();
+      }
+    }
+  };
+  // Each mark's line gives way to the text it stands for.
+  const std::string_view saved = writer.out;
+  size_t done = 0;
+  for (size_t k = 0; k < texts_.size(); ++k) {
+    const std::string mark = "<?" + std::string(kTextMark) + " " + std::to_string(k) + "?>\n";
+    const size_t at = saved.find(mark, done);
+    if (at == std::string::npos) continue;
+    const size_t lineStart = saved.find_last_not_of('\t', at - 1) + 1;
+    put(saved.substr(done, lineStart - done));
+    texts_[k].ForEachPiece(put);
+    done = at + mark.size();
+  }
+  put(saved.substr(done));
+  if (!out.empty()) sink(out);
 }
 
-void XmlDocument::Save(const std::filesystem::path& path) { platform::WriteFileAtomically(path, Serialize()); }
+std::string XmlDocument::Serialize() {
+  std::string bytes;
+  Write([&](std::string_view piece) { bytes += piece; });
+  return bytes;
+}
+
+void XmlDocument::Save(const std::filesystem::path& path) {
+  platform::WriteFileAtomically(path, [&](const auto& sink) { Write(sink); });
+}
 
 }  // namespace enlazor

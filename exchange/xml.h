@@ -11,6 +11,8 @@
 
 #include <pugixml.hpp>
 
+#include "exchange/platform.h"
+
 namespace enlazor {
 
 class XmlNodeList;
@@ -21,6 +23,8 @@ class XmlNode {
   explicit XmlNode(pugi::xml_node node) : node_(node) {}
 
   bool IsNull() const { return !node_; }
+  // The nesting level Save writes this element at: 0 for the document element.
+  int Depth() const;
   std::string Name() const { return node_.name(); }
   // Child steps such as "dato" or "a/b[@seq=\"X\"]", evaluated on this node.
   XmlNodeList SelectNodes(std::string_view path) const;
@@ -50,6 +54,50 @@ class XmlNodeList {
   std::vector<pugi::xml_node> nodes_;
 };
 
+// Elements written straight to text, as Save writes nodes, for a block too
+// large to hold as nodes (the regular timetables of a whole school).
+class XmlText {
+ public:
+  using Attributes = std::initializer_list<std::pair<std::string_view, std::string_view>>;
+  // depth: the nesting level the first element is written at.
+  explicit XmlText(int depth) : depth_(depth) {}
+
+  void Open(std::string_view name, Attributes attributes);
+  void Close(std::string_view name);
+  // An element holding only a text; without text when the text is empty.
+  void Leaf(std::string_view name, Attributes attributes, std::string_view text);
+  // The same for a tag written many times: its start and end made once.
+  struct LeafTag {
+    std::string start, end;  // "<name a=\"v\"" and "</name>\n"
+  };
+  static LeafTag MakeLeafTag(std::string_view name, Attributes attributes);
+  void Leaf(const LeafTag& tag, std::string_view text);
+  // Another text written at this one's current depth.
+  void Append(const XmlText& other);
+  // Empty again, at the same depth, keeping its memory for the next text.
+  void Clear();
+  int Depth() const { return depth_; }
+  // The text, piece by piece, in order.
+  template <typename Sink>
+  void ForEachPiece(Sink sink) const {
+    for (size_t k = 0; k < blocks_.size(); ++k) sink(std::string_view(blocks_[k].Data(), used_[k]));
+    sink(std::string_view(text_));
+  }
+
+ private:
+  void StartTag(std::string_view name, Attributes attributes);
+  void EndPendingTag();
+  // Moves the text written so far into the large blocks once it has grown.
+  void Spill(bool always);
+  void Store(std::string_view bytes);
+
+  std::vector<platform::LargeBlock> blocks_;
+  std::vector<size_t> used_;
+  std::string text_;
+  int depth_;
+  bool pending_ = false;  // the last start tag still open: no child written yet
+};
+
 class XmlDocument {
  public:
   XmlDocument();
@@ -67,11 +115,14 @@ class XmlDocument {
   XmlNodeList SelectNodes(std::string_view path) const;
   // A new element outside the tree, until AppendChild places it.
   XmlNode CreateElement(std::string_view name);
+  // Places elements written as text as the last children of parent.
+  void AppendText(XmlNode parent, XmlText text);
   // Writes the document in the encoding its declaration names (UTF-8 when it
   // names none); characters the encoding lacks become character references.
   // The target is replaced in one step.
   void Save(const std::filesystem::path& path);
-  // The bytes Save would write.
+  // The bytes Save would write, handed to sink a piece at a time.
+  void Write(const std::function<void(std::string_view)>& sink);
   std::string Serialize();
 
  private:
@@ -80,6 +131,7 @@ class XmlDocument {
   std::string buffer_;
   pugi::xml_document doc_;
   pugi::xml_node limbo_;
+  std::vector<XmlText> texts_;
 };
 
 // Selection of child steps from a set of starting nodes, in document order.

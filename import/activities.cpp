@@ -29,18 +29,21 @@ const std::vector<std::string>& Lookup::Find(const std::string& key) {
   return found != rows_.end() ? found->second : none_;
 }
 
-Activities::Activities(XmlDocument& doc, const ImportTables& tables)
-    : doc_(doc),
-      soluc_(tables.soluc),
+// The names of the eleven datos of an activity group, in their order.
+constexpr const char* kDatoNames[] = {"N_DIASEMANA", "X_TRAMO",  "X_DEPENDENCIA", "X_UNIDAD", "X_OFERTAMATRIG", "X_MATERIAOMG",
+                                      "F_INICIO",    "F_FIN",    "N_HORINI",      "N_HORFIN", "X_ACTIVIDAD"};
+
+Activities::Activities(const ImportTables& tables)
+    : soluc_(tables.soluc),
+      datos_(std::size(kDatoNames)),
       tramos_(tables.tramos, "DIHO", {"DIA", "CODDIHO", "HORADESDE", "HORAHASTA"}),
       aulas_(tables.aulas, "ABREV", {"DEPCENTRO"}),
       grupos_(tables.grupos, "ABREV", {"UNIDAD"}),
-      materias_(tables.nomAsg, "COD", {"MATERIA", "CODLARGO"}) {}
-
-std::array<std::string, 4> Activities::BuscarTramo(const std::string& slotKey) {
-  const auto& v = tramos_.Find(slotKey);
-  return {v[0], v[1], v[2], v[3]};
+      materias_(tables.nomAsg, "COD", {"MATERIA", "CODLARGO"}) {
+  for (size_t k = 0; k < datos_.size(); ++k) datos_[k] = XmlText::MakeLeafTag("dato", {{"nombre_dato", kDatoNames[k]}});
 }
+
+const std::vector<std::string>& Activities::BuscarTramo(const std::string& slotKey) { return tramos_.Find(slotKey); }
 
 std::string Activities::BuscarDependencia(const std::string& aula) {
   std::string room = aulas_.Find(aula)[0];
@@ -49,18 +52,21 @@ std::string Activities::BuscarDependencia(const std::string& aula) {
 
 std::string Activities::BuscarUnidad(const std::string& codGrupo) { return grupos_.Find(codGrupo)[0]; }
 
-std::array<std::string, 2> Activities::BuscarMateria(const std::string& asig) {
-  const auto& v = materias_.Find(asig);
-  return {v[0], v[1]};
+const std::vector<std::string>& Activities::BuscarMateria(const std::string& asig) { return materias_.Find(asig); }
+
+size_t Activities::Field(size_t& number, const char* name) {
+  if (number == SIZE_MAX) number = soluc_.FieldNumber(name);
+  return number;
 }
 
 const std::vector<size_t>& Activities::LessonsOf(const std::string& abrev) {
   if (!indexed_) {
     // The filter PROF= 'code' for every teacher, in one pass over SOLUC.
     soluc_.SetFiltered(false);
+    const size_t prof = soluc_.FieldNumber("PROF");
     for (size_t row = 0; row < soluc_.RowCount(); ++row) {
       soluc_.MoveTo(row);
-      lessons_[soluc_.FieldText("PROF")].push_back(row);
+      lessons_[soluc_.FieldText(prof)].push_back(row);
     }
     indexed_ = true;
   }
@@ -69,34 +75,30 @@ const std::vector<size_t>& Activities::LessonsOf(const std::string& abrev) {
   return found != lessons_.end() ? found->second : none;
 }
 
-void Activities::AppendDato(XmlNode group, const char* name, std::string_view ansiText) {
-  XmlNode dato = doc_.CreateElement("dato");
-  dato.SetAttribute("nombre_dato", name);
-  if (!ansiText.empty()) dato.SetText(AnsiToUtf8(ansiText));
-  group.AppendChild(dato);
-}
-
-int Activities::GenerarActividades(const std::string& abrev, XmlNode teacherGroup, const FechasCurso& fechas) {
+int Activities::GenerarActividades(const std::string& abrev, XmlText& teacherGroup, const FechasCurso& fechas) {
+  std::string scratch;
+  size_t next = 0;
+  auto dato = [&](std::string_view ansiText) { teacherGroup.Leaf(datos_[next++], AsUtf8(ansiText, scratch)); };
   int m = 1;
   for (const size_t row : LessonsOf(abrev)) {
     soluc_.MoveTo(row);
-    if (soluc_.FieldInteger("DIA") == 0) continue;
-    XmlNode activity = doc_.CreateElement("grupo_datos");
-    activity.SetAttribute("seq", "ACTIVIDAD_" + std::to_string(m++));
-    teacherGroup.AppendChild(activity);
-    const auto tramo = BuscarTramo(soluc_.FieldText("DIA") + std::to_string(soluc_.FieldInteger("HORA")));
-    AppendDato(activity, "N_DIASEMANA", tramo[0]);
-    AppendDato(activity, "X_TRAMO", tramo[1]);
-    AppendDato(activity, "X_DEPENDENCIA", BuscarDependencia(soluc_.FieldText("AULA")));
-    AppendDato(activity, "X_UNIDAD", BuscarUnidad(soluc_.FieldText("CODGRUPO")));
-    const auto materia = BuscarMateria(soluc_.FieldText("ASIG"));
-    AppendDato(activity, "X_OFERTAMATRIG", materia[0]);
-    AppendDato(activity, "X_MATERIAOMG", materia[1]);
-    AppendDato(activity, "F_INICIO", fechas.inicio);
-    AppendDato(activity, "F_FIN", fechas.fin);
-    AppendDato(activity, "N_HORINI", ConvertirHora(tramo[2]));
-    AppendDato(activity, "N_HORFIN", ConvertirHora(tramo[3]));
-    AppendDato(activity, "X_ACTIVIDAD", "1");
+    if (soluc_.FieldInteger(Field(field_.dia, "DIA")) == 0) continue;
+    teacherGroup.Open("grupo_datos", {{"seq", "ACTIVIDAD_" + std::to_string(m++)}});
+    next = 0;
+    const auto& tramo = BuscarTramo(soluc_.FieldText(field_.dia) + std::to_string(soluc_.FieldInteger(Field(field_.hora, "HORA"))));
+    dato(tramo[0]);  // N_DIASEMANA
+    dato(tramo[1]);  // X_TRAMO
+    dato(BuscarDependencia(soluc_.FieldText(Field(field_.aula, "AULA"))));
+    dato(BuscarUnidad(soluc_.FieldText(Field(field_.codGrupo, "CODGRUPO"))));
+    const auto& materia = BuscarMateria(soluc_.FieldText(Field(field_.asig, "ASIG")));
+    dato(materia[0]);  // X_OFERTAMATRIG
+    dato(materia[1]);  // X_MATERIAOMG
+    dato(fechas.inicio);
+    dato(fechas.fin);
+    dato(ConvertirHora(tramo[2]));
+    dato(ConvertirHora(tramo[3]));
+    dato("1");  // X_ACTIVIDAD
+    teacherGroup.Close("grupo_datos");
   }
   return m - 1;
 }

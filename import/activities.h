@@ -47,23 +47,29 @@ struct ImportTables {
 
 class Activities {
  public:
-  Activities(XmlDocument& doc, const ImportTables& tables);
+  explicit Activities(const ImportTables& tables);
 
-  // Appends one activity group per lesson of the teacher whose DIA is not 0;
-  // returns how many.
-  int GenerarActividades(const std::string& abrev, XmlNode teacherGroup, const FechasCurso& fechas);
+  // Writes one activity group per lesson of the teacher whose DIA is not 0
+  // into the teacher group's text; returns how many.
+  int GenerarActividades(const std::string& abrev, XmlText& teacherGroup, const FechasCurso& fechas);
 
-  std::array<std::string, 4> BuscarTramo(const std::string& slotKey);
+  // Day, slot code, start time and end time.
+  const std::vector<std::string>& BuscarTramo(const std::string& slotKey);
   std::string BuscarDependencia(const std::string& aula);
   std::string BuscarUnidad(const std::string& codGrupo);
-  std::array<std::string, 2> BuscarMateria(const std::string& asig);
+  // Subject offer (MATERIA) and subject (CODLARGO).
+  const std::vector<std::string>& BuscarMateria(const std::string& asig);
 
  private:
   const std::vector<size_t>& LessonsOf(const std::string& abrev);
-  void AppendDato(XmlNode group, const char* name, std::string_view ansiText);
+  // A SOLUC field's number, found at its first reading.
+  size_t Field(size_t& number, const char* name);
 
-  XmlDocument& doc_;
   Table& soluc_;
+  struct {
+    size_t dia = SIZE_MAX, hora = SIZE_MAX, aula = SIZE_MAX, codGrupo = SIZE_MAX, asig = SIZE_MAX;
+  } field_;
+  std::vector<XmlText::LeafTag> datos_;  // the eleven dato tags, in order
   Lookup tramos_, aulas_, grupos_, materias_;
   bool indexed_ = false;
   std::unordered_map<std::string, std::vector<size_t>> lessons_;  // PROF -> SOLUC rows in stored order

@@ -54,13 +54,6 @@ XmlNode LoadTemplate(XmlDocument& doc, const fs::path& templatePath) {
   return bloque;
 }
 
-void AppendTeacherDato(XmlDocument& doc, XmlNode group, const char* name, const std::string& ansiText) {
-  XmlNode dato = doc.CreateElement("dato");
-  dato.SetAttribute("nombre_dato", name);
-  if (!ansiText.empty()) dato.SetText(AnsiToUtf8(ansiText));
-  group.AppendChild(dato);
-}
-
 }  // namespace
 
 std::string OutputPathFor(const std::string& archivoXml) {
@@ -82,26 +75,27 @@ fs::path RunImport(const fs::path& archivoXml, const fs::path& workDir, const fs
 
   XmlDocument doc;
   XmlNode bloque = LoadTemplate(doc, fs::absolute(templatePath));
-  XmlNode block = doc.CreateElement("grupo_datos");
-  block.SetAttribute("seq", "HORARIOS_REGULARES");
-  bloque.AppendChild(block);
-
   Components tables(workDir);
-  Activities activities(doc, {tables.soluc, tables.tramos, tables.aulas, tables.grupos, tables.nomAsg});
+  Activities activities({tables.soluc, tables.tramos, tables.aulas, tables.grupos, tables.nomAsg});
+  // The block is written as text: a school's timetables are millions of nodes.
+  XmlText block(bloque.Depth() + 1);
+  block.Open("grupo_datos", {{"seq", "HORARIOS_REGULARES"}, {"registros", std::to_string(tables.profesor.RowCount())}});
+  XmlText lessons(block.Depth() + 1);  // one teacher's activity groups, reused
   int n = 1;
   for (tables.profesor.First(); !tables.profesor.Eof(); tables.profesor.Next()) {
-    const std::string empleado = tables.profesor.FieldText("X_EMPLEADO");
-    const std::string tomaPos = tables.profesor.FieldText("F_TOMAPOS");
-    XmlNode teacher = doc.CreateElement("grupo_datos");
-    teacher.SetAttribute("seq", "HORARIO_REGULAR_PROFESOR_" + std::to_string(n++));
-    block.AppendChild(teacher);
-    AppendTeacherDato(doc, teacher, "X_EMPLEADO", empleado);
-    AppendTeacherDato(doc, teacher, "F_TOMAPOS", tomaPos);
-    const int count = activities.GenerarActividades(tables.profesor.FieldText("ABREV"), teacher, fechas);
-    teacher.SetAttribute("registros", std::to_string(count));
+    const std::string empleado = AnsiToUtf8(tables.profesor.FieldText("X_EMPLEADO"));
+    const std::string tomaPos = AnsiToUtf8(tables.profesor.FieldText("F_TOMAPOS"));
+    lessons.Clear();
+    const int count = activities.GenerarActividades(tables.profesor.FieldText("ABREV"), lessons, fechas);
+    block.Open("grupo_datos", {{"seq", "HORARIO_REGULAR_PROFESOR_" + std::to_string(n++)}, {"registros", std::to_string(count)}});
+    block.Leaf("dato", {{"nombre_dato", "X_EMPLEADO"}}, empleado);
+    block.Leaf("dato", {{"nombre_dato", "F_TOMAPOS"}}, tomaPos);
+    block.Append(lessons);
+    block.Close("grupo_datos");
   }
-  block.SetAttribute("registros", std::to_string(n - 1));
+  block.Close("grupo_datos");  // its registros, n - 1, is the number of PROFT rows
   tables.CloseAll();
+  doc.AppendText(bloque, std::move(block));
 
   const fs::path output = OutputPathFor(archivoXml.string());
   doc.Save(output);
