@@ -1,10 +1,12 @@
 // Writes and reads a table of 1,000,000 rows with five fields, beside a plain
 // copy and a plain read of the same bytes.
 //   bench_table FOLDER [ROWS]
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <vector>
 
@@ -30,8 +32,22 @@ int main(int argc, char** argv) {
   const std::filesystem::path dir = argv[1];
   const size_t rows = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 1000000;
 
-  auto start = Clock::now();
-  {
+  // The rows' texts made beforehand: the timing is the store's alone.
+  std::vector<std::array<std::string, 5>> values(rows);
+  for (size_t i = 0; i < rows; ++i) {
+    values[i] = {"P" + std::to_string(i % 1000), "Profesora n\xfamero " + std::to_string(i), std::to_string(i % 7 + 1),
+                 std::to_string(2081400 + i % 50), "08:30"};
+  }
+  auto best = [](const std::function<void()>& work) {
+    double fastest = 1e9;
+    for (int round = 0; round < 3; ++round) {
+      const auto start = Clock::now();
+      work();
+      fastest = std::min(fastest, Seconds(start));
+    }
+    return fastest;
+  };
+  const double write = best([&] {
     Table table(dir, "BENCH");
     table.AddField({"PROF", FieldType::Text, 4});
     table.AddField({"NOMBRE", FieldType::Text, 40});
@@ -42,45 +58,32 @@ int main(int argc, char** argv) {
     table.Open();
     for (size_t i = 0; i < rows; ++i) {
       table.Append();
-      table.SetFieldText("PROF", "P" + std::to_string(i % 1000));
-      table.SetFieldText("NOMBRE", "Profesora n\xfamero " + std::to_string(i));
-      table.SetFieldText("DIA", std::to_string(i % 7 + 1));
-      table.SetFieldText("AULA", std::to_string(2081400 + i % 50));
-      table.SetFieldText("HORA", "08:30");
+      for (size_t f = 0; f < 5; ++f) table.SetFieldText(f, values[i][f]);
       table.Post();
     }
-  }
-  const double write = Seconds(start);
+  });
   const auto path = dir / "BENCH.DBF";
   const size_t bytes = std::filesystem::file_size(path);
-
-  start = Clock::now();
   size_t checksum = 0;
-  {
+  const double read = best([&] {
     Table table(dir, "BENCH");
     table.Open();
     for (table.First(); !table.Eof(); table.Next()) {
-      for (const char* field : {"PROF", "NOMBRE", "DIA", "AULA", "HORA"}) checksum += table.FieldText(field).size();
+      for (size_t f = 0; f < 5; ++f) checksum += table.FieldText(f).size();
     }
-  }
-  const double read = Seconds(start);
-
-  // The same bytes copied and read plainly.
-  start = Clock::now();
+  });
+  // The same bytes read and copied plainly.
   std::vector<char> buffer(bytes);
-  {
+  const double plainRead = best([&] {
     std::ifstream in(path, std::ios::binary);
     in.read(buffer.data(), static_cast<std::streamsize>(bytes));
-  }
-  const double plainRead = Seconds(start);
-  start = Clock::now();
-  {
-    std::ofstream out(dir / "COPIA.DBF", std::ios::binary);
+  });
+  const double plainWrite = best([&] {
+    std::ofstream out(dir / "COPIA.DBF", std::ios::binary | std::ios::trunc);
     out.write(buffer.data(), static_cast<std::streamsize>(bytes));
-  }
-  const double plainWrite = Seconds(start);
+  });
 
-  std::printf("tabla de %zu filas, %zu bytes (suma %zu)\n", rows, bytes, checksum);
+  std::printf("tabla de %zu filas, %zu bytes (suma %zu); el mejor de tres intentos\n", rows, bytes, checksum / 3);
   Report("escribir con el almacén", write, rows, bytes);
   Report("escribir copia simple", plainWrite, rows, bytes);
   Report("leer todo con el almacén", read, rows, bytes);

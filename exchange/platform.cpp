@@ -157,24 +157,41 @@ bool File::TryLock(Lock lock) {
   return true;
 }
 
-std::vector<unsigned char> File::ReadAll(const fs::path& nameForMessages) {
+namespace {
+
+size_t FileSize(int fd, const fs::path& name) {
   struct stat st{};
-  if (::fstat(fd_, &st) != 0) {
-    throw Failure(Format("No se puede leer el archivo '%s': %s", {nameForMessages.string(), ErrorText(errno)}));
+  if (::fstat(fd, &st) != 0) {
+    throw Failure(Format("No se puede leer el archivo '%s': %s", {name.string(), ErrorText(errno)}));
   }
-  std::vector<unsigned char> bytes(static_cast<size_t>(st.st_size));
+  return static_cast<size_t>(st.st_size);
+}
+
+// Reads up to size bytes from the start; returns how many there were.
+size_t ReadInto(int fd, unsigned char* data, size_t size, const fs::path& name) {
   size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pread(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+  while (done < size) {
+    const ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      throw Failure(Format("No se puede leer el archivo '%s': %s", {nameForMessages.string(), ErrorText(errno)}));
-    }
+    if (n < 0) throw Failure(Format("No se puede leer el archivo '%s': %s", {name.string(), ErrorText(errno)}));
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
-  bytes.resize(done);
+  return done;
+}
+
+}  // namespace
+
+std::vector<unsigned char> File::ReadAll(const fs::path& nameForMessages) {
+  std::vector<unsigned char> bytes(FileSize(fd_, nameForMessages));
+  bytes.resize(ReadInto(fd_, bytes.data(), bytes.size(), nameForMessages));
   return bytes;
+}
+
+LargeBlock File::ReadAllLarge(size_t& size, const fs::path& nameForMessages) {
+  LargeBlock block(std::max<size_t>(FileSize(fd_, nameForMessages), 1));
+  size = ReadInto(fd_, reinterpret_cast<unsigned char*>(block.Data()), block.Size(), nameForMessages);
+  return block;
 }
 
 void File::WriteAt(const void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) {

@@ -35,6 +35,25 @@ using ByteSink = std::function<void(std::string_view)>;
 // A system error as a short Spanish text.
 std::string ErrorText(int error);
 
+// Memory for a large text, in one block the system may back with huge pages:
+// a school's timetables fill hundreds of megabytes, and touching them page by
+// small page costs more than writing them.
+class LargeBlock {
+ public:
+  explicit LargeBlock(size_t size);
+  ~LargeBlock();
+  LargeBlock(LargeBlock&& other) noexcept;
+  LargeBlock& operator=(LargeBlock&&) = delete;
+  LargeBlock(const LargeBlock&) = delete;
+  LargeBlock& operator=(const LargeBlock&) = delete;
+  char* Data() const { return data_; }
+  size_t Size() const { return size_; }
+
+ private:
+  char* data_ = nullptr;
+  size_t size_ = 0;
+};
+
 // An open file, closed when the object goes. Locks are advisory locks between
 // processes, released with the file.
 class File {
@@ -56,6 +75,8 @@ class File {
   // Takes the lock without waiting; false when another process holds a conflicting one.
   bool TryLock(Lock lock);
   std::vector<unsigned char> ReadAll(const fs::path& nameForMessages);
+  // The whole file in a large block; size receives its length.
+  LargeBlock ReadAllLarge(size_t& size, const fs::path& nameForMessages);
   // Writes through the write seam; a failure raises naming the path.
   void WriteAt(const void* data, size_t size, uint64_t offset, const fs::path& nameForMessages);
   void Sync();
@@ -66,25 +87,6 @@ class File {
   explicit File(int fd) : fd_(fd) {}
   friend void WriteFileAtomically(const fs::path&, const std::function<void(const ByteSink&)>&);
   int fd_ = -1;
-};
-
-// Memory for a large text, in one block the system may back with huge pages:
-// a school's timetables fill hundreds of megabytes, and touching them page by
-// small page costs more than writing them.
-class LargeBlock {
- public:
-  explicit LargeBlock(size_t size);
-  ~LargeBlock();
-  LargeBlock(LargeBlock&& other) noexcept;
-  LargeBlock& operator=(LargeBlock&&) = delete;
-  LargeBlock(const LargeBlock&) = delete;
-  LargeBlock& operator=(const LargeBlock&) = delete;
-  char* Data() const { return data_; }
-  size_t Size() const { return size_; }
-
- private:
-  char* data_ = nullptr;
-  size_t size_ = 0;
 };
 
 // Writes the bytes to a new file beside target, then renames it over the

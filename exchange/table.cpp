@@ -163,27 +163,45 @@ void Table::Open() {
     if (!file_.TryLock(use_ == Use::Exclusive ? platform::File::Lock::Exclusive : platform::File::Lock::Shared)) {
       RaiseInUse();
     }
-    bytes_ = file_.ReadAll(path_);
+    file_bytes_.emplace(file_.ReadAllLarge(fileSize_, path_));
     ParseHeader();
   } catch (...) {
     file_ = {};
-    bytes_.clear();
+    file_bytes_.reset();
     throw;
   }
+  appended_.Reset(recordLength_);
   BuildView();
   cursor_ = 0;
 }
 
+void Table::PendingRows::Reset(size_t recordLength) {
+  blocks_.clear();
+  count_ = 0;
+  recordLength_ = std::max<size_t>(recordLength, 1);
+  perBlock_ = std::max<size_t>((16 << 20) / recordLength_, 1);
+}
+
+unsigned char* Table::PendingRows::Add() {
+  if (count_ == blocks_.size() * perBlock_) blocks_.emplace_back(perBlock_ * recordLength_);
+  return reinterpret_cast<unsigned char*>(blocks_.back().Data()) + (count_++ % perBlock_) * recordLength_;
+}
+
+const unsigned char* Table::PendingRows::Row(size_t i) const {
+  return reinterpret_cast<const unsigned char*>(blocks_[i / perBlock_].Data()) + (i % perBlock_) * recordLength_;
+}
+
 void Table::ParseHeader() {
-  const size_t size = bytes_.size();
+  const size_t size = fileSize_;
+  const unsigned char* bytes = Bytes();
   if (size < 32) RaiseDamaged("el archivo es más corto que su cabecera");
-  level7_ = (bytes_[0] & 0x07) == 0x04;
+  level7_ = (bytes[0] & 0x07) == 0x04;
   const size_t descriptorsStart = level7_ ? 68 : 32;
   const size_t descriptorSize = level7_ ? 48 : 32;
   const size_t nameLength = level7_ ? 32 : 11;
-  storedRecords_ = Read32(&bytes_[4]);
-  headerLength_ = Read16(&bytes_[8]);
-  recordLength_ = Read16(&bytes_[10]);
+  storedRecords_ = Read32(&bytes[4]);
+  headerLength_ = Read16(&bytes[8]);
+  recordLength_ = Read16(&bytes[10]);
   if (headerLength_ > size) RaiseDamaged("la cabecera es más larga que el archivo");
   if (headerLength_ <= descriptorsStart) RaiseDamaged("la longitud de la cabecera es incorrecta");
   fields_.clear();
@@ -191,13 +209,13 @@ void Table::ParseHeader() {
   size_t offset = 1;
   bool terminated = false;
   while (pos < headerLength_) {
-    if (bytes_[pos] == 0x0D) {
+    if (bytes[pos] == 0x0D) {
       terminated = true;
       break;
     }
     if (pos + descriptorSize > headerLength_) break;
     Field field;
-    const auto* d = &bytes_[pos];
+    const auto* d = &bytes[pos];
     field.name.assign(reinterpret_cast<const char*>(d), std::find(d, d + nameLength, 0) - d);
     field.type = static_cast<char>(d[level7_ ? 32 : 11]);
     field.width = d[level7_ ? 33 : 16];
@@ -217,7 +235,7 @@ void Table::ParseHeader() {
   const size_t available = (size - headerLength_) / recordLength_;
   const size_t rest = (size - headerLength_) % recordLength_;
   if (storedRecords_ > available) {
-    const bool onlyEndMark = rest == 0 || (rest == 1 && bytes_[size - 1] == 0x1A);
+    const bool onlyEndMark = rest == 0 || (rest == 1 && bytes[size - 1] == 0x1A);
     if (!onlyEndMark) RaiseDamaged("el último registro está incompleto");
     storedRecords_ = available;
   }
@@ -225,7 +243,7 @@ void Table::ParseHeader() {
 
 void Table::BuildView() {
   view_.clear();
-  const size_t total = storedRecords_ + (recordLength_ ? appended_.size() / recordLength_ : 0);
+  const size_t total = storedRecords_ + appended_.Count();
   view_.reserve(total);
   const Field* filter = filtered_ ? &FindField(filterField_) : nullptr;
   for (size_t i = 0; i < total; ++i) {
@@ -237,8 +255,8 @@ void Table::BuildView() {
 }
 
 const unsigned char* Table::Record(size_t physical) const {
-  if (physical < storedRecords_) return bytes_.data() + headerLength_ + physical * recordLength_;
-  return appended_.data() + (physical - storedRecords_) * recordLength_;
+  if (physical < storedRecords_) return Bytes() + headerLength_ + physical * recordLength_;
+  return appended_.Row(physical - storedRecords_);
 }
 
 bool Table::HasField(std::string_view name) const {
@@ -314,8 +332,10 @@ void Table::Append() {
   editing_ = true;
 }
 
-void Table::SetFieldText(std::string_view name, std::string_view text) {
-  const Field& field = FindField(name);
+void Table::SetFieldText(std::string_view name, std::string_view text) { SetFieldText(FieldNumber(name), text); }
+
+void Table::SetFieldText(size_t number, std::string_view text) {
+  const Field& field = fields_.at(number);
   if (!editing_) throw Failure(Format("La tabla '%s' no está en edición", {name_}));
   auto* at = pending_.data() + field.offset;
   std::fill(at, at + field.width, ' ');
@@ -329,9 +349,9 @@ void Table::SetFieldText(std::string_view name, std::string_view text) {
 
 void Table::Post() {
   if (!editing_) return;
-  appended_.insert(appended_.end(), pending_.begin(), pending_.end());
+  std::copy(pending_.begin(), pending_.end(), appended_.Add());
   editing_ = false;
-  const size_t physical = storedRecords_ + appended_.size() / recordLength_ - 1;
+  const size_t physical = storedRecords_ + appended_.Count() - 1;
   if (!filtered_ || RawText(FindField(filterField_), Record(physical)) == filterValue_) {
     view_.push_back(physical);
     cursor_ = view_.size() - 1;
@@ -339,15 +359,20 @@ void Table::Post() {
 }
 
 void Table::WritePending() {
-  if (appended_.empty()) return;
-  const size_t rows = storedRecords_ + appended_.size() / recordLength_;
-  appended_.push_back(0x1A);
-  file_.WriteAt(appended_.data(), appended_.size(), headerLength_ + storedRecords_ * recordLength_, path_);
+  if (appended_.Count() == 0) return;
+  const size_t rows = storedRecords_ + appended_.Count();
+  uint64_t end = headerLength_ + storedRecords_ * recordLength_;
+  appended_.ForEachBlock([&](const char* data, size_t bytes) {
+    file_.WriteAt(data, bytes, end, path_);
+    end += bytes;
+  });
+  const unsigned char endMark = 0x1A;
+  file_.WriteAt(&endMark, 1, end, path_);
   unsigned char header[7];
   PutToday(header);
   Put32(header + 3, static_cast<uint32_t>(rows));
   file_.WriteAt(header, sizeof header, 1, path_);
-  appended_.clear();
+  appended_.Reset(recordLength_);
 }
 
 void Table::Close() {
@@ -357,14 +382,14 @@ void Table::Close() {
       WritePending();
     } catch (...) {
       file_ = {};
-      appended_.clear();
+      appended_.Reset(recordLength_);
       throw;
     }
   }
   file_ = {};
-  bytes_.clear();
-  bytes_.shrink_to_fit();
-  appended_.clear();
+  file_bytes_.reset();
+  fileSize_ = 0;
+  appended_.Reset(recordLength_);
   view_.clear();
   cursor_ = 0;
   storedRecords_ = 0;

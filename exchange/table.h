@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,7 @@ class Table {
 
   void Append();
   void SetFieldText(std::string_view field, std::string_view text);
+  void SetFieldText(size_t number, std::string_view text);
   void Post();
 
   void First() { cursor_ = 0; }
@@ -94,13 +96,34 @@ class Table {
 
   platform::File file_;
   std::filesystem::path path_;
-  std::vector<unsigned char> bytes_;  // the whole file as opened
+  std::optional<platform::LargeBlock> file_bytes_;  // the whole file as opened
+  size_t fileSize_ = 0;
+  const unsigned char* Bytes() const { return reinterpret_cast<const unsigned char*>(file_bytes_->Data()); }
   bool level7_ = false;
   size_t headerLength_ = 0;
   size_t recordLength_ = 0;
   size_t storedRecords_ = 0;
   std::vector<Field> fields_;
-  std::vector<unsigned char> appended_;  // posted rows not yet written
+  // Posted rows not yet written, in large blocks that never move.
+  class PendingRows {
+   public:
+    void Reset(size_t recordLength);
+    unsigned char* Add();
+    const unsigned char* Row(size_t i) const;
+    size_t Count() const { return count_; }
+    // Hands each block's rows, in order, to write(data, bytes).
+    template <typename Write>
+    void ForEachBlock(Write write) const {
+      for (size_t b = 0; b < blocks_.size(); ++b) {
+        write(blocks_[b].Data(), std::min(perBlock_, count_ - b * perBlock_) * recordLength_);
+      }
+    }
+
+   private:
+    size_t recordLength_ = 1, perBlock_ = 1, count_ = 0;
+    std::vector<platform::LargeBlock> blocks_;
+  };
+  PendingRows appended_;
   std::vector<unsigned char> pending_;   // the row being edited
   bool editing_ = false;
 
