@@ -546,11 +546,19 @@ void XmlDocument::Parse(std::string text, const std::string& name, const std::fu
     buffer_.clear();
     RaiseAt(name, decodeAgain(), static_cast<size_t>(result.offset), Describe(result.status));
   }
+  int roots = 0;
   for (auto child : doc_.children()) {
     if (child.type() == pugi::node_doctype) {
       doc_.reset();
       buffer_.clear();
       throw Failure(Format("Error en el archivo XML '%s': las declaraciones DOCTYPE no se admiten", {name}));
+    }
+    if (child.type() == pugi::node_element && ++roots == 2) {
+      // The parser takes several; a well-formed document has one.
+      const auto offset = static_cast<size_t>(std::max<ptrdiff_t>(child.offset_debug() - 1, 0));
+      doc_.reset();
+      buffer_.clear();
+      RaiseAt(name, decodeAgain(), offset, "hay más de un elemento raíz");
     }
   }
 }

@@ -56,8 +56,8 @@ void Staging::Take() {
   for (int attempt = 0; attempt < 5; ++attempt) {
     std::error_code ec;
     fs::create_directory(folder_, ec);
-    int error = 0;
-    lock_ = platform::File::OpenFolder(folder_, error);
+    int error = ec ? ec.value() : 0;
+    if (error == 0) lock_ = platform::File::OpenFolder(folder_, error);
     if (error != 0) {
       throw Failure(Format("No se puede crear la carpeta '%s': %s", {folder_.string(), platform::ErrorText(error)}));
     }

@@ -1,0 +1,288 @@
+// Bad inputs of both runs: each ends with its exact message and changes
+// nothing (the few the system accepts end as the system says).
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "exchange/failure.h"
+#include "exchange/table.h"
+#include "export/export_run.h"
+#include "import/import_run.h"
+#include "support.h"
+
+namespace enlazor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ReadBytes;
+using testing::Snapshot;
+using testing::TempDir;
+using testing::WriteBytes;
+
+const char* const kDone = "<sin fallo>";
+
+std::string Outcome(const std::function<void()>& run) {
+  try {
+    run();
+  } catch (const std::exception& failure) {
+    return failure.what();
+  }
+  return kDone;
+}
+
+// Runs as an ordinary user in a child process: root ignores folder permissions.
+std::string OutcomeAsOrdinaryUser(const std::function<void()>& run) {
+  int channel[2];
+  if (pipe(channel) != 0) return "pipe";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(channel[0]);
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    const std::string outcome = Outcome(run);
+    (void)!write(channel[1], outcome.data(), outcome.size());
+    _exit(0);
+  }
+  close(channel[1]);
+  std::string outcome;
+  char buffer[512];
+  for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;) outcome.append(buffer, static_cast<size_t>(n));
+  close(channel[0]);
+  waitpid(child, nullptr, 0);
+  return outcome;
+}
+
+std::string Seneca(const std::string& groups) { return testing::SenecaDocument(groups); }
+
+std::string Nested(int levels, const std::string& inner) {
+  std::string open, close;
+  for (int i = 0; i < levels; ++i) open += "<x>", close += "</x>";
+  return open + inner + close;
+}
+
+class Catalogue : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::create_directory(work);
+    WriteBytes(dir / "old.xml", Seneca(testing::Group("MATERIAS", {{"1", "2", "Lengua"}}) +
+                                       testing::Group("EMPLEADOS", {{"10", "01/09/2010", "P", "García", "López", "Ana"}}) +
+                                       testing::Group("TRAMOS_HORARIOS", {{"T1", "1", "0800", "0900"}})));
+    RunExport(dir / "old.xml", work);
+    Table soluc(work, "SOLUC");
+    for (const char* name : {"PROF", "AULA", "CODGRUPO", "ASIG"}) soluc.AddField({name, FieldType::Text, 4});
+    soluc.AddField({"DIA", FieldType::Integer, 0});
+    soluc.AddField({"HORA", FieldType::Integer, 0});
+    soluc.CreateTable();
+    soluc.Open();
+    soluc.Append();
+    soluc.SetFieldText("PROF", "AGL");
+    soluc.SetFieldText("DIA", "1");
+    soluc.SetFieldText("HORA", "1");
+    soluc.Post();
+    soluc.Close();
+    WriteBytes(dir / "base.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><SERVICIO><BLOQUE_DATOS/></SERVICIO>");
+    WriteBytes(dir / "horario.xml", "elegido");
+  }
+  std::string Path(const std::string& name) { return (work / name).string(); }
+  std::string Damaged(const std::string& table, const std::string& what) {
+    return "La tabla '" + Path(table) + "' está dañada: " + what;
+  }
+
+  TempDir dir;
+  fs::path work = dir / "HTEMP";
+};
+
+struct ExportCase {
+  const char* what;
+  std::string input;  // the file's bytes
+  std::string outcome;
+};
+
+TEST_F(Catalogue, BadExportFilesChangeNoTable) {
+  const std::string file = (dir / "seneca.xml").string();
+  const std::string xmlError = "Error en el archivo XML '" + file + "'";
+  const std::string bomb = "<!DOCTYPE S [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+                           "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]><SERVICIO>&c;</SERVICIO>";
+  const ExportCase cases[] = {
+      {"not XML", "Esto no es un archivo de Séneca", xmlError + ", línea 1, columna 31: el documento no tiene elemento raíz"},
+      {"empty file", "", xmlError + ", línea 1, columna 1: el documento no tiene elemento raíz"},
+      {"truncated", Seneca("").substr(0, 70), xmlError + ", línea 2, columna 32: atributo incorrecto"},
+      {"binary garbage", std::string("\x00\x01\xfe\xff\x80garbage\x00", 13), xmlError + ", línea 1, columna 3: secuencia no válida en UTF-8"},
+      {"invalid UTF-8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><SERVICIO>\xc3\x28</SERVICIO>",
+       xmlError + ", línea 1, columna 49: secuencia no válida en UTF-8"},
+      {"unknown encoding", "<?xml version=\"1.0\" encoding=\"KOI8-R\"?><SERVICIO/>",
+       xmlError + ", línea 1, columna 1: la codificación 'KOI8-R' no se puede leer"},
+      {"external entity", "<?xml version=\"1.0\"?><!DOCTYPE S [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><SERVICIO>&x;</SERVICIO>",
+       xmlError + ": las declaraciones DOCTYPE no se admiten"},
+      {"entity bomb", bomb, xmlError + ": las declaraciones DOCTYPE no se admiten"},
+      {"time beyond 32 bits", Seneca(testing::Group("TRAMOS_HORARIOS", {{"T", "1", "0800", "99999999999"}})),
+       "'99999999999' no es un valor entero válido"},
+      {"negative beyond 32 bits", Seneca(testing::Group("TRAMOS_HORARIOS", {{"T", "1", "-2147483649", "0900"}})),
+       "'-2147483649' no es un valor entero válido"},
+      {"time with a colon", Seneca(testing::Group("TRAMOS_HORARIOS", {{"T", "1", "08:00", "0900"}})),
+       "'08:00' no es un valor entero válido"},
+      {"declaration only", "<?xml version=\"1.0\"?>", xmlError + ", línea 1, columna 21: el documento no tiene elemento raíz"},
+      {"unclosed comment", "<SERVICIO><!-- sin cerrar </SERVICIO>", xmlError + ", línea 1, columna 37: comentario incorrecto"},
+      {"unclosed CDATA", "<SERVICIO><![CDATA[ sin cerrar </SERVICIO>", xmlError + ", línea 1, columna 20: sección CDATA incorrecta"},
+      {"attribute without quotes", "<SERVICIO a=1/>", xmlError + ", línea 1, columna 13: atributo incorrecto"},
+      {"odd UTF-16", std::string("\xff\xfe<\0S\0/\0>\0x", 11), xmlError + ", línea 1, columna 5: secuencia no válida en UTF-16"},
+      {"two roots", "<SERVICIO/><SERVICIO/>", xmlError + ", línea 1, columna 12: hay más de un elemento raíz"},
+      {"subject code space exhausted", [] {
+         std::vector<std::vector<std::string>> records(11111, {"1", "2", "Lengua"});
+         return Seneca(testing::Group("MATERIAS", records));
+       }(), "No quedan códigos libres de cuatro caracteres para 'L'"},
+  };
+  for (const auto& c : cases) {
+    const auto before = Snapshot(work);
+    WriteBytes(dir / "seneca.xml", c.input);
+    EXPECT_EQ(Outcome([&] { RunExport(dir / "seneca.xml", work); }), c.outcome) << c.what;
+    EXPECT_EQ(Snapshot(work), before) << c.what;
+  }
+}
+
+TEST_F(Catalogue, ExportFilesAndFoldersThatAreNotThere) {
+  const auto before = Snapshot(work);
+  WriteBytes(dir / "seneca.xml", Seneca(""));
+  fs::create_directory(dir / "carpeta.xml");
+  const std::pair<std::string, std::function<void()>> cases[] = {
+      {"No existe archivo", [&] { RunExport(dir / "no-existe.xml", work); }},
+      {"No existe archivo", [&] { RunExport(dir / "carpeta.xml", work); }},
+      {"No existe la carpeta de trabajo '" + (dir / "NOHAY").string() + "'", [&] { RunExport(dir / "seneca.xml", dir / "NOHAY"); }},
+  };
+  for (const auto& [outcome, run] : cases) EXPECT_EQ(Outcome(run), outcome);
+  fs::permissions(work, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write, fs::perm_options::remove);
+  EXPECT_EQ(OutcomeAsOrdinaryUser([&] { RunExport(dir / "seneca.xml", work); }),
+            "No se puede crear la carpeta '" + Path(kStagingFolder) + "': permiso denegado");
+  fs::permissions(work, fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(Snapshot(work), before);
+}
+
+TEST_F(Catalogue, ExportInputsTheSystemAccepts) {
+  // Deep nesting inside a value, and a huge attribute: read in linear time, without recursion.
+  const std::string deep = Seneca("<grupo_datos seq=\"MATERIAS\"><grupo_datos><dato>1</dato><dato>2</dato><dato>" +
+                                  Nested(100000, "Lengua") + "</dato></grupo_datos></grupo_datos>");
+  const std::string large = "<SERVICIO x=\"" + std::string(50 << 20, 'v') + "\"><BLOQUE_DATOS/></SERVICIO>";
+  // A well-formed document with another root rebuilds every table empty.
+  const std::string otherRoot = "<OTRO><BLOQUE_DATOS>" + testing::Group("MATERIAS", {{"1", "2", "Lengua"}}) + "</BLOQUE_DATOS></OTRO>";
+  for (const auto& [input, subjects] : {std::pair{deep, 1u}, std::pair{large, 0u}, std::pair{otherRoot, 0u}}) {
+    WriteBytes(dir / "seneca.xml", input);
+    EXPECT_EQ(Outcome([&] { RunExport(dir / "seneca.xml", work); }), kDone);
+    Table table(work, "ASIGNOMT");
+    table.Open();
+    EXPECT_EQ(table.RowCount(), subjects);
+    if (subjects) {
+      EXPECT_EQ(table.FieldText("NOMBRE"), "Lengua");
+    }
+  }
+}
+
+// Writes raw bytes over a work table.
+void Corrupt(const fs::path& table, const std::function<void(std::string&)>& change) {
+  std::string bytes = ReadBytes(table);
+  change(bytes);
+  WriteBytes(table, bytes);
+}
+
+TEST_F(Catalogue, BadTablesAndTemplatesWriteNoOutput) {
+  const std::string output = (dir / "ResultadoTemprahorario.xml").string();
+  const std::string base = (dir / "base.xml").string();
+  struct ImportCase {
+    const char* what;
+    std::function<void()> spoil;
+    std::string outcome;
+  };
+  auto withFields = [&](const char* table, std::vector<FieldDef> fields, std::vector<std::vector<std::string>> rows) {
+    return [=, this] {
+      Table t(work, table);
+      for (const auto& field : fields) t.AddField(field);
+      t.CreateTable();
+      t.Open();
+      for (const auto& row : rows) {
+        t.Append();
+        for (size_t i = 0; i < row.size(); ++i) t.SetFieldText(fields[i].name, row[i]);
+        t.Post();
+      }
+    };
+  };
+  const FieldDef text4{"PROF", FieldType::Text, 4};
+  const ImportCase cases[] = {
+      {"header longer than the file", [&] { Corrupt(work / "SOLUC.DBF", [](std::string& b) { b.resize(100); }); },
+       Damaged("SOLUC.DBF", "la cabecera es más larga que el archivo")},
+      {"record length disagrees", [&] { Corrupt(work / "SOLUC.DBF", [](std::string& b) { b[10] = 7; }); },
+       Damaged("SOLUC.DBF", "la longitud de registro (7) no coincide con la de los campos (39)")},
+      {"field of width 0", [&] { Corrupt(work / "PROFT.DBF", [](std::string& b) { b[32 + 16] = 0; }); },
+       Damaged("PROFT.DBF", "el campo 'ABREV' tiene anchura 0")},
+      {"missing 0x0D", [&] { Corrupt(work / "GRUPOST.DBF", [](std::string& b) { b[32 + 6 * 32] = ' '; }); },
+       Damaged("GRUPOST.DBF", "falta la marca de fin de la lista de campos")},
+      {"truncated record", [&] { Corrupt(work / "SOLUC.DBF", [](std::string& b) { b.resize(b.size() - 5); }); },
+       Damaged("SOLUC.DBF", "el último registro está incompleto")},
+      {"empty SOLUC file", [&] { WriteBytes(work / "SOLUC.DBF", ""); }, Damaged("SOLUC.DBF", "el archivo es más corto que su cabecera")},
+      {"damaged CURSOACAD", [&] { WriteBytes(work / "CURSOACAD.DBF", "xx"); }, Damaged("CURSOACAD.DBF", "el archivo es más corto que su cabecera")},
+      {"PROFT without X_EMPLEADO", withFields("PROFT", {{"ABREV", FieldType::Text, 4}, {"F_TOMAPOS", FieldType::Text, 10}}, {{"AGL", ""}}),
+       "wwTableProfesor: No se encuentra el campo 'X_EMPLEADO'"},
+      {"SOLUC without DIA", withFields("SOLUC", {text4, {"HORA", FieldType::Integer, 0}}, {{"AGL", "1"}}),
+       "wwTableSoluc: No se encuentra el campo 'DIA'"},
+      {"SOLUC without PROF", withFields("SOLUC", {{"DIA", FieldType::Integer, 0}}, {{"1"}}),
+       "wwTableSoluc: No se encuentra el campo 'PROF'"},
+      {"CURSOACAD without F_INICIO", withFields("CURSOACAD", {{"F_FIN", FieldType::Text, 10}}, {{"x"}}),
+       "No se encuentra el campo 'F_INICIO'"},
+      {"DIA that is text", withFields("SOLUC", {text4, {"DIA", FieldType::Text, 2}, {"HORA", FieldType::Integer, 0}}, {{"AGL", "lu", "1"}}),
+       "'lu' no es un valor entero válido"},
+      {"HORA that is blank", withFields("SOLUC", {text4, {"DIA", FieldType::Integer, 0}, {"HORA", FieldType::Text, 2}}, {{"AGL", "1", ""}}),
+       "'' no es un valor entero válido"},
+      {"DIASHORAST without DIHO", withFields("DIASHORAST", {{"DIA", FieldType::Text, 2}}, {{"1"}}),
+       "wwTableTramos: No se encuentra el campo 'DIHO'"},
+      {"SOLUC missing", [&] { fs::remove(work / "SOLUC.DBF"); }, "No existe la tabla '" + Path("SOLUC.DBF") + "'"},
+      {"SOLUC is a folder", [&] { fs::remove(work / "SOLUC.DBF"); fs::create_directory(work / "SOLUC.DBF"); },
+       "No existe la tabla '" + Path("SOLUC.DBF") + "'"},
+      {"CURSOACAD missing", [&] { fs::remove(work / "CURSOACAD.DBF"); }, kAtencion},
+      {"exchange file missing", [&] { fs::remove(dir / "horario.xml"); }, "No existe archivo"},
+      {"template missing", [&] { fs::remove(dir / "base.xml"); },
+       "No se puede leer el archivo XML '" + base + "': no existe el archivo o la carpeta"},
+      {"template ill-formed", [&] { WriteBytes(dir / "base.xml", "<SERVICIO><BLOQUE_DATOS></SERVICIO>"); },
+       "Error en el archivo XML '" + base + "', línea 1, columna 27: la etiqueta de cierre no corresponde a la abierta"},
+      {"template without BLOQUE_DATOS", [&] { WriteBytes(dir / "base.xml", "<SERVICIO/>"); },
+       "La plantilla '" + base + "' no tiene el elemento BLOQUE_DATOS"},
+      {"output name is a folder", [&] { fs::create_directory(output); },
+       "No se puede escribir el archivo '" + output + "': es una carpeta"},
+  };
+  for (const auto& c : cases) {
+    const TempDir keep;
+    fs::copy(work, keep / "HTEMP");
+    fs::copy_file(dir / "base.xml", keep / "base.xml");
+    c.spoil();
+    const auto before = Snapshot(work);
+    const auto folderBefore = Snapshot(dir.path());
+    EXPECT_EQ(Outcome([&] { RunImport(dir / "horario.xml", work, dir / "base.xml"); }), c.outcome) << c.what;
+    EXPECT_EQ(Snapshot(work), before) << c.what;
+    EXPECT_EQ(Snapshot(dir.path()), folderBefore) << c.what;
+    // Back to the good tables for the next case.
+    fs::remove_all(work);
+    fs::copy(keep / "HTEMP", work);
+    fs::remove_all(output);
+    fs::copy_file(keep / "base.xml", dir / "base.xml", fs::copy_options::overwrite_existing);
+    WriteBytes(dir / "horario.xml", "elegido");
+  }
+}
+
+TEST_F(Catalogue, ImportIntoAReadOnlyFolderOrMissingWorkDirectory) {
+  const auto before = Snapshot(dir.path());
+  EXPECT_EQ(Outcome([&] { RunImport(dir / "horario.xml", dir / "NOHAY", dir / "base.xml"); }), kAtencion);
+  fs::permissions(dir.path(), fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write, fs::perm_options::remove);
+  EXPECT_EQ(OutcomeAsOrdinaryUser([&] { RunImport(dir / "horario.xml", work, dir / "base.xml"); }),
+            "No se puede escribir el archivo '" + (dir / "ResultadoTemprahorario.xml").string() + "': permiso denegado");
+  fs::permissions(dir.path(), fs::perms::owner_write, fs::perm_options::add);
+  EXPECT_EQ(Snapshot(dir.path()), before);
+}
+
+TEST_F(Catalogue, ACountBeyondTheFileReadsTheRowsThatAreThere) {
+  Corrupt(work / "SOLUC.DBF", [](std::string& b) { b[4] = 50; });
+  EXPECT_EQ(Outcome([&] { RunImport(dir / "horario.xml", work, dir / "base.xml"); }), kDone);
+  EXPECT_NE(ReadBytes(dir / "ResultadoTemprahorario.xml").find("ACTIVIDAD_1"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace enlazor
