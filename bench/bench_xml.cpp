@@ -53,7 +53,15 @@ int main(int argc, char** argv) {
     enlazor::XmlDocument doc;
     doc.Load(file);
   });
-  const auto run = Measure([&] { enlazor::RunExport(file, work); });
+  const auto run = Measure([&] {
+    try {
+      enlazor::RunExport(file, work);
+    } catch (const std::exception& failure) {
+      std::printf("LA EXPORTACIÓN FALLÓ: %s\n", failure.what());
+      std::fflush(stdout);
+      _exit(1);
+    }
+  });
   std::printf("archivo %.1f MB\n", mb);
   std::printf("%-28s %7.3f s %8.1f MB/s  memoria máxima %7.1f MB\n", "pugixml load_file solo", pugi.first, mb / pugi.first, pugi.second);
   std::printf("%-28s %7.3f s %8.1f MB/s  memoria máxima %7.1f MB\n", "carga del servicio XML", load.first, mb / load.first, load.second);

@@ -230,6 +230,13 @@ LargeBlock::LargeBlock(LargeBlock&& other) noexcept : data_(other.data_), size_(
   other.size_ = 0;
 }
 
+File TryLockFolder(const fs::path& folder, File::Lock lock) {
+  int error = 0;
+  File file = File::OpenFolder(folder, error);
+  if (file.IsOpen() && !file.TryLock(lock)) return File();
+  return file;
+}
+
 void WriteFileAtomically(const fs::path& target, std::string_view bytes) {
   WriteFileAtomically(target, [&](const ByteSink& sink) { sink(bytes); });
 }

@@ -89,6 +89,12 @@ class File {
   int fd_ = -1;
 };
 
+// Holds a lock on a folder for as long as the returned file lives; a closed
+// file when another process holds a conflicting lock. The export holds the
+// work directory exclusively while it moves its tables into place, the import
+// shares it while it takes its tables, so neither sees half of the other.
+File TryLockFolder(const fs::path& folder, File::Lock lock);
+
 // Writes the bytes to a new file beside target, then renames it over the
 // target: the target is either whole and new or as it was before.
 void WriteFileAtomically(const fs::path& target, std::string_view bytes);

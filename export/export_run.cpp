@@ -80,6 +80,10 @@ void Staging::Remove() {
 
 std::vector<platform::File> Staging::HoldLiveTables() const {
   std::vector<platform::File> holds;
+  holds.push_back(platform::TryLockFolder(work_, platform::File::Lock::Exclusive));
+  if (!holds.back().IsOpen()) {
+    throw Failure(Format("La carpeta de trabajo '%s' está en uso por otra orden", {work_.string()}));
+  }
   for (const auto& builder : Builders()) {
     for (const auto& live : platform::FindAllNoCase(work_, std::string(builder.table) + ".DBF")) {
       int error = 0;

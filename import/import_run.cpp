@@ -70,12 +70,18 @@ fs::path RunImport(const fs::path& archivoXml, const fs::path& workDir, const fs
                    const std::function<void()>& afterDates) {
   if (!platform::FileExists(archivoXml)) throw Refusal("No existe archivo");
   if (!platform::FileExists(platform::FindNoCase(workDir, "CURSOACAD.DBF"))) throw Refusal(kAtencion);
+  // No export may replace tables between the dates and the last table taken.
+  platform::File sharing = platform::TryLockFolder(workDir, platform::File::Lock::Shared);
+  if (!sharing.IsOpen()) {
+    throw Failure(Format("La carpeta de trabajo '%s' está en uso por otra orden", {workDir.string()}));
+  }
   const FechasCurso fechas = ReadFechasCurso(workDir);
   if (afterDates) afterDates();
 
   XmlDocument doc;
   XmlNode bloque = LoadTemplate(doc, fs::absolute(templatePath));
   Components tables(workDir);
+  sharing = {};
   Activities activities({tables.soluc, tables.tramos, tables.aulas, tables.grupos, tables.nomAsg});
   // The block is written as text: a school's timetables are millions of nodes.
   XmlText block(bloque.Depth() + 1);

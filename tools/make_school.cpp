@@ -187,9 +187,18 @@ void Empleados(const Options& o) {
     Dato("X_EMPLEADO", Number(5030000, who * 101));
     Dato("F_TOMAPOS", Date(1 + who % 28, 9, 2000 + who % 25));
     Dato("D_PUESTO", Escape(i < o.teachers ? pick(kPosts) : kPosts[1]));
-    Dato("APELLIDO1", Escape(pick(kSurnames)));
-    Dato("APELLIDO2", Escape(pick(kSurnames)));
-    Dato("NOMBRE", pick(kGiven));
+    std::string surname1 = pick(kSurnames), surname2 = pick(kSurnames), given = pick(kGiven);
+    if (who >= 100) {
+      // Beyond a real school's staff the names vary by their initials too, so
+      // that the four-character codes do not run out.
+      auto initial = [](int k) { return std::string(1, static_cast<char>('A' + k % 26)); };
+      surname1 = initial(who) + surname1.substr(surname1[0] & 0x80 ? 2 : 1);
+      surname2 = initial(who / 26) + surname2.substr(surname2[0] & 0x80 ? 2 : 1);
+      given = initial(who / 676) + given.substr(given[0] & 0x80 ? 2 : 1);
+    }
+    Dato("APELLIDO1", Escape(surname1));
+    Dato("APELLIDO2", Escape(surname2));
+    Dato("NOMBRE", given);
     CloseRecord();
   }
   CloseGroup();
