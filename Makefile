@@ -35,3 +35,8 @@ sanitize:
 
 clean:
 	rm -rf build build-asan build-fuzz
+
+# The fuzz targets, each run for FUZZ_SECONDS (libFuzzer, clang, ASan + UBSan).
+FUZZ_SECONDS ?= 60
+fuzz:
+	bash scripts/fuzz.sh $(FUZZ_SECONDS)

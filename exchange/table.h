@@ -61,6 +61,7 @@ class Table {
   std::string FieldText(std::string_view field) const;
   int32_t FieldInteger(std::string_view field) const;
   bool HasField(std::string_view field) const;
+  size_t FieldCount() const { return fields_.size(); }
   // The same by a field's number, for loops over many rows.
   size_t FieldNumber(std::string_view field) const;
   std::string FieldText(size_t number) const;
