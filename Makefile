@@ -40,3 +40,7 @@ clean:
 FUZZ_SECONDS ?= 60
 fuzz:
 	bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
+# SIGKILL at 200 random moments of an export and 100 of an import.
+crash-safety: build
+	bash tests/crash_safety.sh $(BUILD) 200

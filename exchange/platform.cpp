@@ -8,7 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <random>
+#include <csignal>
 
 #include "exchange/codec.h"
 #include "exchange/failure.h"
@@ -241,18 +241,40 @@ void WriteFileAtomically(const fs::path& target, std::string_view bytes) {
   WriteFileAtomically(target, [&](const ByteSink& sink) { sink(bytes); });
 }
 
+namespace {
+
+// The temporary file beside target that this process writes: named after the
+// process, so that one left by a process that was killed can be recognised.
+fs::path TemporaryFor(const fs::path& target, pid_t pid) {
+  return target.parent_path() / ("." + target.filename().string() + "." + std::to_string(pid) + ".tmp");
+}
+
+// Removes the temporary files of target left by processes that no longer run.
+void RemoveLeftovers(const fs::path& target) {
+  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  const std::string prefix = "." + target.filename().string() + ".";
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.rfind(prefix, 0) != 0 || name.size() < prefix.size() + 5 || name.substr(name.size() - 4) != ".tmp") continue;
+    const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (::kill(pid, 0) != 0 && errno == ESRCH) ::unlink(it->path().c_str());
+  }
+}
+
+}  // namespace
+
 void WriteFileAtomically(const fs::path& target, const std::function<void(const ByteSink&)>& produce) {
   std::error_code ec;
   if (fs::is_directory(target, ec)) RaiseWrite(target, EISDIR);
-  std::string name = target.parent_path().string();
-  if (!name.empty()) name += '/';
-  name += "." + target.filename().string() + ".XXXXXX";
-  const int fd = ::mkstemp(name.data());
-  if (fd < 0) RaiseWrite(target, errno);
+  RemoveLeftovers(target);
+  const fs::path temporary = TemporaryFor(target, ::getpid());
   const mode_t mask = ::umask(0);
   ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
-  const fs::path temporary(name);
+  const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666 & ~mask);
+  if (fd < 0) RaiseWrite(target, errno);
   try {
     File file(fd);
     uint64_t offset = 0;

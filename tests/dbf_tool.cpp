@@ -1,7 +1,8 @@
 // A small companion for the interoperability test: writes a table with the
 // store, or prints every visible row of a table as UTF-8 text.
 //   dbf_tool write DIR      writes DIR/MUESTRA.DBF
-//   dbf_tool dump DIR NAME  prints "FIELD=text" pairs, one row per line
+//   dbf_tool dump DIR NAME FIELDS  prints "FIELD=text" pairs, one row per line
+//   dbf_tool check DIR NAME        reads every field of every row
 #include <iostream>
 #include <string>
 
@@ -48,6 +49,14 @@ void Dump(const std::filesystem::path& dir, const std::string& name, const std::
   }
 }
 
+void Check(const std::filesystem::path& dir, const std::string& name) {
+  Table table(dir, name);
+  table.Open();
+  for (table.First(); !table.Eof(); table.Next()) {
+    for (size_t field = 0; field < table.FieldCount(); ++field) table.FieldText(field);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -55,6 +64,7 @@ int main(int argc, char** argv) {
     const std::string command = argc > 2 ? argv[1] : "";
     if (command == "write") Write(argv[2]);
     else if (command == "dump" && argc > 4) Dump(argv[2], argv[3], argv[4]);
+    else if (command == "check" && argc > 3) Check(argv[2], argv[3]);
     else return 2;
   } catch (const std::exception& failure) {
     std::cerr << failure.what() << "\n";

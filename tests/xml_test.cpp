@@ -171,6 +171,21 @@ TEST(Xml, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   EXPECT_THROW(doc.Save(dir / "carpeta.xml"), Failure);
 }
 
+TEST(Xml, SaveRemovesTemporariesLeftByKilledProcessesOnly) {
+  TempDir dir;
+  const std::string dead = ".out.xml.999999999.tmp";                        // no such process
+  const std::string alive = ".out.xml." + std::to_string(getppid()) + ".tmp";  // a process that runs
+  WriteBytes(dir / dead, "medio");
+  WriteBytes(dir / alive, "en curso");
+  WriteBytes(dir / ".otro.xml.999999999.tmp", "de otro archivo");
+  XmlDocument doc;
+  doc.LoadBytes("<S/>", "f");
+  doc.Save(dir / "out.xml");
+  EXPECT_FALSE(fs::exists(dir / dead));
+  EXPECT_TRUE(fs::exists(dir / alive));
+  EXPECT_TRUE(fs::exists(dir / ".otro.xml.999999999.tmp"));
+}
+
 TEST(Xml, SaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile) {
   TempDir dir;
   WriteBytes(dir / "out.xml", "antiguo");
