@@ -59,8 +59,7 @@ for ((i = 1; i <= kills; i++)); do
   "$cli" export "$scratch/broken.xml" --workdir "$scratch/HTEMP" > /dev/null 2>&1  # the next run, failing at its load
   after=$(classify); count[after_$after]=$((count[after_$after] + 1))
   for t in $tables; do
-   
-      "$root/$build/tests/dbf_tool" check "$scratch/HTEMP" "$t" > /dev/null 2>&1 || { count[unreadable]=$((count[unreadable] + 1)); break; }
+    "$root/$build/tests/dbf_tool" check "$scratch/HTEMP" "$t" > /dev/null 2>&1 || { count[unreadable]=$((count[unreadable] + 1)); break; }
   done
   [ -z "$(stray "$scratch/HTEMP")" ] || count[stray]=$((count[stray] + 1))
 done
