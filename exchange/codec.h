@@ -17,6 +17,8 @@ std::string_view AsUtf8(std::string_view ansi, std::string& scratch);
 // Windows-1252 to UTF-8. The five bytes the code page leaves undefined map to
 // the C1 controls of the same value, as Windows does.
 std::string AnsiToUtf8(std::string_view ansi);
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t cp);
 // The Unicode code point of one Windows-1252 byte.
 char32_t AnsiToCodePoint(unsigned char byte);
 // The Windows-1252 byte of a code point, if the code page has one.

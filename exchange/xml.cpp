@@ -108,24 +108,6 @@ void CheckUtf8(const std::string& text, const std::string& name, bool asciiOnly)
   }
 }
 
-void AppendCodePoint(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 std::string FromUtf16(std::string_view bytes, bool bigEndian, const std::string& name) {
   std::string out;
   out.reserve(bytes.size() / 2);
@@ -142,7 +124,7 @@ std::string FromUtf16(std::string_view bytes, bool bigEndian, const std::string&
     } else if (cp >= 0xD800 && cp <= 0xDFFF) {
       RaiseAt(name, out, out.size(), "secuencia no válida en UTF-16");
     }
-    AppendCodePoint(out, cp);
+    AppendUtf8(out, cp);
   }
   if (bytes.size() % 2 != 0) RaiseAt(name, out, out.size(), "secuencia no válida en UTF-16");
   return out;
@@ -154,7 +136,7 @@ std::string FromWindows1252(std::string_view bytes) {
   if (high == 0) return std::string(bytes);
   std::string out;
   out.reserve(bytes.size() + 2 * high);
-  for (const char c : bytes) AppendCodePoint(out, AnsiToCodePoint(static_cast<unsigned char>(c)));
+  for (const char c : bytes) AppendUtf8(out, AnsiToCodePoint(static_cast<unsigned char>(c)));
   return out;
 }
 

@@ -22,16 +22,8 @@ using testing::Snapshot;
 using testing::TempDir;
 using testing::WriteBytes;
 
-const char* const kDone = "<sin fallo>";
-
-std::string Outcome(const std::function<void()>& run) {
-  try {
-    run();
-  } catch (const std::exception& failure) {
-    return failure.what();
-  }
-  return kDone;
-}
+using testing::kDone;
+using testing::Outcome;
 
 // Runs as an ordinary user in a child process: root ignores folder permissions.
 std::string OutcomeAsOrdinaryUser(const std::function<void()>& run) {

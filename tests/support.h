@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <algorithm>
@@ -34,6 +35,17 @@ class TempDir {
  private:
   fs::path path_;
 };
+
+// What an action ends with: the failure's message, or kDone.
+inline const char* const kDone = "<sin fallo>";
+inline std::string Outcome(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& failure) {
+    return failure.what();
+  }
+  return kDone;
+}
 
 inline std::string ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
