@@ -188,6 +188,16 @@ std::vector<unsigned char> File::ReadAll(const fs::path& nameForMessages) {
   return bytes;
 }
 
+std::string File::ReadAllText(const fs::path& nameForMessages) {
+  const size_t size = FileSize(fd_, nameForMessages);
+  std::string text;
+  text.reserve(size);
+  PreferHugePages(text.data(), size);
+  text.resize(size);
+  text.resize(ReadInto(fd_, reinterpret_cast<unsigned char*>(text.data()), size, nameForMessages));
+  return text;
+}
+
 LargeBlock File::ReadAllLarge(size_t& size, const fs::path& nameForMessages) {
   LargeBlock block(std::max<size_t>(FileSize(fd_, nameForMessages), 1));
   size = ReadInto(fd_, reinterpret_cast<unsigned char*>(block.Data()), block.Size(), nameForMessages);
@@ -228,6 +238,13 @@ LargeBlock::~LargeBlock() {
 LargeBlock::LargeBlock(LargeBlock&& other) noexcept : data_(other.data_), size_(other.size_) {
   other.data_ = nullptr;
   other.size_ = 0;
+}
+
+void PreferHugePages(void* data, size_t size) {
+  constexpr uintptr_t kHuge = 2 << 20;
+  const auto start = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kHuge - 1);
+  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
 }
 
 File TryLockFolder(const fs::path& folder, File::Lock lock) {

@@ -75,6 +75,8 @@ class File {
   // Takes the lock without waiting; false when another process holds a conflicting one.
   bool TryLock(Lock lock);
   std::vector<unsigned char> ReadAll(const fs::path& nameForMessages);
+  // The whole file as a string, backed by huge pages where it is large.
+  std::string ReadAllText(const fs::path& nameForMessages);
   // The whole file in a large block; size receives its length.
   LargeBlock ReadAllLarge(size_t& size, const fs::path& nameForMessages);
   // Writes through the write seam; a failure raises naming the path.
@@ -88,6 +90,9 @@ class File {
   friend void WriteFileAtomically(const fs::path&, const std::function<void(const ByteSink&)>&);
   int fd_ = -1;
 };
+
+// Asks the system to back a large buffer, not yet touched, with huge pages.
+void PreferHugePages(void* data, size_t size);
 
 // Holds a lock on a folder for as long as the returned file lives; a closed
 // file when another process holds a conflicting lock. The export holds the

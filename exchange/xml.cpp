@@ -15,6 +15,59 @@ namespace {
 
 enum class Encoding { Utf8, Utf16Le, Utf16Be, Latin1, Windows1252, Ascii, Unknown };
 
+// pugixml's memory, carved from large blocks: a big Séneca file makes
+// millions of nodes, and small pages cost more to touch than to fill.
+class NodeArena {
+ public:
+  static void* Allocate(size_t size) { return Instance().Take(size); }
+  static void Deallocate(void* memory) { Instance().Give(memory); }
+
+ private:
+  struct Block {
+    explicit Block(size_t size) : memory(size) {}
+    platform::LargeBlock memory;
+    size_t used = 0;
+    size_t live = 0;
+  };
+  struct alignas(16) Header {
+    Block* block;
+  };
+  static NodeArena& Instance() {
+    static NodeArena arena;
+    return arena;
+  }
+  void* Take(size_t size) {
+    constexpr size_t kBlockSize = 64 << 20;
+    const size_t needed = sizeof(Header) + ((size + 15) & ~size_t{15});
+    if (!current_ || current_->used + needed > current_->memory.Size()) {
+      if (current_ && current_->live == 0) Release(current_);
+      current_ = new Block(std::max(kBlockSize, needed));
+    }
+    auto* header = reinterpret_cast<Header*>(current_->memory.Data() + current_->used);
+    header->block = current_;
+    current_->used += needed;
+    ++current_->live;
+    return header + 1;
+  }
+  void Give(void* memory) {
+    if (!memory) return;
+    Block* block = (static_cast<Header*>(memory) - 1)->block;
+    if (--block->live == 0) {
+      if (block == current_) block->used = 0;  // keep the current block for the next document
+      else Release(block);
+    }
+  }
+  static void Release(Block* block) { delete block; }
+
+  Block* current_ = nullptr;
+};
+
+// Installed once, before the first document is made.
+const bool kArenaInstalled = [] {
+  pugi::set_memory_management_functions(NodeArena::Allocate, NodeArena::Deallocate);
+  return true;
+}();
+
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype |
                                    pugi::parse_embed_pcdata;
 
@@ -98,8 +151,21 @@ size_t Utf8SequenceLength(std::string_view text, size_t i) {
   return length;
 }
 
+// Bytes from at on that are plain ASCII, eight at a time where it can.
+size_t AsciiRun(std::string_view text, size_t at) {
+  size_t i = at;
+  for (uint64_t word; i + 8 <= text.size(); i += 8) {
+    std::memcpy(&word, text.data() + i, 8);
+    if (word & 0x8080808080808080ull) break;
+  }
+  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
+  return i - at;
+}
+
 void CheckUtf8(const std::string& text, const std::string& name, bool asciiOnly) {
   for (size_t i = 0; i < text.size();) {
+    i += AsciiRun(text, i);
+    if (i == text.size()) break;
     const size_t length = Utf8SequenceLength(text, i);
     if (length == 0 || (asciiOnly && length > 1)) {
       RaiseAt(name, text, i, asciiOnly ? "carácter no válido en US-ASCII" : "secuencia no válida en UTF-8");
@@ -130,13 +196,22 @@ std::string FromUtf16(std::string_view bytes, bool bigEndian, const std::string&
   return out;
 }
 
-std::string FromWindows1252(std::string_view bytes) {
-  size_t high = 0;
-  for (const char c : bytes) high += static_cast<unsigned char>(c) >= 0x80;
-  if (high == 0) return std::string(bytes);
+// An empty string with room for size bytes, backed by huge pages where it is large.
+std::string LargeString(size_t size) {
   std::string out;
-  out.reserve(bytes.size() + 2 * high);
-  for (const char c : bytes) AppendUtf8(out, AnsiToCodePoint(static_cast<unsigned char>(c)));
+  out.reserve(size);
+  platform::PreferHugePages(out.data(), size);
+  return out;
+}
+
+std::string FromWindows1252(std::string_view bytes) {
+  std::string out = LargeString(bytes.size() + bytes.size() / 16);
+  for (size_t i = 0; i < bytes.size();) {
+    const size_t run = AsciiRun(bytes, i);
+    out.append(bytes.substr(i, run));
+    i += run;
+    if (i < bytes.size()) AppendUtf8(out, AnsiToCodePoint(static_cast<unsigned char>(bytes[i++])));
+  }
   return out;
 }
 
@@ -229,16 +304,9 @@ void EncodeInto(std::string& out, std::string_view utf8, Encoding encoding) {
   }
   for (size_t i = 0; i < utf8.size();) {
     if (encoding != Encoding::Utf16Le) {
-      const size_t run = i;
-      // Eight bytes at a time while none has its high bit set.
-      while (i + 8 <= utf8.size()) {
-        uint64_t word;
-        std::memcpy(&word, utf8.data() + i, 8);
-        if (word & 0x8080808080808080ull) break;
-        i += 8;
-      }
-      while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) ++i;
-      out.append(utf8.substr(run, i - run));
+      const size_t run = AsciiRun(utf8, i);
+      out.append(utf8.substr(i, run));
+      i += run;
       if (i == utf8.size()) break;
     }
     const size_t start = i;
@@ -313,8 +381,7 @@ std::string ReadFile(const std::filesystem::path& path) {
   if (error != 0) {
     throw Failure(Format("No se puede leer el archivo XML '%s': %s", {path.string(), platform::ErrorText(error)}));
   }
-  const auto bytes = file.ReadAll(path);
-  return std::string(bytes.begin(), bytes.end());
+  return file.ReadAllText(path);
 }
 
 }  // namespace
