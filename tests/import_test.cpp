@@ -261,6 +261,29 @@ TEST_F(Import, ReadsASolucWrittenByAnotherDbaseWriter) {
   EXPECT_EQ(lines[5].rfind("  ACTIVIDAD_2: N_DIASEMANA=2 X_TRAMO=T1 X_DEPENDENCIA=VAC X_UNIDAD= ", 0), 0u) << lines[5];
 }
 
+// A disk that fills at any write of the save: the earlier output stays, no temporary is left.
+TEST(SampleSchool, AFailureAtAnyWriteOfTheSaveKeepsTheEarlierOutput) {
+  const fs::path source = std::getenv("ENLAZOR_SOURCE") ? std::getenv("ENLAZOR_SOURCE") : ".";
+  TempDir dir;
+  fs::create_directory(dir / "HTEMP");
+  RunExport(source / "samples/seneca-ies-enlazor.xml", dir / "HTEMP");
+  ASSERT_EQ(std::system((std::string(ENLAZOR_MAKE_TIMETABLE) + " " + (dir / "HTEMP").string() + " --lessons 60").c_str()), 0);
+  WriteBytes(dir / "horario.xml", "x");
+  WriteBytes(dir / "ResultadoTemprahorario.xml", "salida anterior");
+  const auto before = testing::Snapshot(dir.path());
+  int n = 1;
+  for (;; ++n) {
+    platform::FailNthWriteForTesting(n);
+    const std::string outcome = testing::Outcome([&] { RunImport(dir / "horario.xml", dir / "HTEMP", source / "samples/base.xml"); });
+    platform::FailNthWriteForTesting(0);
+    if (outcome == testing::kDone) break;
+    EXPECT_NE(outcome.find("no queda espacio en el disco"), std::string::npos) << outcome;
+    EXPECT_EQ(testing::Snapshot(dir.path()), before) << "write " << n;
+  }
+  EXPECT_GT(n, 2);  // the save took several writes
+  EXPECT_NE(ReadBytes(dir / "ResultadoTemprahorario.xml"), "salida anterior");
+}
+
 // The sample school exported, given a timetable and imported again.
 TEST(SampleSchool, ImportMatchesTheExpectation) {
   const fs::path source = std::getenv("ENLAZOR_SOURCE") ? std::getenv("ENLAZOR_SOURCE") : ".";
