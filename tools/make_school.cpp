@@ -191,10 +191,18 @@ void Empleados(const Options& o) {
     if (who >= 100) {
       // Beyond a real school's staff the names vary by their initials too, so
       // that the four-character codes do not run out.
-      auto initial = [](int k) { return std::string(1, static_cast<char>('A' + k % 26)); };
+      static const std::vector<std::string> letters = [] {
+        std::vector<std::string> all;
+        for (char c = 'A'; c <= 'Z'; ++c) all.emplace_back(1, c);
+        for (const char* c : {"À", "Á", "Â", "Ä", "Ç", "È", "É", "Ê", "Ë", "Ì", "Í", "Î", "Ï", "Ñ", "Ò", "Ó", "Ô", "Ö", "Ù", "Ú", "Û", "Ü"}) {
+          all.emplace_back(c);
+        }
+        return all;
+      }();
+      auto initial = [](int k) { return letters[static_cast<size_t>(k) % letters.size()]; };
       surname1 = initial(who) + surname1.substr(surname1[0] & 0x80 ? 2 : 1);
-      surname2 = initial(who / 26) + surname2.substr(surname2[0] & 0x80 ? 2 : 1);
-      given = initial(who / 676) + given.substr(given[0] & 0x80 ? 2 : 1);
+      surname2 = initial(who / 48) + surname2.substr(surname2[0] & 0x80 ? 2 : 1);
+      given = initial(who / (48 * 48)) + given.substr(given[0] & 0x80 ? 2 : 1);
     }
     Dato("APELLIDO1", Escape(surname1));
     Dato("APELLIDO2", Escape(surname2));
