@@ -182,12 +182,6 @@ size_t ReadInto(int fd, unsigned char* data, size_t size, const fs::path& name) 
 
 }  // namespace
 
-std::vector<unsigned char> File::ReadAll(const fs::path& nameForMessages) {
-  std::vector<unsigned char> bytes(FileSize(fd_, nameForMessages));
-  bytes.resize(ReadInto(fd_, bytes.data(), bytes.size(), nameForMessages));
-  return bytes;
-}
-
 std::string File::ReadAllText(const fs::path& nameForMessages) {
   const size_t size = FileSize(fd_, nameForMessages);
   std::string text;

@@ -74,7 +74,6 @@ class File {
   bool IsOpen() const { return fd_ >= 0; }
   // Takes the lock without waiting; false when another process holds a conflicting one.
   bool TryLock(Lock lock);
-  std::vector<unsigned char> ReadAll(const fs::path& nameForMessages);
   // The whole file as a string, backed by huge pages where it is large.
   std::string ReadAllText(const fs::path& nameForMessages);
   // The whole file in a large block; size receives its length.

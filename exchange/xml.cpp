@@ -386,6 +386,9 @@ std::string ReadFile(const std::filesystem::path& path) {
 
 }  // namespace
 
+namespace {
+
+// The nodes a path of child steps selects from context, in document order.
 std::vector<pugi::xml_node> SelectChildSteps(pugi::xml_node context, std::string_view path) {
   const bool absolute = !path.empty() && path[0] == '/';
   if (absolute) {
@@ -405,6 +408,8 @@ std::vector<pugi::xml_node> SelectChildSteps(pugi::xml_node context, std::string
   if (path.empty()) return {};
   return current;
 }
+
+}  // namespace
 
 XmlNodeList XmlNode::SelectNodes(std::string_view path) const {
   if (!node_) return {};

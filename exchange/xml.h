@@ -134,7 +134,4 @@ class XmlDocument {
   std::vector<XmlText> texts_;
 };
 
-// Selection of child steps from a set of starting nodes, in document order.
-std::vector<pugi::xml_node> SelectChildSteps(pugi::xml_node context, std::string_view path);
-
 }  // namespace enlazor

@@ -8,8 +8,6 @@
 namespace enlazor {
 namespace {
 
-std::string UpperKey(std::string_view code) { return UpperAnsiText(code); }
-
 std::string_view FirstCharacter(std::string_view text) { return text.substr(0, 1); }
 
 }  // namespace
@@ -50,15 +48,15 @@ std::string NumberedCode(std::string_view base, unsigned n) {
   return std::string(base.substr(0, keep)) + number;
 }
 
-bool CodeList::Holds(std::string_view code) const { return held_.count(UpperKey(code)) != 0; }
+bool CodeList::Holds(std::string_view code) const { return held_.count(UpperAnsiText(code)) != 0; }
 
-void CodeList::Hold(std::string_view code) { held_.insert(UpperKey(code)); }
+void CodeList::Hold(std::string_view code) { held_.insert(UpperAnsiText(code)); }
 
 std::string CodeList::Unique(std::string_view base) {
   std::string code(base);
   if (Holds(code)) {
     // Numbers below the last one given for this base are all taken already.
-    unsigned& n = next_[UpperKey(base)];
+    unsigned& n = next_[UpperAnsiText(base)];
     if (n == 0) n = 1;
     while (Holds(code = NumberedCode(base, n))) ++n;
   }
@@ -68,7 +66,7 @@ std::string CodeList::Unique(std::string_view base) {
 
 std::string IdentifiedCodes::CodeFor(std::string_view identifier, std::string_view derived) {
   const std::string id(identifier);
-  const std::string key = UpperKey(derived);
+  const std::string key = UpperAnsiText(derived);
   const auto holder = holder_.find(key);
   if (holder == holder_.end() || holder->second == id) {
     if (holder == holder_.end()) {
@@ -80,7 +78,7 @@ std::string IdentifiedCodes::CodeFor(std::string_view identifier, std::string_vi
   auto& code = given_[{id, std::string(derived)}];
   if (code.empty()) {
     code = list_.Unique(derived);
-    holder_.emplace(UpperKey(code), id);
+    holder_.emplace(UpperAnsiText(code), id);
   }
   return code;
 }

@@ -64,9 +64,7 @@ class Catalogue : public ::testing::Test {
                                        testing::Group("TRAMOS_HORARIOS", {{"T1", "1", "0800", "0900"}})));
     RunExport(dir / "old.xml", work);
     Table soluc(work, "SOLUC");
-    for (const char* name : {"PROF", "AULA", "CODGRUPO", "ASIG"}) soluc.AddField({name, FieldType::Text, 4});
-    soluc.AddField({"DIA", FieldType::Integer, 0});
-    soluc.AddField({"HORA", FieldType::Integer, 0});
+    testing::DefineSoluc(soluc);
     soluc.CreateTable();
     soluc.Open();
     soluc.Append();

@@ -92,9 +92,7 @@ class Concurrency : public ::testing::Test {
     Table proft(work, "PROFT");
     proft.Open();
     Table soluc(work, "SOLUC");
-    for (const char* name : {"PROF", "AULA", "CODGRUPO", "ASIG"}) soluc.AddField({name, FieldType::Text, 4});
-    soluc.AddField({"DIA", FieldType::Integer, 0});
-    soluc.AddField({"HORA", FieldType::Integer, 0});
+    testing::DefineSoluc(soluc);
     soluc.CreateTable();
     soluc.Open();
     for (proft.First(); !proft.Eof(); proft.Next()) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "exchange/codec.h"
+#include "exchange/table.h"
 
 namespace enlazor::testing {
 
@@ -68,6 +69,13 @@ inline std::vector<std::pair<std::string, std::string>> Snapshot(const fs::path&
   }
   std::sort(files.begin(), files.end());
   return files;
+}
+
+// The fields of a timetable solution SOLUC as Horavia leaves them, on a table object about to be created.
+inline void DefineSoluc(Table& soluc) {
+  for (const char* name : {"PROF", "AULA", "CODGRUPO", "ASIG"}) soluc.AddField({name, FieldType::Text, 4});
+  soluc.AddField({"DIA", FieldType::Integer, 0});
+  soluc.AddField({"HORA", FieldType::Integer, 0});
 }
 
 // A Séneca export whose BLOQUE_DATOS holds the given groups (UTF-8).
