@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   std::ofstream(dir / "horario.xml") << "x";
 
   const auto start = Clock::now();
-  const auto output = enlazor::RunImport(dir / "horario.xml", dir, dir / "base.xml");
+  const auto output = enlazor::RunImport(dir / "horario.xml", dir, dir / "base.xml").salida;
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
   std::printf("importación: %zu profesores, %zu clases: %.3f s, salida %.1f MB\n", teachers, teachers * perTeacher,
               seconds, std::filesystem::file_size(output) / 1e6);

@@ -3,6 +3,8 @@
 // shown in the plain message box. Both carry the Spanish text as their message.
 #pragma once
 
+#include <filesystem>
+#include <new>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,6 +32,19 @@ inline std::string Format(std::string_view pattern, std::initializer_list<std::s
     }
   }
   return out;
+}
+
+// What a failure tells the user, in Spanish whatever raised it.
+inline std::string FailureText(const std::exception& failure) {
+  if (dynamic_cast<const std::bad_alloc*>(&failure)) {
+    return "Memoria insuficiente para terminar la orden. Cierre otros programas y repítala";
+  }
+  if (const auto* system = dynamic_cast<const std::filesystem::filesystem_error*>(&failure)) {
+    const std::u8string path = system->path1().u8string();
+    return Format("Error del sistema con '%s': %s",
+                  {std::string_view(reinterpret_cast<const char*>(path.data()), path.size()), system->code().message()});
+  }
+  return failure.what();
 }
 
 }  // namespace enlazor

@@ -1,22 +1,16 @@
+// The part of the platform layer that is the same on every system.
 #include "exchange/platform.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <random>
 
-#include <cerrno>
-#include <cstdlib>
-#include <csignal>
-
-#include "exchange/codec.h"
 #include "exchange/failure.h"
+#include "exchange/platform_internal.h"
 
 namespace enlazor::platform {
 namespace {
 
 long g_failAtWrite = 0;
+long g_failAtRename = 0;
 
 bool SameNameNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -28,49 +22,76 @@ bool SameNameNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::vector<std::string> SplitWindowsPath(std::string_view path) {
-  std::vector<std::string> parts;
-  std::string current;
-  for (const char c : path) {
-    if (c == '\\' || c == '/') {
-      if (!current.empty()) parts.push_back(current);
-      current.clear();
-    } else {
-      current += c;
-    }
-  }
-  if (!current.empty()) parts.push_back(current);
-  return parts;
+constexpr std::string_view kTemporaryPrefix = ".enlazor-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+// A temporary name beside target: the process's number, so that a leftover of
+// a killed run can be told, and random digits no other program can foresee.
+// Its length does not depend on the target's, so any legal target name works.
+fs::path TemporaryName(const fs::path& folder) {
+  static std::random_device device;
+  const uint64_t random = (static_cast<uint64_t>(device()) << 32) | device();
+  char digits[17];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(random));
+  return folder / (std::string(kTemporaryPrefix) + std::to_string(internal::CurrentProcessId()) + "-" + digits +
+                   std::string(kTemporarySuffix));
 }
 
-fs::path WineDrive(char letter) {
-  const char* prefix = std::getenv("WINEPREFIX");
-  const char* home = std::getenv("HOME");
-  const fs::path wine = prefix && *prefix ? fs::path(prefix) : fs::path(home ? home : "/") / ".wine";
-  const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
-  const fs::path device = wine / "dosdevices" / std::string{lower, ':'};
+// The process number in a temporary's name, or 0 when the name is not one of ours.
+uint64_t TemporaryOwner(const std::string& name) {
+  if (name.rfind(kTemporaryPrefix, 0) != 0 || name.size() < kTemporaryPrefix.size() + kTemporarySuffix.size() + 18 ||
+      name.compare(name.size() - kTemporarySuffix.size(), kTemporarySuffix.size(), kTemporarySuffix) != 0) {
+    return 0;
+  }
+  const size_t start = kTemporaryPrefix.size();
+  const size_t dash = name.find('-', start);
+  if (dash == std::string::npos || dash == start || dash - start > 19) return 0;
+  const std::string digits = name.substr(start, dash - start);
+  if (digits.find_first_not_of("0123456789") != std::string::npos) return 0;
+  return std::stoull(digits);
+}
+
+// Removes the temporary files of the folder left by runs that no longer exist.
+void RemoveLeftovers(const fs::path& folder) {
   std::error_code ec;
-  if (fs::is_directory(device, ec) || lower != 'c') return device;
-  return wine / "drive_c";
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const uint64_t owner = TemporaryOwner(PathToUtf8(it->path().filename()));
+    if (owner != 0 && owner != internal::CurrentProcessId() && internal::ProcessIsGone(owner)) {
+      DeleteFileQuietly(it->path());
+    }
+  }
 }
 
 [[noreturn]] void RaiseWrite(const fs::path& path, int error) {
-  throw Failure(Format("No se puede escribir el archivo '%s': %s", {path.string(), ErrorText(error)}));
+  throw Failure(Format("No se puede escribir el archivo '%s': %s", {PathToUtf8(path), ErrorText(error)}));
+}
+
+File CreateTemporary(const fs::path& folder, fs::path& name, const fs::path& target) {
+  int error = 0;
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    name = TemporaryName(folder);
+    File file = File::CreateNew(name, error);
+    if (file.IsOpen()) return file;
+  }
+  RaiseWrite(target, error);
 }
 
 }  // namespace
 
-fs::path MapWindowsPath(std::string_view windowsPath) {
-#ifdef _WIN32
-  return fs::path(windowsPath);
-#else
-  const bool hasDrive = windowsPath.size() >= 2 && windowsPath[1] == ':' &&
-                        std::isalpha(static_cast<unsigned char>(windowsPath[0]));
-  if (!hasDrive) return fs::path(windowsPath);
-  fs::path result = WineDrive(windowsPath[0]);
-  for (const auto& part : SplitWindowsPath(windowsPath.substr(2))) result = FindNoCase(result, part);
-  return result;
-#endif
+namespace internal {
+
+bool WriteMustFail() { return g_failAtWrite > 0 && --g_failAtWrite == 0; }
+bool RenameMustFail() { return g_failAtRename > 0 && --g_failAtRename == 0; }
+
+}  // namespace internal
+
+fs::path PathFromUtf8(std::string_view utf8) {
+  return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
+}
+
+std::string PathToUtf8(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(reinterpret_cast<const char*>(text.data()), text.size());
 }
 
 bool FileExists(const fs::path& path) {
@@ -79,242 +100,73 @@ bool FileExists(const fs::path& path) {
   return !ec && fs::exists(status) && !fs::is_directory(status);
 }
 
-void DeleteFileQuietly(const fs::path& path) { ::unlink(path.c_str()); }
+void DeleteFileQuietly(const fs::path& path) {
+  std::error_code ec;
+  if (!fs::is_directory(fs::symlink_status(path, ec))) fs::remove(path, ec);
+}
+
+void RemoveEmptyFolder(const fs::path& path) {
+  std::error_code ec;
+  if (fs::is_directory(fs::symlink_status(path, ec))) fs::remove(path, ec);
+}
 
 std::vector<fs::path> FindAllNoCase(const fs::path& folder, std::string_view name) {
   std::vector<fs::path> found;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (SameNameNoCase(it->path().filename().string(), name)) found.push_back(it->path());
+    if (SameNameNoCase(PathToUtf8(it->path().filename()), name)) found.push_back(it->path());
   }
   return found;
 }
 
 fs::path FindNoCase(const fs::path& folder, std::string_view name) {
-  const fs::path exact = folder / std::string(name);
+  const fs::path exact = folder / PathFromUtf8(name);
   std::error_code ec;
   if (fs::exists(fs::symlink_status(exact, ec))) return exact;
   const auto found = FindAllNoCase(folder, name);
   return found.empty() ? exact : found.front();
 }
 
-std::string ErrorText(int error) {
-  switch (error) {
-    case ENOENT: return "no existe el archivo o la carpeta";
-    case EACCES:
-    case EPERM: return "permiso denegado";
-    case ENOSPC: return "no queda espacio en el disco";
-    case EROFS: return "el disco es de solo lectura";
-    case EISDIR: return "es una carpeta";
-    case ENOTDIR: return "una parte de la ruta no es una carpeta";
-    case EDQUOT: return "se ha superado la cuota de disco";
-    case EIO: return "error de entrada/salida";
-    case ENAMETOOLONG: return "el nombre es demasiado largo";
-    default: return Format("error del sistema %s", {std::to_string(error)});
+bool IsInside(const fs::path& path, const fs::path& folder) {
+  std::error_code ec;
+  const fs::path file = fs::weakly_canonical(fs::absolute(path, ec), ec);
+  const fs::path base = fs::weakly_canonical(fs::absolute(folder, ec), ec);
+  if (ec || base.empty()) return false;
+  auto f = file.begin();
+  for (auto b = base.begin(); b != base.end(); ++b, ++f) {
+    if (f == file.end() || !SameNameNoCase(PathToUtf8(*f), PathToUtf8(*b))) return false;
   }
-}
-
-File::~File() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-
-File& File::operator=(File&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = other.fd_;
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
-File File::Open(const fs::path& path, int& error) {
-  int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd < 0 && (errno == EACCES || errno == EROFS)) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  error = fd < 0 ? errno : 0;
-  return File(fd);
-}
-
-File File::Create(const fs::path& path, int& error) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  error = fd < 0 ? errno : 0;
-  return File(fd);
-}
-
-File File::OpenFolder(const fs::path& path, int& error) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  error = fd < 0 ? errno : 0;
-  return File(fd);
-}
-
-bool File::TryLock(Lock lock) {
-  if (lock == Lock::None) return true;
-  const int op = (lock == Lock::Exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB;
-  while (::flock(fd_, op) != 0) {
-    if (errno != EINTR) return false;
-  }
-  return true;
-}
-
-namespace {
-
-size_t FileSize(int fd, const fs::path& name) {
-  struct stat st{};
-  if (::fstat(fd, &st) != 0) {
-    throw Failure(Format("No se puede leer el archivo '%s': %s", {name.string(), ErrorText(errno)}));
-  }
-  return static_cast<size_t>(st.st_size);
-}
-
-// Reads up to size bytes from the start; returns how many there were.
-size_t ReadInto(int fd, unsigned char* data, size_t size, const fs::path& name) {
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw Failure(Format("No se puede leer el archivo '%s': %s", {name.string(), ErrorText(errno)}));
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  return done;
-}
-
-}  // namespace
-
-std::string File::ReadAllText(const fs::path& nameForMessages) {
-  const size_t size = FileSize(fd_, nameForMessages);
-  std::string text;
-  text.reserve(size);
-  PreferHugePages(text.data(), size);
-  text.resize(size);
-  text.resize(ReadInto(fd_, reinterpret_cast<unsigned char*>(text.data()), size, nameForMessages));
-  return text;
-}
-
-LargeBlock File::ReadAllLarge(size_t& size, const fs::path& nameForMessages) {
-  LargeBlock block(std::max<size_t>(FileSize(fd_, nameForMessages), 1));
-  size = ReadInto(fd_, reinterpret_cast<unsigned char*>(block.Data()), block.Size(), nameForMessages);
-  return block;
-}
-
-void File::WriteAt(const void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) {
-  if (g_failAtWrite > 0 && --g_failAtWrite == 0) RaiseWrite(nameForMessages, ENOSPC);
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  size_t done = 0;
-  while (done < size) {
-    const ssize_t n = ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) RaiseWrite(nameForMessages, n < 0 ? errno : ENOSPC);
-    done += static_cast<size_t>(n);
-  }
-}
-
-void File::Sync() { ::fsync(fd_); }
-
-bool File::IsAt(const fs::path& path) const {
-  struct stat mine{}, there{};
-  return ::fstat(fd_, &mine) == 0 && ::stat(path.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&
-         mine.st_ino == there.st_ino;
-}
-
-LargeBlock::LargeBlock(size_t size) : size_(size) {
-  void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (memory == MAP_FAILED) throw Failure("Memoria insuficiente");
-  ::madvise(memory, size, MADV_HUGEPAGE);
-  data_ = static_cast<char*>(memory);
-}
-
-LargeBlock::~LargeBlock() {
-  if (data_) ::munmap(data_, size_);
-}
-
-LargeBlock::LargeBlock(LargeBlock&& other) noexcept : data_(other.data_), size_(other.size_) {
-  other.data_ = nullptr;
-  other.size_ = 0;
-}
-
-void PreferHugePages(void* data, size_t size) {
-  constexpr uintptr_t kHuge = 2 << 20;
-  const auto start = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-  const auto end = (reinterpret_cast<uintptr_t>(data) + size) & ~(kHuge - 1);
-  if (end > start) ::madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-}
-
-File TryLockFolder(const fs::path& folder, File::Lock lock) {
-  int error = 0;
-  File file = File::OpenFolder(folder, error);
-  if (file.IsOpen() && !file.TryLock(lock)) return File();
-  return file;
+  return f != file.end();
 }
 
 void WriteFileAtomically(const fs::path& target, std::string_view bytes) {
   WriteFileAtomically(target, [&](const ByteSink& sink) { sink(bytes); });
 }
 
-namespace {
-
-// The temporary file beside target that this process writes: named after the
-// process, so that one left by a process that was killed can be recognised.
-fs::path TemporaryFor(const fs::path& target, pid_t pid) {
-  return target.parent_path() / ("." + target.filename().string() + "." + std::to_string(pid) + ".tmp");
-}
-
-// Removes the temporary files of target left by processes that no longer run.
-void RemoveLeftovers(const fs::path& target) {
-  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  const std::string prefix = "." + target.filename().string() + ".";
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.rfind(prefix, 0) != 0 || name.size() < prefix.size() + 5 || name.substr(name.size() - 4) != ".tmp") continue;
-    const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
-    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string::npos) continue;
-    const pid_t pid = static_cast<pid_t>(std::stol(digits));
-    if (::kill(pid, 0) != 0 && errno == ESRCH) ::unlink(it->path().c_str());
-  }
-}
-
-}  // namespace
-
 void WriteFileAtomically(const fs::path& target, const std::function<void(const ByteSink&)>& produce) {
   std::error_code ec;
-  if (fs::is_directory(target, ec)) RaiseWrite(target, EISDIR);
-  RemoveLeftovers(target);
-  const fs::path temporary = TemporaryFor(target, ::getpid());
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  const int fd = ::open(temporary.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666 & ~mask);
-  if (fd < 0) RaiseWrite(target, errno);
+  if (fs::is_directory(target, ec)) RaiseWrite(target, internal::IsFolderError());
+  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  RemoveLeftovers(folder);
+  fs::path temporary;
   try {
-    File file(fd);
+    File file = CreateTemporary(folder, temporary, target);
     uint64_t offset = 0;
     produce([&](std::string_view bytes) {
       file.WriteAt(bytes.data(), bytes.size(), offset, target);
       offset += bytes.size();
     });
-    if (::fsync(fd) != 0) RaiseWrite(target, errno);
+    file.Sync(target);
+    file = File();
     RenameReplace(temporary, target);
   } catch (...) {
-    ::unlink(temporary.c_str());
+    if (!temporary.empty()) DeleteFileQuietly(temporary);
     throw;
   }
-  SyncFolder(target.parent_path().empty() ? fs::path(".") : target.parent_path());
-}
-
-void RenameReplace(const fs::path& source, const fs::path& target) {
-  if (::rename(source.c_str(), target.c_str()) != 0) {
-    throw Failure(Format("No se puede sustituir el archivo '%s': %s", {target.string(), ErrorText(errno)}));
-  }
-}
-
-void SyncFolder(const fs::path& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+  SyncFolder(folder);
 }
 
 void FailNthWriteForTesting(long n) { g_failAtWrite = n; }
+void FailNthRenameForTesting(long n) { g_failAtRename = n; }
 
 }  // namespace enlazor::platform

@@ -1,7 +1,9 @@
 // Everything this program asks of the operating system: where the Windows
-// work directory lives, file tests, locks between processes and file writes.
+// work directory lives, file tests, holds between processes and file writes.
+// One implementation per system: platform_posix.cpp and platform_windows.cpp.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -20,23 +22,46 @@ inline constexpr std::string_view kWorkDirectory = "C:\\HTEMP";
 // mapping and each component is matched without regard to case.
 fs::path MapWindowsPath(std::string_view windowsPath);
 
+// Paths and UTF-8 text: names with ñ, á or € must survive on both systems.
+fs::path PathFromUtf8(std::string_view utf8);
+std::string PathToUtf8(const fs::path& path);
+
+// Writes UTF-8 text to the standard output (or error): a Windows console shows the accents.
+void PrintText(bool toError, std::string_view utf8);
+#ifdef _WIN32
+// A command-line argument, as Windows hands it over, in UTF-8.
+std::string WideToUtf8(const wchar_t* text);
+#endif
+
 // True when something other than a folder exists at the path.
 bool FileExists(const fs::path& path);
-// Deletes a file; the outcome is not looked at.
+// Deletes a file (a link itself, never what it points to); the outcome is not looked at.
 void DeleteFileQuietly(const fs::path& path);
 // The entry of the folder whose name equals name without regard to case; the
 // exact name is preferred. When none exists, folder / name.
 fs::path FindNoCase(const fs::path& folder, std::string_view name);
 // Every entry of the folder whose name equals name without regard to case.
 std::vector<fs::path> FindAllNoCase(const fs::path& folder, std::string_view name);
+// True when path is a real folder (no link) on the same disk as other.
+bool IsPlainFolderBeside(const fs::path& path, const fs::path& other);
+// True when path lies inside folder, following the links of both.
+bool IsInside(const fs::path& path, const fs::path& folder);
+// Creates a folder; a system error code on failure, 0 when made or already there.
+int MakeFolder(const fs::path& path);
+void RemoveEmptyFolder(const fs::path& path);
 
 using ByteSink = std::function<void(std::string_view)>;
 
 // A system error as a short Spanish text.
 std::string ErrorText(int error);
+// The last system error of this thread.
+int LastError();
+
+// The local date as year since 1900, month and day, for table headers.
+void Today(unsigned char date[3]);
 
 // Memory for a large text, in one block the system may back with huge pages:
-// a school's timetables fill hundreds of megabytes, and touching them page by
+// a school's tables fill hundreds of megabytes, and touching them page by
 // small page costs more than writing them.
 class LargeBlock {
  public:
@@ -54,8 +79,9 @@ class LargeBlock {
   size_t size_ = 0;
 };
 
-// An open file, closed when the object goes. Locks are advisory locks between
-// processes, released with the file.
+// An open file, closed when the object goes. Holds are record locks over the
+// whole file, the kind Horavia's database engine takes, so that Horavia (also
+// under Wine) and Enlazor see each other's; they go with the file.
 class File {
  public:
   enum class Lock { None, Shared, Exclusive };
@@ -66,50 +92,79 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  // Opens for reading, and for writing where the file allows it; -1 error code on failure.
+  // For reading, and for writing where the file allows it.
   static File Open(const fs::path& path, int& error);
-  static File Create(const fs::path& path, int& error);
-  static File OpenFolder(const fs::path& path, int& error);
+  // For reading only, as a stream: pipes too; a folder is an error.
+  static File OpenForReading(const fs::path& path, int& error);
+  // A file that did not exist, never through a link.
+  static File CreateNew(const fs::path& path, int& error);
 
-  bool IsOpen() const { return fd_ >= 0; }
-  // Takes the lock without waiting; false when another process holds a conflicting one.
+  bool IsOpen() const;
+  bool IsWritable() const { return writable_; }
+  bool IsRegular() const;
+  // Takes the hold without waiting; false when another program holds a conflicting one.
   bool TryLock(Lock lock);
-  // The whole file as a string, backed by huge pages where it is large.
-  std::string ReadAllText(const fs::path& nameForMessages);
+  // The next bytes of a stream; 0 at its end. A failure raises naming the path.
+  size_t Read(char* data, size_t size, const fs::path& nameForMessages);
   // The whole file in a large block; size receives its length.
   LargeBlock ReadAllLarge(size_t& size, const fs::path& nameForMessages);
+  // Reads size bytes at offset; a failure or a short file raises naming the path.
+  void ReadAt(void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) const;
   // Writes through the write seam; a failure raises naming the path.
   void WriteAt(const void* data, size_t size, uint64_t offset, const fs::path& nameForMessages);
-  void Sync();
+  // Flushes the file to disk; a failure raises naming the path.
+  void Sync(const fs::path& nameForMessages);
   // True when the folder entry at path still is this open file.
   bool IsAt(const fs::path& path) const;
 
  private:
-  explicit File(int fd) : fd_(fd) {}
-  friend void WriteFileAtomically(const fs::path&, const std::function<void(const ByteSink&)>&);
+#ifdef _WIN32
+  void* handle_ = reinterpret_cast<void*>(-1);
+#else
   int fd_ = -1;
+#endif
+  bool writable_ = false;
 };
 
-// Asks the system to back a large buffer, not yet touched, with huge pages.
-void PreferHugePages(void* data, size_t size);
+// Holds a folder against other Enlazor runs for as long as it lives: one
+// export at a time builds in the staging folder.
+class FolderLock {
+ public:
+  FolderLock() = default;
+  ~FolderLock();
+  FolderLock(FolderLock&& other) noexcept;
+  FolderLock& operator=(FolderLock&& other) noexcept;
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+  // Takes the folder without waiting; a lock that holds nothing when another run has it.
+  static FolderLock TryTake(const fs::path& folder, int& error);
+  bool Held() const;
+  // True while the folder at path is the one held (not removed and made anew meanwhile).
+  bool IsAt(const fs::path& path) const;
 
-// Holds a lock on a folder for as long as the returned file lives; a closed
-// file when another process holds a conflicting lock. The export holds the
-// work directory exclusively while it moves its tables into place, the import
-// shares it while it takes its tables, so neither sees half of the other.
-File TryLockFolder(const fs::path& folder, File::Lock lock);
+ private:
+#ifdef _WIN32
+  void* mutex_ = nullptr;
+  void* folder_ = reinterpret_cast<void*>(-1);
+#else
+  int fd_ = -1;
+#endif
+};
 
-// Writes the bytes to a new file beside target, then renames it over the
-// target: the target is either whole and new or as it was before.
-void WriteFileAtomically(const fs::path& target, std::string_view bytes);
-// The same for bytes that produce() hands to its sink a piece at a time.
+// Writes bytes that produce() hands to its sink a piece at a time into a new
+// file beside target, under a name no other program can foresee, then puts it
+// in place of target in one step: target is whole and new or as it was.
 void WriteFileAtomically(const fs::path& target, const std::function<void(const ByteSink&)>& produce);
-// Replaces target by source in one step; raises with a Spanish message.
+void WriteFileAtomically(const fs::path& target, std::string_view bytes);
+// Replaces target by source in one step, flushed to disk; raises with a Spanish message.
 void RenameReplace(const fs::path& source, const fs::path& target);
+// The same, giving the system's error code (0 when done) instead of raising.
+int MoveReplacing(const fs::path& source, const fs::path& target);
 void SyncFolder(const fs::path& folder);
 
-// The test seam for failing writes: the n-th write from now on fails as a full
-// disk would (0 turns it off).
+// The test seam for failing writes and moves: the n-th from now on fails as a
+// full disk would (0 turns it off).
 void FailNthWriteForTesting(long n);
+void FailNthRenameForTesting(long n);
 
 }  // namespace enlazor::platform

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <ctime>
 
 #include "exchange/codec.h"
 #include "exchange/failure.h"
@@ -24,14 +23,9 @@ void Put16(unsigned char* p, uint16_t v) {
   p[1] = static_cast<unsigned char>(v >> 8);
 }
 
-void PutToday(unsigned char* p) {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  p[0] = static_cast<unsigned char>(local.tm_year);
-  p[1] = static_cast<unsigned char>(local.tm_mon + 1);
-  p[2] = static_cast<unsigned char>(local.tm_mday);
-}
+void PutToday(unsigned char* p) { platform::Today(p); }
+
+std::string Shown(const fs::path& path) { return platform::PathToUtf8(path); }
 
 std::string BaseName(std::string_view name) {
   std::string base(name);
@@ -113,17 +107,17 @@ Table::~Table() {
 fs::path Table::FilePath() const { return platform::FindNoCase(directory_, name_ + ".DBF"); }
 
 void Table::RaiseDamaged(std::string_view what) const {
-  throw Failure(Format("La tabla '%s' está dañada: %s", {path_.string(), what}));
+  throw Failure(Format("La tabla '%s' está dañada: %s", {Shown(path_), what}));
 }
 
 void Table::RaiseInUse() const {
-  throw Failure(Format("La tabla '%s' está en uso por otro programa", {path_.string()}));
+  throw Failure(Format("La tabla '%s' está en uso por otro programa", {Shown(path_)}));
 }
 
 void Table::CreateTable() {
   std::error_code ec;
   if (!fs::is_directory(directory_, ec)) {
-    throw Failure(Format("No existe la carpeta de trabajo '%s'", {directory_.string()}));
+    throw Failure(Format("No existe la carpeta de trabajo '%s'", {Shown(directory_)}));
   }
   for (const auto& field : definitions_) CheckDefinition(field);
   Close();
@@ -138,9 +132,9 @@ void Table::CreateTable() {
   for (const auto& old : platform::FindAllNoCase(directory_, name_ + ".DBF")) platform::DeleteFileQuietly(old);
   path_ = directory_ / (Upper(name_) + ".DBF");
   int error = 0;
-  auto file = platform::File::Create(path_, error);
+  auto file = platform::File::CreateNew(path_, error);
   if (error != 0) {
-    throw Failure(Format("No se puede crear la tabla '%s': %s", {path_.string(), platform::ErrorText(error)}));
+    throw Failure(Format("No se puede crear la tabla '%s': %s", {Shown(path_), platform::ErrorText(error)}));
   }
   const auto bytes = EmptyTableBytes(definitions_);
   file.WriteAt(bytes.data(), bytes.size(), 0, path_);
@@ -151,15 +145,19 @@ void Table::Open() {
   path_ = FilePath();
   std::error_code ec;
   if (!fs::is_directory(directory_, ec)) {
-    throw Failure(Format("No existe la carpeta de trabajo '%s'", {directory_.string()}));
+    throw Failure(Format("No existe la carpeta de trabajo '%s'", {Shown(directory_)}));
   }
-  if (!platform::FileExists(path_)) throw Failure(Format("No existe la tabla '%s'", {path_.string()}));
+  if (!platform::FileExists(path_)) throw Failure(Format("No existe la tabla '%s'", {Shown(path_)}));
   int error = 0;
   file_ = platform::File::Open(path_, error);
   if (error != 0) {
-    throw Failure(Format("No se puede abrir la tabla '%s': %s", {path_.string(), platform::ErrorText(error)}));
+    throw Failure(Format("No se puede abrir la tabla '%s': %s", {Shown(path_), platform::ErrorText(error)}));
   }
   try {
+    if (!file_.IsRegular()) {
+      throw Failure(Format("La tabla '%s' no es un archivo normal: Enlazor lee y escribe las tablas como archivos del disco",
+                           {Shown(path_)}));
+    }
     if (!file_.TryLock(use_ == Use::Exclusive ? platform::File::Lock::Exclusive : platform::File::Lock::Shared)) {
       RaiseInUse();
     }
@@ -171,6 +169,7 @@ void Table::Open() {
     throw;
   }
   appended_.Reset(recordLength_);
+  flushed_ = 0;
   BuildView();
   cursor_ = 0;
 }
@@ -179,7 +178,7 @@ void Table::PendingRows::Reset(size_t recordLength) {
   blocks_.clear();
   count_ = 0;
   recordLength_ = std::max<size_t>(recordLength, 1);
-  perBlock_ = std::max<size_t>((16 << 20) / recordLength_, 1);
+  perBlock_ = std::max<size_t>(kFlushBytes / recordLength_, 1);
 }
 
 unsigned char* Table::PendingRows::Add() {
@@ -243,7 +242,7 @@ void Table::ParseHeader() {
 
 void Table::BuildView() {
   view_.clear();
-  const size_t total = storedRecords_ + appended_.Count();
+  const size_t total = storedRecords_ + flushed_ + appended_.Count();
   view_.reserve(total);
   const Field* filter = filtered_ ? &FindField(filterField_) : nullptr;
   for (size_t i = 0; i < total; ++i) {
@@ -256,7 +255,13 @@ void Table::BuildView() {
 
 const unsigned char* Table::Record(size_t physical) const {
   if (physical < storedRecords_) return Bytes() + headerLength_ + physical * recordLength_;
-  return appended_.Row(physical - storedRecords_);
+  if (physical < storedRecords_ + flushed_) {
+    // Written out already: read back from the file.
+    readBack_.resize(recordLength_);
+    file_.ReadAt(readBack_.data(), recordLength_, headerLength_ + physical * uint64_t{recordLength_}, path_);
+    return readBack_.data();
+  }
+  return appended_.Row(physical - storedRecords_ - flushed_);
 }
 
 bool Table::HasField(std::string_view name) const {
@@ -351,17 +356,19 @@ void Table::Post() {
   if (!editing_) return;
   std::copy(pending_.begin(), pending_.end(), appended_.Add());
   editing_ = false;
-  const size_t physical = storedRecords_ + appended_.Count() - 1;
+  const size_t physical = storedRecords_ + flushed_ + appended_.Count() - 1;
   if (!filtered_ || RawText(FindField(filterField_), Record(physical)) == filterValue_) {
     view_.push_back(physical);
     cursor_ = view_.size() - 1;
   }
+  // A table being filled holds at most one batch of rows in memory.
+  if (appended_.Count() * recordLength_ >= kFlushBytes) WritePending();
 }
 
 void Table::WritePending() {
   if (appended_.Count() == 0) return;
-  const size_t rows = storedRecords_ + appended_.Count();
-  uint64_t end = headerLength_ + storedRecords_ * recordLength_;
+  const size_t rows = storedRecords_ + flushed_ + appended_.Count();
+  uint64_t end = headerLength_ + (storedRecords_ + flushed_) * uint64_t{recordLength_};
   appended_.ForEachBlock([&](const char* data, size_t bytes) {
     file_.WriteAt(data, bytes, end, path_);
     end += bytes;
@@ -372,6 +379,7 @@ void Table::WritePending() {
   PutToday(header);
   Put32(header + 3, static_cast<uint32_t>(rows));
   file_.WriteAt(header, sizeof header, 1, path_);
+  flushed_ += appended_.Count();
   appended_.Reset(recordLength_);
 }
 
@@ -393,6 +401,7 @@ void Table::Close() {
   view_.clear();
   cursor_ = 0;
   storedRecords_ = 0;
+  flushed_ = 0;
 }
 
 void Table::SetFilter(std::string_view expression) {

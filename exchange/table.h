@@ -124,7 +124,10 @@ class Table {
     size_t recordLength_ = 1, perBlock_ = 1, count_ = 0;
     std::vector<platform::LargeBlock> blocks_;
   };
+  static constexpr size_t kFlushBytes = 1 << 20;
   PendingRows appended_;
+  size_t flushed_ = 0;  // rows posted and written since the table was opened
+  mutable std::vector<unsigned char> readBack_;
   std::vector<unsigned char> pending_;   // the row being edited
   bool editing_ = false;
 

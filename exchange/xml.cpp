@@ -1,261 +1,140 @@
 #include "exchange/xml.h"
 
-#include <algorithm>
 #include <array>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include <optional>
 
 #include "exchange/codec.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
+#include "exchange/xml_reader.h"
 
 namespace enlazor {
-namespace {
 
-enum class Encoding { Utf8, Utf16Le, Utf16Be, Latin1, Windows1252, Ascii, Unknown };
+enum Kind { kDocument, kElement, kText, kCdata, kComment, kInstruction, kProduced };
 
-// pugixml's memory, carved from large blocks: a big Séneca file makes
-// millions of nodes, and small pages cost more to touch than to fill.
-class NodeArena {
- public:
-  static void* Allocate(size_t size) { return Instance().Take(size); }
-  static void Deallocate(void* memory) { Instance().Give(memory); }
-
- private:
-  struct Block {
-    explicit Block(size_t size) : memory(size) {}
-    platform::LargeBlock memory;
-    size_t used = 0;
-    size_t live = 0;
-  };
-  struct alignas(16) Header {
-    Block* block;
-  };
-  static NodeArena& Instance() {
-    static NodeArena arena;
-    return arena;
-  }
-  void* Take(size_t size) {
-    constexpr size_t kBlockSize = 64 << 20;
-    const size_t needed = sizeof(Header) + ((size + 15) & ~size_t{15});
-    if (!current_ || current_->used + needed > current_->memory.Size()) {
-      if (current_ && current_->live == 0) Release(current_);
-      current_ = new Block(std::max(kBlockSize, needed));
-    }
-    auto* header = reinterpret_cast<Header*>(current_->memory.Data() + current_->used);
-    header->block = current_;
-    current_->used += needed;
-    ++current_->live;
-    return header + 1;
-  }
-  void Give(void* memory) {
-    if (!memory) return;
-    Block* block = (static_cast<Header*>(memory) - 1)->block;
-    if (--block->live == 0) {
-      if (block == current_) block->used = 0;  // keep the current block for the next document
-      else Release(block);
-    }
-  }
-  static void Release(Block* block) { delete block; }
-
-  Block* current_ = nullptr;
+struct XmlNodeData {
+  Kind kind = kElement;
+  std::string name;   // element name or instruction target
+  std::string value;  // text, CDATA, comment or instruction data; produced: its number
+  std::vector<std::pair<std::string, std::string>> attributes;
+  std::vector<XmlNodeData*> children;
+  XmlNodeData* parent = nullptr;
+  XmlDocument* document = nullptr;
 };
 
-// Installed once, before the first document is made.
-const bool kArenaInstalled = [] {
-  pugi::set_memory_management_functions(NodeArena::Allocate, NodeArena::Deallocate);
-  return true;
-}();
+namespace {
 
-constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype |
-                                   pugi::parse_embed_pcdata;
+bool OnlyWhiteSpace(std::string_view text) { return text.find_first_not_of(" \t\r\n") == std::string_view::npos; }
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
-  return out;
+// Code point at text[i] of valid UTF-8 (the reader and the codec give no other); advances i.
+char32_t NextCodePoint(std::string_view text, size_t& i) {
+  const auto lead = static_cast<unsigned char>(text[i++]);
+  if (lead < 0x80) return lead;
+  const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : 1;
+  char32_t cp = lead & (0x3F >> extra);
+  for (int k = 0; k < extra && i < text.size(); ++k) cp = (cp << 6) | (static_cast<unsigned char>(text[i++]) & 0x3F);
+  return cp;
 }
 
-Encoding EncodingOfLabel(std::string_view label) {
-  const std::string name = Lower(label);
-  if (name.empty() || name == "utf-8" || name == "utf8") return Encoding::Utf8;
-  if (name == "iso-8859-1" || name == "iso8859-1" || name == "iso_8859-1" || name == "latin1" ||
-      name == "latin-1" || name == "l1" || name == "iso-ir-100" || name == "cp819") {
-    return Encoding::Latin1;
+// Characters XML 1.0 cannot hold at all, not even as references.
+bool ForbiddenInXml(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+
+[[noreturn]] void RaiseForbidden(unsigned char c) {
+  throw Failure(Format("No se puede escribir en XML el carácter de control de código %s", {std::to_string(c)}));
+}
+
+// Text and attribute values escaped; characters XML forbids are refused.
+void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
+  static const auto special = [] {
+    std::array<unsigned char, 256> table{};  // 1 in text and attributes, 2 in attributes only
+    for (int c = 0; c < 0x20; ++c) table[c] = 1;
+    table['\t'] = table['\n'] = 2;
+    for (const unsigned char c : {'&', '<', '>'}) table[c] = 1;
+    table['"'] = 2;
+    return table;
+  }();
+  size_t run = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (special[c] == 0 || (special[c] == 2 && !attribute)) continue;
+    out.append(text.substr(run, i - run));
+    run = i + 1;
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else if (c == '"') out += "&quot;";
+    else if (ForbiddenInXml(c)) RaiseForbidden(c);
+    else out += "&#" + std::to_string(c) + ";";
   }
-  if (name == "windows-1252" || name == "cp1252" || name == "x-cp1252" || name == "ms-ansi") {
-    return Encoding::Windows1252;
+  out.append(text.substr(run));
+}
+
+void AppendStartTag(std::string& out, std::string_view name, XmlText::Attributes attributes) {
+  out += '<';
+  out += name;
+  for (const auto& [key, value] : attributes) {
+    out += ' ';
+    out += key;
+    out += "=\"";
+    AppendEscaped(out, value, true);
+    out += '"';
   }
-  if (name == "us-ascii" || name == "ascii") return Encoding::Ascii;
-  if (name == "utf-16" || name == "utf-16le") return Encoding::Utf16Le;
-  if (name == "utf-16be") return Encoding::Utf16Be;
-  return Encoding::Unknown;
 }
 
-// The encoding label of an XML declaration at the start of the bytes, if any.
-std::string DeclaredLabel(std::string_view bytes) {
-  if (bytes.substr(0, 5) != "<?xml") return {};
-  const size_t end = bytes.find("?>");
-  if (end == std::string_view::npos || end > 4096) return {};
-  const std::string_view decl = bytes.substr(0, end);
-  size_t at = decl.find("encoding");
-  if (at == std::string_view::npos) return {};
-  at += 8;
-  while (at < decl.size() && (decl[at] == ' ' || decl[at] == '=' || decl[at] == '\t')) ++at;
-  if (at >= decl.size() || (decl[at] != '"' && decl[at] != '\'')) return {};
-  const size_t close = decl.find(decl[at], at + 1);
-  return close == std::string_view::npos ? std::string() : std::string(decl.substr(at + 1, close - at - 1));
-}
-
-// Line and column (both from 1, the column in characters) of a byte offset of UTF-8 text.
-std::pair<size_t, size_t> Position(std::string_view utf8, size_t offset) {
-  offset = std::min(offset, utf8.size());
-  size_t line = 1;
-  size_t column = 1;
-  for (size_t i = 0; i < offset; ++i) {
-    if (utf8[i] == '\n') {
-      ++line;
-      column = 1;
-    } else if ((static_cast<unsigned char>(utf8[i]) & 0xC0) != 0x80) {
-      ++column;
+// Bytes in the output's encoding, from UTF-8 pieces. Characters the encoding
+// lacks become character references: the writer passes only text and
+// attribute values where they are allowed.
+class Encoder {
+ public:
+  Encoder(XmlEncoding encoding, const std::function<void(std::string_view)>& sink) : encoding_(encoding), sink_(sink) {
+    if (encoding_ == XmlEncoding::Utf16Le) out_ = "\xFF\xFE";
+    if (encoding_ == XmlEncoding::Utf16Be) out_ = "\xFE\xFF";
+  }
+  bool CanWrite(char32_t cp) const {
+    switch (encoding_) {
+      case XmlEncoding::Latin1: return cp <= 0xFF;
+      case XmlEncoding::Ascii: return cp < 0x80;
+      case XmlEncoding::Windows1252: return CodePointToAnsi(cp).has_value();
+      default: return true;
     }
   }
-  return {line, column};
-}
-
-[[noreturn]] void RaiseAt(const std::string& name, std::string_view text, size_t offset, std::string_view what) {
-  const auto [line, column] = Position(text, offset);
-  throw Failure(Format("Error en el archivo XML '%s', línea %s, columna %s: %s",
-                       {name, std::to_string(line), std::to_string(column), what}));
-}
-
-// Length of the valid UTF-8 sequence at text[i], or 0.
-size_t Utf8SequenceLength(std::string_view text, size_t i) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  if (lead < 0x80) return 1;
-  size_t length = 0;
-  char32_t cp = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) length = 2, cp = lead & 0x1F;
-  else if (lead >= 0xE0 && lead <= 0xEF) length = 3, cp = lead & 0x0F;
-  else if (lead >= 0xF0 && lead <= 0xF4) length = 4, cp = lead & 0x07;
-  else return 0;
-  if (i + length > text.size()) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    const auto c = static_cast<unsigned char>(text[i + k]);
-    if ((c & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < least[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return length;
-}
-
-// Bytes from at on that are plain ASCII, eight at a time where it can.
-size_t AsciiRun(std::string_view text, size_t at) {
-  size_t i = at;
-  for (uint64_t word; i + 8 <= text.size(); i += 8) {
-    std::memcpy(&word, text.data() + i, 8);
-    if (word & 0x8080808080808080ull) break;
-  }
-  while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) ++i;
-  return i - at;
-}
-
-void CheckUtf8(const std::string& text, const std::string& name, bool asciiOnly) {
-  for (size_t i = 0; i < text.size();) {
-    i += AsciiRun(text, i);
-    if (i == text.size()) break;
-    const size_t length = Utf8SequenceLength(text, i);
-    if (length == 0 || (asciiOnly && length > 1)) {
-      RaiseAt(name, text, i, asciiOnly ? "carácter no válido en US-ASCII" : "secuencia no válida en UTF-8");
+  void Put(std::string_view utf8) {
+    if (encoding_ == XmlEncoding::Utf8) {
+      out_ += utf8;
+    } else {
+      for (size_t i = 0; i < utf8.size();) PutCodePoint(NextCodePoint(utf8, i));
     }
-    i += length;
+    if (out_.size() >= (1 << 20)) Flush();
   }
-}
+  void Flush() {
+    if (!out_.empty()) sink_(out_);
+    out_.clear();
+  }
 
-std::string FromUtf16(std::string_view bytes, bool bigEndian, const std::string& name) {
-  std::string out;
-  out.reserve(bytes.size() / 2);
-  auto unit = [&](size_t i) {
-    const auto a = static_cast<unsigned char>(bytes[i]);
-    const auto b = static_cast<unsigned char>(bytes[i + 1]);
-    return static_cast<char32_t>(bigEndian ? (a << 8 | b) : (b << 8 | a));
-  };
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    char32_t cp = unit(i);
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size() && unit(i + 2) >= 0xDC00 && unit(i + 2) <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
-      i += 2;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      RaiseAt(name, out, out.size(), "secuencia no válida en UTF-16");
+ private:
+  void PutCodePoint(char32_t cp) {
+    if (encoding_ == XmlEncoding::Utf16Le || encoding_ == XmlEncoding::Utf16Be) {
+      if (cp >= 0x10000) {
+        PutUnit(0xD800 + ((cp - 0x10000) >> 10));
+        PutUnit(0xDC00 + ((cp - 0x10000) & 0x3FF));
+      } else {
+        PutUnit(cp);
+      }
+    } else if (!CanWrite(cp)) {
+      out_ += "&#" + std::to_string(static_cast<uint32_t>(cp)) + ";";
+    } else {
+      out_ += static_cast<char>(encoding_ == XmlEncoding::Windows1252 ? *CodePointToAnsi(cp) : cp);
     }
-    AppendUtf8(out, cp);
   }
-  if (bytes.size() % 2 != 0) RaiseAt(name, out, out.size(), "secuencia no válida en UTF-16");
-  return out;
-}
+  void PutUnit(char32_t unit) {
+    const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    out_ += encoding_ == XmlEncoding::Utf16Le ? low : high;
+    out_ += encoding_ == XmlEncoding::Utf16Le ? high : low;
+  }
 
-// An empty string with room for size bytes, backed by huge pages where it is large.
-std::string LargeString(size_t size) {
-  std::string out;
-  out.reserve(size);
-  platform::PreferHugePages(out.data(), size);
-  return out;
-}
-
-std::string FromWindows1252(std::string_view bytes) {
-  std::string out = LargeString(bytes.size() + bytes.size() / 16);
-  for (size_t i = 0; i < bytes.size();) {
-    const size_t run = AsciiRun(bytes, i);
-    out.append(bytes.substr(i, run));
-    i += run;
-    if (i < bytes.size()) AppendUtf8(out, AnsiToCodePoint(static_cast<unsigned char>(bytes[i++])));
-  }
-  return out;
-}
-
-// The file's bytes as UTF-8, by its byte-order mark or its declaration.
-std::string DecodeToUtf8(std::string bytes, const std::string& name) {
-  const auto starts = [&](std::string_view prefix) { return std::string_view(bytes).substr(0, prefix.size()) == prefix; };
-  if (starts("\xEF\xBB\xBF")) {
-    bytes.erase(0, 3);
-    CheckUtf8(bytes, name, false);
-    return bytes;
-  }
-  if (starts("\xFF\xFE")) return FromUtf16(std::string_view(bytes).substr(2), false, name);
-  if (starts("\xFE\xFF")) return FromUtf16(std::string_view(bytes).substr(2), true, name);
-  if (starts(std::string_view("<\0?\0", 4))) return FromUtf16(bytes, false, name);
-  if (starts(std::string_view("\0<\0?", 4))) return FromUtf16(bytes, true, name);
-  const std::string label = DeclaredLabel(bytes);
-  switch (EncodingOfLabel(label)) {
-    case Encoding::Utf8: CheckUtf8(bytes, name, false); return bytes;
-    case Encoding::Ascii: CheckUtf8(bytes, name, true); return bytes;
-    case Encoding::Latin1:
-    case Encoding::Windows1252: return FromWindows1252(bytes);
-    default:
-      throw Failure(Format("Error en el archivo XML '%s', línea 1, columna 1: la codificación '%s' no se puede leer",
-                           {name, label}));
-  }
-}
-
-std::string_view Describe(pugi::xml_parse_status status) {
-  switch (status) {
-    case pugi::status_out_of_memory: return "memoria insuficiente";
-    case pugi::status_unrecognized_tag: return "etiqueta no reconocida";
-    case pugi::status_bad_pi: return "declaración o instrucción de proceso incorrecta";
-    case pugi::status_bad_comment: return "comentario incorrecto";
-    case pugi::status_bad_cdata: return "sección CDATA incorrecta";
-    case pugi::status_bad_doctype: return "declaración DOCTYPE incorrecta";
-    case pugi::status_bad_pcdata: return "texto incorrecto";
-    case pugi::status_bad_start_element: return "etiqueta de apertura incorrecta";
-    case pugi::status_bad_attribute: return "atributo incorrecto";
-    case pugi::status_bad_end_element: return "etiqueta de cierre incorrecta";
-    case pugi::status_end_element_mismatch: return "la etiqueta de cierre no corresponde a la abierta";
-    case pugi::status_no_document_element: return "el documento no tiene elemento raíz";
-    default: return "documento XML incorrecto";
-  }
-}
+  XmlEncoding encoding_;
+  const std::function<void(std::string_view)>& sink_;
+  std::string out_;
+};
 
 struct Step {
   std::string name;
@@ -290,126 +169,114 @@ std::vector<Step> ParseSteps(std::string_view path) {
   return steps;
 }
 
-bool Matches(pugi::xml_node node, const Step& step) {
-  if (node.type() != pugi::node_element || step.name != node.name()) return false;
-  return step.attribute.empty() || node.attribute(step.attribute.c_str()).value() == step.value;
+const std::string* FindAttribute(const XmlNodeData* node, std::string_view name) {
+  for (const auto& [key, value] : node->attributes) {
+    if (key == name) return &value;
+  }
+  return nullptr;
 }
 
-// Appends the text in the target encoding; characters the encoding lacks
-// become character references.
-void EncodeInto(std::string& out, std::string_view utf8, Encoding encoding) {
-  if (encoding == Encoding::Utf8) {
-    out += utf8;
-    return;
-  }
-  for (size_t i = 0; i < utf8.size();) {
-    if (encoding != Encoding::Utf16Le) {
-      const size_t run = AsciiRun(utf8, i);
-      out.append(utf8.substr(i, run));
-      i += run;
-      if (i == utf8.size()) break;
-    }
-    const size_t start = i;
-    size_t length = Utf8SequenceLength(utf8, i);
-    if (length == 0) length = 1;
-    i += length;
-    char32_t cp = static_cast<unsigned char>(utf8[start]);
-    if (length > 1) {
-      cp &= 0x3F >> (length - 1);
-      for (size_t k = 1; k < length; ++k) cp = (cp << 6) | (static_cast<unsigned char>(utf8[start + k]) & 0x3F);
-    }
-    if (encoding == Encoding::Utf16Le) {
-      auto put = [&](char32_t u) { out += static_cast<char>(u & 0xFF); out += static_cast<char>(u >> 8); };
-      if (cp >= 0x10000) {
-        put(0xD800 + ((cp - 0x10000) >> 10));
-        put(0xDC00 + ((cp - 0x10000) & 0x3FF));
-      } else {
-        put(cp);
-      }
-      continue;
-    }
-    std::optional<unsigned char> byte;
-    if (encoding == Encoding::Latin1 && cp <= 0xFF) byte = static_cast<unsigned char>(cp);
-    if (encoding == Encoding::Ascii && cp < 0x80) byte = static_cast<unsigned char>(cp);
-    if (encoding == Encoding::Windows1252) byte = CodePointToAnsi(cp);
-    if (byte) out += static_cast<char>(*byte);
-    else out += "&#" + std::to_string(static_cast<uint32_t>(cp)) + ";";
-  }
+bool Matches(const XmlNodeData* node, const Step& step) {
+  if (node->kind != kElement || node->name != step.name) return false;
+  if (step.attribute.empty()) return true;
+  const std::string* value = FindAttribute(node, step.attribute);
+  return value && *value == step.value;
 }
-
-// Text and attribute values escaped as Save escapes them.
-struct EscapeTable {
-  std::array<bool, 256> text{}, attribute{};
-  EscapeTable() {
-    for (int c = 0; c < 0x20; ++c) attribute[c] = text[c] = c != '\t' && c != '\n' && c != '\r';
-    attribute['\t'] = attribute['\n'] = attribute['\r'] = true;
-    for (const unsigned char c : {'&', '<', '>'}) text[c] = attribute[c] = true;
-    attribute['"'] = true;
-  }
-};
-
-void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
-  static const EscapeTable table;
-  const auto& special = attribute ? table.attribute : table.text;
-  size_t run = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (!special[c]) continue;
-    out.append(text.substr(run, i - run));
-    run = i + 1;
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '>') out += "&gt;";
-    else if (c == '"') out += "&quot;";
-    else out += "&#" + std::to_string(c) + ";";
-  }
-  out.append(text.substr(run));
-}
-
-constexpr std::string_view kTextMark = "enlazor-texto";
-
-struct StringWriter : pugi::xml_writer {
-  std::string out;
-  void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
-};
-
-std::string ReadFile(const std::filesystem::path& path) {
-  int error = 0;
-  auto file = platform::File::Open(path, error);
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) error = EISDIR;
-  if (error != 0) {
-    throw Failure(Format("No se puede leer el archivo XML '%s': %s", {path.string(), platform::ErrorText(error)}));
-  }
-  return file.ReadAllText(path);
-}
-
-}  // namespace
-
-namespace {
 
 // The nodes a path of child steps selects from context, in document order.
-std::vector<pugi::xml_node> SelectChildSteps(pugi::xml_node context, std::string_view path) {
-  const bool absolute = !path.empty() && path[0] == '/';
-  if (absolute) {
-    context = context.root();
+std::vector<XmlNodeData*> SelectChildSteps(XmlNodeData* context, std::string_view path) {
+  if (!path.empty() && path[0] == '/') {
+    while (context->parent) context = context->parent;
     path.remove_prefix(1);
   }
-  std::vector<pugi::xml_node> current{context};
+  if (path.empty()) return {};
+  std::vector<XmlNodeData*> current{context};
   for (const Step& step : ParseSteps(path)) {
-    std::vector<pugi::xml_node> next;
-    for (const auto& node : current) {
-      for (auto child = node.first_child(); child; child = child.next_sibling()) {
+    std::vector<XmlNodeData*> next;
+    for (const XmlNodeData* node : current) {
+      for (XmlNodeData* child : node->children) {
         if (Matches(child, step)) next.push_back(child);
       }
     }
     current.swap(next);
   }
-  if (path.empty()) return {};
   return current;
 }
 
+void Detach(XmlNodeData* node) {
+  if (!node->parent) return;
+  auto& siblings = node->parent->children;
+  siblings.erase(std::find(siblings.begin(), siblings.end(), node));
+  node->parent = nullptr;
+}
+
+void Attach(XmlNodeData* parent, XmlNodeData* child) {
+  child->parent = parent;
+  parent->children.push_back(child);
+}
+
 }  // namespace
+
+// Builds a document's tree from the reader's events: text that is only white
+// space between elements is not kept.
+class DocumentBuilder : public XmlEvents {
+ public:
+  explicit DocumentBuilder(XmlDocument& doc) : doc_(doc), at_(doc.root_) {}
+
+  void StartElement(std::string_view name, const char* const* attributes) override {
+    FlushText();
+    if (++depth_ > XmlDocument::kMaxDepth) {
+      throw XmlProblem(Format("los elementos se anidan a más de %s niveles", {std::to_string(XmlDocument::kMaxDepth)}));
+    }
+    XmlNodeData* element = doc_.NewNode(kElement, std::string(name));
+    for (size_t k = 0; attributes[k]; k += 2) element->attributes.emplace_back(attributes[k], attributes[k + 1]);
+    Attach(at_, element);
+    at_ = element;
+  }
+  void EndElement() override {
+    FlushText();
+    --depth_;
+    at_ = at_->parent;
+  }
+  void Characters(std::string_view text) override { text_ += text; }
+  void Declaration(std::string_view version, std::string_view encoding, int standalone) override {
+    doc_.declared_ = true;
+    doc_.version_ = version;
+    doc_.encoding_ = encoding;
+    doc_.standalone_ = standalone;
+  }
+  void StartCdata() override { FlushText(); }
+  void EndCdata() override {
+    Add(kCdata, "", std::move(text_));
+    text_.clear();
+  }
+  void Comment(std::string_view text) override {
+    FlushText();
+    Add(kComment, "", std::string(text));
+  }
+  void Instruction(std::string_view target, std::string_view data) override {
+    FlushText();
+    Add(kInstruction, std::string(target), std::string(data));
+  }
+
+ private:
+  void Add(Kind kind, std::string name, std::string value) {
+    XmlNodeData* node = doc_.NewNode(kind, std::move(name));
+    node->value = std::move(value);
+    Attach(at_, node);
+  }
+  void FlushText() {
+    if (!OnlyWhiteSpace(text_)) Add(kText, "", std::move(text_));
+    text_.clear();
+  }
+
+  XmlDocument& doc_;
+  XmlNodeData* at_;
+  std::string text_;
+  int depth_ = 0;
+};
+
+std::string XmlNode::Name() const { return node_ ? node_->name : std::string(); }
 
 XmlNodeList XmlNode::SelectNodes(std::string_view path) const {
   if (!node_) return {};
@@ -420,62 +287,61 @@ XmlNode XmlNode::SelectSingleNode(std::string_view path) const { return SelectNo
 
 std::string XmlNode::Text() const {
   if (!node_) return {};
-  if (node_.type() == pugi::node_pcdata || node_.type() == pugi::node_cdata) return node_.value();
-  std::string out = node_.type() == pugi::node_element ? node_.value() : "";
-  pugi::xml_node at = node_.first_child();
-  while (at) {
-    if (at.type() == pugi::node_pcdata || at.type() == pugi::node_cdata) out += at.value();
-    if (at.type() == pugi::node_element) out += at.value();
-    if (at.first_child()) {
-      at = at.first_child();
-      continue;
-    }
-    while (at && at != node_ && !at.next_sibling()) at = at.parent();
-    if (!at || at == node_) break;
-    at = at.next_sibling();
+  if (node_->kind == kText || node_->kind == kCdata) return node_->value;
+  std::string out;
+  std::vector<const XmlNodeData*> pending(node_->children.rbegin(), node_->children.rend());
+  while (!pending.empty()) {
+    const XmlNodeData* at = pending.back();
+    pending.pop_back();
+    if (at->kind == kText || at->kind == kCdata) out += at->value;
+    pending.insert(pending.end(), at->children.rbegin(), at->children.rend());
   }
   return out;
 }
 
 void XmlNode::SetText(std::string_view text) {
-  while (node_.first_child()) node_.remove_child(node_.first_child());
-  if (!node_.text().empty() || !text.empty()) node_.text().set(std::string(text).c_str());
+  while (!node_->children.empty()) Detach(node_->children.back());
+  if (text.empty()) return;
+  XmlNodeData* child = node_->document->NewNode(kText, "");
+  child->value = text;
+  Attach(node_, child);
 }
 
-std::string XmlNode::Attribute(std::string_view name) const { return node_.attribute(std::string(name).c_str()).value(); }
+std::string XmlNode::Attribute(std::string_view name) const {
+  const std::string* value = node_ ? FindAttribute(node_, name) : nullptr;
+  return value ? *value : std::string();
+}
 
 void XmlNode::SetAttribute(std::string_view name, std::string_view value) {
-  const std::string key(name);
-  auto attribute = node_.attribute(key.c_str());
-  if (!attribute) attribute = node_.append_attribute(key.c_str());
-  attribute.set_value(std::string(value).c_str());
+  for (auto& [key, old] : node_->attributes) {
+    if (key == name) {
+      old = value;
+      return;
+    }
+  }
+  node_->attributes.emplace_back(name, value);
 }
 
 void XmlNode::AppendChild(XmlNode child) {
-  if (!node_.append_move(child.node_)) throw Failure("No se puede añadir el nodo al documento XML");
+  if (!child.node_ || child.node_->document != node_->document || child.node_->kind == kDocument) {
+    throw Failure("No se puede añadir el nodo al documento XML");
+  }
+  for (const XmlNodeData* up = node_; up; up = up->parent) {
+    if (up == child.node_) throw Failure("No se puede añadir el nodo al documento XML");
+  }
+  Detach(child.node_);
+  Attach(node_, child.node_);
 }
 
 int XmlNode::Depth() const {
   int depth = -1;
-  for (auto at = node_; at && at.type() != pugi::node_document; at = at.parent()) ++depth;
+  for (const XmlNodeData* at = node_; at && at->kind != kDocument; at = at->parent) ++depth;
   return depth;
 }
 
-namespace {
+XmlText::XmlText(int depth, std::function<void(std::string_view)> sink) : sink_(std::move(sink)), depth_(depth) {}
 
-void AppendStartTag(std::string& out, std::string_view name, XmlText::Attributes attributes) {
-  out += '<';
-  out += name;
-  for (const auto& [key, value] : attributes) {
-    out += ' ';
-    out += key;
-    out += "=\"";
-    AppendEscaped(out, value, true);
-    out += '"';
-  }
-}
-
-}  // namespace
+XmlText::~XmlText() = default;
 
 void XmlText::StartTag(std::string_view name, Attributes attributes) {
   EndPendingTag();
@@ -515,171 +381,241 @@ void XmlText::Open(std::string_view name, Attributes attributes) {
 }
 
 void XmlText::Close(std::string_view name) {
-  Spill(false);
   --depth_;
   if (pending_) {
     text_ += " />\n";
     pending_ = false;
-    return;
+  } else {
+    text_.append(depth_, '\t');
+    text_ += "</";
+    text_ += name;
+    text_ += ">\n";
   }
-  text_.append(depth_, '\t');
-  text_ += "</";
-  text_ += name;
-  text_ += ">\n";
+  FlushIfLarge();
 }
 
 void XmlText::Leaf(std::string_view name, Attributes attributes, std::string_view text) {
   StartTag(name, attributes);
   if (text.empty()) {
     text_ += " />\n";
-    return;
+  } else {
+    text_ += '>';
+    AppendEscaped(text_, text, false);
+    text_ += "</";
+    text_ += name;
+    text_ += ">\n";
   }
-  text_ += '>';
-  AppendEscaped(text_, text, false);
-  text_ += "</";
-  text_ += name;
-  text_ += ">\n";
 }
 
-void XmlText::Append(const XmlText& other) {
+void XmlText::FlushIfLarge() {
+  if (text_.size() >= (256 << 10)) Flush();
+}
+
+void XmlText::Flush() {
   EndPendingTag();
-  Spill(true);
-  other.ForEachPiece([this](std::string_view piece) { Store(piece); });
-}
-
-void XmlText::Clear() {
-  blocks_.clear();
-  used_.clear();
-  text_.clear();
-  pending_ = false;
-}
-
-void XmlText::Spill(bool always) {
-  constexpr size_t kWorkingSize = 256 << 10;
-  if (text_.empty() || (!always && text_.size() < kWorkingSize)) return;
-  Store(text_);
+  if (!text_.empty()) sink_(text_);
   text_.clear();
 }
 
-void XmlText::Store(std::string_view bytes) {
-  constexpr size_t kBlockSize = 64 << 20;
-  while (!bytes.empty()) {
-    if (blocks_.empty() || used_.back() == blocks_.back().Size()) {
-      blocks_.emplace_back(std::max(kBlockSize, bytes.size()));
-      used_.push_back(0);
-    }
-    const size_t n = std::min(bytes.size(), blocks_.back().Size() - used_.back());
-    std::memcpy(blocks_.back().Data() + used_.back(), bytes.data(), n);
-    used_.back() += n;
-    bytes.remove_prefix(n);
-  }
-}
-
-XmlDocument::XmlDocument() = default;
+XmlDocument::XmlDocument() { Clear(); }
 XmlDocument::~XmlDocument() = default;
 
+XmlNodeData* XmlDocument::NewNode(int kind, std::string name) {
+  XmlNodeData& node = nodes_.emplace_back();
+  node.kind = static_cast<Kind>(kind);
+  node.name = std::move(name);
+  node.document = this;
+  return &node;
+}
+
+void XmlDocument::Clear() {
+  nodes_.clear();
+  produced_.clear();
+  declared_ = false;
+  version_.clear();
+  encoding_.clear();
+  standalone_ = -1;
+  root_ = NewNode(kDocument, "");
+}
+
 void XmlDocument::Load(const std::filesystem::path& path) {
-  const std::string name = path.string();
-  Parse(DecodeToUtf8(ReadFile(path), name), name, [&] { return DecodeToUtf8(ReadFile(path), name); });
-}
-
-void XmlDocument::LoadBytes(std::string bytes, const std::string& name) {
-  const std::string original = bytes;
-  Parse(DecodeToUtf8(std::move(bytes), name), name, [&] { return DecodeToUtf8(original, name); });
-}
-
-// Parses in place: the document keeps the text as its storage. Parsing writes
-// into the text, so a failure's position is found in a fresh decoding.
-void XmlDocument::Parse(std::string text, const std::string& name, const std::function<std::string()>& decodeAgain) {
-  limbo_ = {};
-  doc_.reset();
-  buffer_ = std::move(text);
-  const auto result = doc_.load_buffer_inplace(buffer_.data(), buffer_.size(), kParseOptions, pugi::encoding_utf8);
-  if (!result) {
-    doc_.reset();
-    buffer_.clear();
-    RaiseAt(name, decodeAgain(), static_cast<size_t>(result.offset), Describe(result.status));
+  Clear();
+  DocumentBuilder builder(*this);
+  try {
+    ReadXmlFile(path, builder);
+  } catch (...) {
+    Clear();
+    throw;
   }
-  int roots = 0;
-  for (auto child : doc_.children()) {
-    if (child.type() == pugi::node_doctype) {
-      doc_.reset();
-      buffer_.clear();
-      throw Failure(Format("Error en el archivo XML '%s': las declaraciones DOCTYPE no se admiten", {name}));
-    }
-    if (child.type() == pugi::node_element && ++roots == 2) {
-      // The parser takes several; a well-formed document has one.
-      const auto offset = static_cast<size_t>(std::max<ptrdiff_t>(child.offset_debug() - 1, 0));
-      doc_.reset();
-      buffer_.clear();
-      RaiseAt(name, decodeAgain(), offset, "hay más de un elemento raíz");
-    }
+}
+
+void XmlDocument::LoadBytes(std::string_view bytes, const std::string& name) {
+  Clear();
+  DocumentBuilder builder(*this);
+  try {
+    ReadXmlBytes(bytes, name, builder);
+  } catch (...) {
+    Clear();
+    throw;
   }
 }
 
 XmlNode XmlDocument::DocumentElement() const {
-  for (auto child : doc_.children()) {
-    if (child.type() == pugi::node_element && child != limbo_) return XmlNode(child);
+  for (XmlNodeData* child : root_->children) {
+    if (child->kind == kElement) return XmlNode(child);
   }
   return {};
 }
 
-XmlNodeList XmlDocument::SelectNodes(std::string_view path) const {
-  return XmlNodeList(SelectChildSteps(doc_, path));
+XmlNodeList XmlDocument::SelectNodes(std::string_view path) const { return XmlNodeList(SelectChildSteps(root_, path)); }
+
+XmlNode XmlDocument::CreateElement(std::string_view name) { return XmlNode(NewNode(kElement, std::string(name))); }
+
+void XmlDocument::AppendProduced(XmlNode parent, std::function<void(XmlText&)> produce) {
+  XmlNodeData* node = NewNode(kProduced, "");
+  node->value = std::to_string(produced_.size());
+  produced_.push_back(std::move(produce));
+  Attach(parent.node_, node);
 }
 
-XmlNode XmlDocument::CreateElement(std::string_view name) {
-  if (!limbo_) limbo_ = doc_.append_child(pugi::node_element);
-  return XmlNode(limbo_.append_child(std::string(name).c_str()));
-}
+namespace {
 
-void XmlDocument::AppendText(XmlNode parent, XmlText text) {
-  auto mark = parent.Raw().append_child(pugi::node_pi);
-  mark.set_name(std::string(kTextMark).c_str());
-  mark.set_value(std::to_string(texts_.size()).c_str());
-  texts_.push_back(std::move(text));
-}
+// Writes the tree as the document service always has: one tab per level, an
+// element whose first child is text on one line, an empty element as "<a />".
+class TreeWriter {
+ public:
+  TreeWriter(Encoder& out, const std::vector<std::function<void(XmlText&)>>& produced)
+      : out_(out), produced_(produced) {}
 
-void XmlDocument::Write(const std::function<void(std::string_view)>& sink) {
-  if (limbo_) {
-    doc_.remove_child(limbo_);
-    limbo_ = {};
+  void Node(const XmlNodeData* node, int depth) {
+    if (node->kind == kText || node->kind == kCdata) {
+      Simple(node);
+      newline_ = indent_ = false;
+      return;
+    }
+    if (node->kind == kProduced) {
+      if (newline_) out_.Put("\n");
+      XmlText text(depth, [&](std::string_view piece) { out_.Put(piece); });
+      produced_[std::stoul(node->value)](text);
+      text.Flush();
+      newline_ = false;
+      indent_ = true;
+      return;
+    }
+    Indent(depth);
+    newline_ = indent_ = true;
+    if (node->kind == kElement) Element(node, depth);
+    else Simple(node);
   }
-  Encoding encoding = Encoding::Utf8;
-  for (auto child : doc_.children()) {
-    if (child.type() == pugi::node_declaration) encoding = EncodingOfLabel(child.attribute("encoding").value());
-  }
-  if (encoding == Encoding::Unknown || encoding == Encoding::Utf16Be) encoding = Encoding::Utf8;
-  StringWriter writer;
-  doc_.save(writer, "\t", pugi::format_default, pugi::encoding_utf8);
 
-  constexpr size_t kChunk = 1 << 20;
-  std::string out;
-  out.reserve(2 * kChunk + 64);
-  if (encoding == Encoding::Utf16Le) out += "\xFF\xFE";
-  auto put = [&](std::string_view utf8) {
-    for (size_t at = 0; at < utf8.size(); at += kChunk) {
-      EncodeInto(out, utf8.substr(at, kChunk), encoding);
-      if (out.size() >= kChunk) {
-        sink(out);
-        out.clear();
+  void End() {
+    if (newline_) out_.Put("\n");
+  }
+
+ private:
+  void Indent(int depth) {
+    if (newline_) out_.Put("\n");
+    if (indent_) out_.Put(std::string(static_cast<size_t>(depth), '\t'));
+  }
+
+  void Element(const XmlNodeData* node, int depth) {
+    std::string tag = "<";
+    tag += Name(node->name);
+    for (const auto& [key, value] : node->attributes) {
+      tag += ' ';
+      tag += Name(key);
+      tag += "=\"";
+      AppendEscaped(tag, value, true);
+      tag += '"';
+    }
+    if (node->children.empty()) {
+      out_.Put(tag + " />");
+      return;
+    }
+    out_.Put(tag + ">");
+    for (const XmlNodeData* child : node->children) Node(child, depth + 1);
+    Indent(depth);
+    out_.Put("</" + Name(node->name) + ">");
+    newline_ = indent_ = true;
+  }
+
+  void Simple(const XmlNodeData* node) {
+    std::string text;
+    switch (node->kind) {
+      case kText: AppendEscaped(text, node->value, false); break;
+      case kCdata: text = Cdata(node->value); break;
+      case kComment: text = "<!--" + Plain(node->value) + "-->"; break;
+      default:
+        text = "<?" + Name(node->name) + (node->value.empty() ? "" : " " + Plain(node->value)) + "?>";
+        break;
+    }
+    out_.Put(text);
+  }
+
+  // A name must be written as it is: an encoding that lacks one of its characters cannot hold the document.
+  std::string Name(const std::string& name) const {
+    for (size_t i = 0; i < name.size();) {
+      if (!out_.CanWrite(NextCodePoint(name, i))) {
+        throw Failure(Format("El nombre '%s' no se puede escribir en la codificación del documento", {name}));
       }
     }
-  };
-  // Each mark's line gives way to the text it stands for.
-  const std::string_view saved = writer.out;
-  size_t done = 0;
-  for (size_t k = 0; k < texts_.size(); ++k) {
-    const std::string mark = "<?" + std::string(kTextMark) + " " + std::to_string(k) + "?>\n";
-    const size_t at = saved.find(mark, done);
-    if (at == std::string::npos) continue;
-    const size_t lineStart = saved.find_last_not_of('\t', at - 1) + 1;
-    put(saved.substr(done, lineStart - done));
-    texts_[k].ForEachPiece(put);
-    done = at + mark.size();
+    return name;
   }
-  put(saved.substr(done));
-  if (!out.empty()) sink(out);
+
+  // Comments and instructions know no references: a character the encoding lacks becomes "?".
+  std::string Plain(const std::string& text) const {
+    std::string out;
+    for (size_t i = 0; i < text.size();) {
+      const size_t start = i;
+      const char32_t cp = NextCodePoint(text, i);
+      if (out_.CanWrite(cp)) out.append(text, start, i - start);
+      else out += '?';
+    }
+    return out;
+  }
+
+  // CDATA knows no references either: the section is closed around such a character.
+  std::string Cdata(const std::string& text) const {
+    std::string out = "<![CDATA[";
+    for (size_t i = 0; i < text.size();) {
+      const size_t start = i;
+      const char32_t cp = NextCodePoint(text, i);
+      if (text.compare(start, 3, "]]>") == 0) {
+        out += "]]]]><![CDATA[>";
+        i = start + 3;
+      } else if (out_.CanWrite(cp)) {
+        out.append(text, start, i - start);
+      } else {
+        out += "]]>&#" + std::to_string(static_cast<uint32_t>(cp)) + ";<![CDATA[";
+      }
+    }
+    return out + "]]>";
+  }
+
+  Encoder& out_;
+  const std::vector<std::function<void(XmlText&)>>& produced_;
+  bool newline_ = false;
+  bool indent_ = true;
+};
+
+}  // namespace
+
+void XmlDocument::Write(const std::function<void(std::string_view)>& sink) {
+  XmlEncoding encoding = EncodingOfLabel(encoding_);
+  if (encoding == XmlEncoding::Unknown) encoding = XmlEncoding::Utf8;
+  Encoder out(encoding, sink);
+  if (declared_) {
+    std::string declaration = "<?xml version=\"" + version_ + "\"";
+    if (!encoding_.empty()) declaration += " encoding=\"" + encoding_ + "\"";
+    if (standalone_ >= 0) declaration += standalone_ ? " standalone=\"yes\"" : " standalone=\"no\"";
+    out.Put(declaration + "?>\n");
+  } else {
+    out.Put("<?xml version=\"1.0\"?>\n");
+  }
+  TreeWriter writer(out, produced_);
+  for (const XmlNodeData* child : root_->children) writer.Node(child, 0);
+  writer.End();
+  out.Flush();
 }
 
 std::string XmlDocument::Serialize() {

@@ -1,31 +1,32 @@
-// The XML document service: Séneca documents loaded, searched, built and
-// saved. Texts crossing this interface are UTF-8.
+// The XML document service: a document read whole (the template the import
+// fills, or an output read back), searched, built and saved. Texts crossing
+// this interface are UTF-8.
 #pragma once
 
+#include <deque>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
-
-#include <pugixml.hpp>
 
 #include "exchange/platform.h"
 
 namespace enlazor {
 
 class XmlNodeList;
+struct XmlNodeData;
 
 class XmlNode {
  public:
   XmlNode() = default;
-  explicit XmlNode(pugi::xml_node node) : node_(node) {}
+  explicit XmlNode(XmlNodeData* node) : node_(node) {}
 
-  bool IsNull() const { return !node_; }
+  bool IsNull() const { return node_ == nullptr; }
   // The nesting level Save writes this element at: 0 for the document element.
   int Depth() const;
-  std::string Name() const { return node_.name(); }
+  std::string Name() const;
   // Child steps such as "dato" or "a/b[@seq=\"X\"]", evaluated on this node.
   XmlNodeList SelectNodes(std::string_view path) const;
   XmlNode SelectSingleNode(std::string_view path) const;
@@ -33,34 +34,39 @@ class XmlNode {
   std::string Text() const;
   void SetText(std::string_view text);
   std::string Attribute(std::string_view name) const;
+  // Sets the attribute, after those set before.
   void SetAttribute(std::string_view name, std::string_view value);
-  // Moves a node made by CreateElement of the same document to the end of this node's children.
+  // Moves an element made by CreateElement of the same document to the end of this node's children.
   void AppendChild(XmlNode child);
-  pugi::xml_node Raw() const { return node_; }
 
  private:
-  pugi::xml_node node_;
+  friend class XmlDocument;
+  XmlNodeData* node_ = nullptr;
 };
 
 class XmlNodeList {
  public:
   XmlNodeList() = default;
-  explicit XmlNodeList(std::vector<pugi::xml_node> nodes) : nodes_(std::move(nodes)) {}
+  explicit XmlNodeList(std::vector<XmlNodeData*> nodes) : nodes_(std::move(nodes)) {}
   size_t Length() const { return nodes_.size(); }
   // Past the end: a null node, no failure.
-  XmlNode Item(size_t index) const { return index < nodes_.size() ? XmlNode(nodes_[index]) : XmlNode(); }
+  XmlNode Item(size_t index) const { return XmlNode(index < nodes_.size() ? nodes_[index] : nullptr); }
 
  private:
-  std::vector<pugi::xml_node> nodes_;
+  std::vector<XmlNodeData*> nodes_;
 };
 
-// Elements written straight to text, as Save writes nodes, for a block too
-// large to hold as nodes (the regular timetables of a whole school).
+// Elements written straight out as text, as Save writes nodes, for a block too
+// large to hold in memory (the regular timetables of a whole school). Pieces
+// go to the sink as they are complete, at element boundaries.
 class XmlText {
  public:
   using Attributes = std::initializer_list<std::pair<std::string_view, std::string_view>>;
   // depth: the nesting level the first element is written at.
-  explicit XmlText(int depth) : depth_(depth) {}
+  XmlText(int depth, std::function<void(std::string_view)> sink);
+  ~XmlText();
+  XmlText(const XmlText&) = delete;
+  XmlText& operator=(const XmlText&) = delete;
 
   void Open(std::string_view name, Attributes attributes);
   void Close(std::string_view name);
@@ -72,27 +78,16 @@ class XmlText {
   };
   static LeafTag MakeLeafTag(std::string_view name, Attributes attributes);
   void Leaf(const LeafTag& tag, std::string_view text);
-  // Another text written at this one's current depth.
-  void Append(const XmlText& other);
-  // Empty again, at the same depth, keeping its memory for the next text.
-  void Clear();
+  // Hands what is written so far to the sink.
+  void Flush();
   int Depth() const { return depth_; }
-  // The text, piece by piece, in order.
-  template <typename Sink>
-  void ForEachPiece(Sink sink) const {
-    for (size_t k = 0; k < blocks_.size(); ++k) sink(std::string_view(blocks_[k].Data(), used_[k]));
-    sink(std::string_view(text_));
-  }
 
  private:
   void StartTag(std::string_view name, Attributes attributes);
   void EndPendingTag();
-  // Moves the text written so far into the large blocks once it has grown.
-  void Spill(bool always);
-  void Store(std::string_view bytes);
+  void FlushIfLarge();
 
-  std::vector<platform::LargeBlock> blocks_;
-  std::vector<size_t> used_;
+  std::function<void(std::string_view)> sink_;
   std::string text_;
   int depth_;
   bool pending_ = false;  // the last start tag still open: no child written yet
@@ -105,33 +100,41 @@ class XmlDocument {
   XmlDocument(const XmlDocument&) = delete;
   XmlDocument& operator=(const XmlDocument&) = delete;
 
-  // Parses the whole file. Undecodable or ill-formed input raises a failure
-  // naming the file and the position; a DOCTYPE is refused, so no entity is
-  // ever expanded and nothing outside the file is read.
+  // Deeper nesting than this is refused when a document is loaded: no real
+  // document comes near it, and the indented output grows with the depth.
+  static constexpr int kMaxDepth = 100;
+
+  // Parses the whole file through the conforming reader; ill-formed input
+  // raises naming the file and the position.
   void Load(const std::filesystem::path& path);
   // Parses bytes held in memory; name stands for the file in messages.
-  void LoadBytes(std::string bytes, const std::string& name);
+  void LoadBytes(std::string_view bytes, const std::string& name);
   XmlNode DocumentElement() const;
   XmlNodeList SelectNodes(std::string_view path) const;
   // A new element outside the tree, until AppendChild places it.
   XmlNode CreateElement(std::string_view name);
-  // Places elements written as text as the last children of parent.
-  void AppendText(XmlNode parent, XmlText text);
+  // A place as the last child of parent whose elements produce writes, as
+  // text, when the document is written: nothing of it is held in memory.
+  void AppendProduced(XmlNode parent, std::function<void(XmlText&)> produce);
   // Writes the document in the encoding its declaration names (UTF-8 when it
-  // names none); characters the encoding lacks become character references.
-  // The target is replaced in one step.
+  // names none). The target is replaced in one step.
   void Save(const std::filesystem::path& path);
   // The bytes Save would write, handed to sink a piece at a time.
   void Write(const std::function<void(std::string_view)>& sink);
   std::string Serialize();
 
  private:
-  void Parse(std::string text, const std::string& name, const std::function<std::string()>& decodeAgain);
+  friend class XmlNode;
+  friend class DocumentBuilder;
+  XmlNodeData* NewNode(int kind, std::string name);
+  void Clear();
 
-  std::string buffer_;
-  pugi::xml_document doc_;
-  pugi::xml_node limbo_;
-  std::vector<XmlText> texts_;
+  std::deque<XmlNodeData> nodes_;
+  XmlNodeData* root_ = nullptr;
+  bool declared_ = false;
+  std::string version_, encoding_;
+  int standalone_ = -1;
+  std::vector<std::function<void(XmlText&)>> produced_;
 };
 
 }  // namespace enlazor

@@ -48,15 +48,23 @@ std::string NumberedCode(std::string_view base, unsigned n) {
   return std::string(base.substr(0, keep)) + number;
 }
 
-bool CodeList::Holds(std::string_view code) const { return held_.count(UpperAnsiText(code)) != 0; }
+uint32_t CodeList::Key(std::string_view code) {
+  // Codes are cut to their field before they are compared; no code holds a NUL.
+  const std::string upper = UpperAnsiText(code.substr(0, kCodeWidth));
+  uint32_t key = 0;
+  for (size_t i = 0; i < upper.size(); ++i) key |= static_cast<uint32_t>(static_cast<unsigned char>(upper[i])) << (8 * i);
+  return key;
+}
 
-void CodeList::Hold(std::string_view code) { held_.insert(UpperAnsiText(code)); }
+bool CodeList::Holds(std::string_view code) const { return held_.count(Key(code)) != 0; }
+
+void CodeList::Hold(std::string_view code) { held_.insert(Key(code)); }
 
 std::string CodeList::Unique(std::string_view base) {
   std::string code(base);
   if (Holds(code)) {
     // Numbers below the last one given for this base are all taken already.
-    unsigned& n = next_[UpperAnsiText(base)];
+    unsigned& n = next_[Key(base)];
     if (n == 0) n = 1;
     while (Holds(code = NumberedCode(base, n))) ++n;
   }

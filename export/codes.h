@@ -2,6 +2,7 @@
 // and the time texts of the slot grid. Text is Windows-1252.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <string_view>
@@ -38,8 +39,11 @@ class CodeList {
   void Hold(std::string_view code);
 
  private:
-  std::unordered_set<std::string> held_;          // upper-case stored codes
-  std::unordered_map<std::string, unsigned> next_;  // first candidate worth trying per base
+  // A code of at most four characters, upper case, as one number: a school
+  // with a hundred thousand teachers keeps its list in a few megabytes.
+  static uint32_t Key(std::string_view code);
+  std::unordered_set<uint32_t> held_;
+  std::unordered_map<uint32_t, unsigned> next_;  // first candidate worth trying per base
 };
 
 // Room and unit codes: an identifier keeps its derived code unless another

@@ -3,23 +3,18 @@
 
 #include <filesystem>
 #include <functional>
-#include <string>
-#include <vector>
+
+#include "exchange/report.h"
+#include "exchange/work_set.h"
 
 namespace enlazor {
 
-struct TableCount {
-  std::string table;
-  size_t rows = 0;
-};
-
-// Refuses with "No existe archivo" when no file is at xmlFile. Otherwise loads
-// it, calls afterLoad, and rebuilds the seven tables of workDir: all of them
-// or, when anything fails, none (the tables stay byte for byte as they were).
-std::vector<TableCount> RunExport(const std::filesystem::path& xmlFile, const std::filesystem::path& workDir,
-                                  const std::function<void()>& afterLoad = {});
-
-// The folder inside the work directory where a run builds its tables.
-inline constexpr const char* kStagingFolder = ".enlazor-nuevo";
+// Refuses with "No existe archivo" when no file is at xmlFile, and refuses a
+// file that is not a Séneca export. Otherwise finishes a set an interrupted
+// run left pending, reads the file (calling afterStart once the reading
+// begins) and rebuilds the seven tables of workDir: all of them or, when
+// anything fails, none (the tables stay byte for byte as they were).
+RunReport RunExport(const std::filesystem::path& xmlFile, const std::filesystem::path& workDir,
+                    const std::function<void()>& afterStart = {});
 
 }  // namespace enlazor

@@ -1,6 +1,10 @@
 #include "import/activities.h"
 
+#include <map>
+
 #include "exchange/codec.h"
+#include "exchange/failure.h"
+#include "exchange/platform.h"
 
 namespace enlazor {
 
@@ -10,31 +14,51 @@ std::string ConvertirHora(std::string_view time) {
   return text.substr(0, 2) + (text.size() > 3 ? text.substr(3, 2) : std::string());
 }
 
-Lookup::Lookup(Table& table, const char* keyField, std::vector<const char*> fields)
-    : table_(table), keyField_(keyField), fields_(std::move(fields)), none_(fields_.size()) {}
+const std::string& CheckedForXml(const std::string& text, const Table& table, size_t row, std::string_view field) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 || byte == '\t' || byte == '\n' || byte == '\r') continue;
+    throw Failure(Format("La tabla '%s', fila %s, campo %s, tiene un carácter de control (código %s) que XML no "
+                         "admite, y Séneca rechazaría el archivo. Corrija ese valor y repita la orden",
+                         {platform::PathToUtf8(table.FilePath()), std::to_string(row), field, std::to_string(byte)}));
+  }
+  return text;
+}
 
-const std::vector<std::string>& Lookup::Find(const std::string& key) {
+Lookup::Lookup(Table& table, const char* keyField, std::vector<const char*> fields)
+    : table_(table), keyField_(keyField), fields_(std::move(fields)) {}
+
+const std::vector<std::string>* Lookup::Find(const std::string& key) {
   if (!built_) {
     // The tables are held exclusively for the whole run, so one reading serves every lookup.
+    size_t number = 0;
     for (table_.First(); !table_.Eof(); table_.Next()) {
+      ++number;
       std::string rowKey = table_.FieldText(keyField_);
       if (rows_.count(rowKey)) continue;
-      std::vector<std::string> values;
-      for (const char* field : fields_) values.push_back(table_.FieldText(field));
-      rows_.emplace(std::move(rowKey), std::move(values));
+      Row row{number, {}};
+      for (const char* field : fields_) row.values.push_back(table_.FieldText(field));
+      rows_.emplace(std::move(rowKey), std::move(row));
     }
     built_ = true;
   }
   const auto found = rows_.find(key);
-  return found != rows_.end() ? found->second : none_;
+  if (found == rows_.end()) return nullptr;
+  Row& row = found->second;
+  if (!row.checked) {
+    for (size_t k = 0; k < fields_.size(); ++k) CheckedForXml(row.values[k], table_, row.number, fields_[k]);
+    row.checked = true;
+  }
+  return &row.values;
 }
 
 // The names of the eleven datos of an activity group, in their order.
 constexpr const char* kDatoNames[] = {"N_DIASEMANA", "X_TRAMO",  "X_DEPENDENCIA", "X_UNIDAD", "X_OFERTAMATRIG", "X_MATERIAOMG",
                                       "F_INICIO",    "F_FIN",    "N_HORINI",      "N_HORFIN", "X_ACTIVIDAD"};
 
-Activities::Activities(const ImportTables& tables)
+Activities::Activities(const ImportTables& tables, RunReport& report)
     : soluc_(tables.soluc),
+      report_(report),
       datos_(std::size(kDatoNames)),
       tramos_(tables.tramos, "DIHO", {"DIA", "CODDIHO", "HORADESDE", "HORAHASTA"}),
       aulas_(tables.aulas, "ABREV", {"DEPCENTRO"}),
@@ -43,16 +67,44 @@ Activities::Activities(const ImportTables& tables)
   for (size_t k = 0; k < datos_.size(); ++k) datos_[k] = XmlText::MakeLeafTag("dato", {{"nombre_dato", kDatoNames[k]}});
 }
 
-const std::vector<std::string>& Activities::BuscarTramo(const std::string& slotKey) { return tramos_.Find(slotKey); }
-
-std::string Activities::BuscarDependencia(const std::string& aula) {
-  std::string room = aulas_.Find(aula)[0];
-  return TrimControls(room).empty() ? aula : room;
+// An empty code is a lesson without room, unit or subject, not an unknown one: nothing to tell.
+void Activities::ReportMissing(const char* kind, const char* table, const char* field, const std::string& value,
+                               const std::string& outcome) {
+  if (value.empty()) return;
+  const std::string shown = "«" + AnsiToUtf8(value) + "»";
+  report_.Add({kind, "SOLUC", static_cast<long>(lesson_.row), field, AnsiToUtf8(value), outcome,
+               AnsiToUtf8(lesson_.profesor), lesson_.dia, lesson_.hora,
+               "Profesor «" + AnsiToUtf8(lesson_.profesor) + "», día " + std::to_string(lesson_.dia) + ", tramo " +
+                   std::to_string(lesson_.hora) + " (SOLUC, fila " + std::to_string(lesson_.row) + "): " + field + " " +
+                   shown + " no está en " + table + "; " + outcome + "."});
 }
 
-std::string Activities::BuscarUnidad(const std::string& codGrupo) { return grupos_.Find(codGrupo)[0]; }
+std::vector<std::string> Activities::BuscarTramo(const std::string& slotKey) {
+  if (const auto* found = tramos_.Find(slotKey)) return *found;
+  ReportMissing("tramo_desconocido", "DIASHORAST", "DIA y HORA", slotKey,
+                "N_DIASEMANA, X_TRAMO, N_HORINI y N_HORFIN van vacíos a Séneca");
+  return std::vector<std::string>(4);
+}
 
-const std::vector<std::string>& Activities::BuscarMateria(const std::string& asig) { return materias_.Find(asig); }
+std::string Activities::BuscarDependencia(const std::string& aula) {
+  const auto* found = aulas_.Find(aula);
+  const std::string room = found ? (*found)[0] : std::string();
+  if (!TrimControls(room).empty()) return room;
+  if (!found) ReportMissing("aula_desconocida", "AULAT", "AULA", aula, "X_DEPENDENCIA lleva el código de SOLUC");
+  return CheckedForXml(aula, soluc_, lesson_.row, "AULA");
+}
+
+std::string Activities::BuscarUnidad(const std::string& codGrupo) {
+  if (const auto* found = grupos_.Find(codGrupo)) return (*found)[0];
+  ReportMissing("unidad_desconocida", "GRUPOST", "CODGRUPO", codGrupo, "X_UNIDAD va vacío a Séneca");
+  return {};
+}
+
+std::vector<std::string> Activities::BuscarMateria(const std::string& asig) {
+  if (const auto* found = materias_.Find(asig)) return *found;
+  ReportMissing("materia_desconocida", "ASIGNOMT", "ASIG", asig, "X_OFERTAMATRIG y X_MATERIAOMG van vacíos a Séneca");
+  return std::vector<std::string>(2);
+}
 
 size_t Activities::Field(size_t& number, const char* name) {
   if (number == SIZE_MAX) number = soluc_.FieldNumber(name);
@@ -75,6 +127,21 @@ const std::vector<size_t>& Activities::LessonsOf(const std::string& abrev) {
   return found != lessons_.end() ? found->second : none;
 }
 
+int Activities::CountActividades(const std::string& abrev) {
+  int count = 0, unplaced = 0;
+  for (const size_t row : LessonsOf(abrev)) {
+    soluc_.MoveTo(row);
+    (soluc_.FieldInteger(Field(field_.dia, "DIA")) == 0 ? unplaced : count)++;
+  }
+  if (unplaced > 0) {
+    const std::string lessons = unplaced == 1 ? "1 clase" : std::to_string(unplaced) + " clases";
+    report_.Add({"clase_sin_colocar", "SOLUC", 0, "DIA", "0", "no pasa a Séneca", AnsiToUtf8(abrev), 0, 0,
+                 "Profesor «" + AnsiToUtf8(abrev) + "»: " + lessons + " sin colocar (DIA 0) en SOLUC; no " +
+                     (unplaced == 1 ? "pasa" : "pasan") + " a Séneca."});
+  }
+  return count;
+}
+
 int Activities::GenerarActividades(const std::string& abrev, XmlText& teacherGroup, const FechasCurso& fechas) {
   std::string scratch;
   size_t next = 0;
@@ -82,15 +149,18 @@ int Activities::GenerarActividades(const std::string& abrev, XmlText& teacherGro
   int m = 1;
   for (const size_t row : LessonsOf(abrev)) {
     soluc_.MoveTo(row);
-    if (soluc_.FieldInteger(Field(field_.dia, "DIA")) == 0) continue;
+    const int dia = soluc_.FieldInteger(Field(field_.dia, "DIA"));
+    if (dia == 0) continue;
+    const int hora = soluc_.FieldInteger(Field(field_.hora, "HORA"));
+    lesson_ = {abrev, dia, hora, row + 1};
     teacherGroup.Open("grupo_datos", {{"seq", "ACTIVIDAD_" + std::to_string(m++)}});
     next = 0;
-    const auto& tramo = BuscarTramo(soluc_.FieldText(field_.dia) + std::to_string(soluc_.FieldInteger(Field(field_.hora, "HORA"))));
+    const auto tramo = BuscarTramo(soluc_.FieldText(field_.dia) + std::to_string(hora));
     dato(tramo[0]);  // N_DIASEMANA
     dato(tramo[1]);  // X_TRAMO
     dato(BuscarDependencia(soluc_.FieldText(Field(field_.aula, "AULA"))));
     dato(BuscarUnidad(soluc_.FieldText(Field(field_.codGrupo, "CODGRUPO"))));
-    const auto& materia = BuscarMateria(soluc_.FieldText(Field(field_.asig, "ASIG")));
+    const auto materia = BuscarMateria(soluc_.FieldText(Field(field_.asig, "ASIG")));
     dato(materia[0]);  // X_OFERTAMATRIG
     dato(materia[1]);  // X_MATERIAOMG
     dato(fechas.inicio);
@@ -101,6 +171,20 @@ int Activities::GenerarActividades(const std::string& abrev, XmlText& teacherGro
     teacherGroup.Close("grupo_datos");
   }
   return m - 1;
+}
+
+void Activities::ReportTeachersNotInProft(const std::vector<std::string>& proftCodes) {
+  LessonsOf("");
+  std::map<std::string, size_t> unread;  // sorted, so the report reads the same every time
+  for (const auto& [code, rows] : lessons_) unread.emplace(code, rows.size());
+  for (const auto& code : proftCodes) unread.erase(code);
+  for (const auto& [code, rows] : unread) {
+    const std::string lessons = rows == 1 ? "1 fila" : std::to_string(rows) + " filas";
+    report_.Add({"profesor_sin_ficha", "SOLUC", static_cast<long>(lessons_[code].front() + 1), "PROF", AnsiToUtf8(code),
+                 "no pasa a Séneca", AnsiToUtf8(code), 0, 0,
+                 "SOLUC tiene " + lessons + " del profesor «" + AnsiToUtf8(code) +
+                     "», que no está en PROFT: esas clases no pasan a Séneca."});
+  }
 }
 
 }  // namespace enlazor

@@ -2,12 +2,12 @@
 // with its day, slot, room, unit and subject in Séneca's identifiers.
 #pragma once
 
-#include <array>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "exchange/report.h"
 #include "exchange/table.h"
 #include "exchange/xml.h"
 
@@ -21,20 +21,28 @@ struct FechasCurso {
 // Séneca's four-digit time of a hh:mm text: 08:30 gives 0830, 9:30 gives 0930.
 std::string ConvertirHora(std::string_view time);
 
-// First row, in stored order, whose key field equals a text exactly; read once.
+// A table's text as it may go into the output: a character XML cannot hold
+// (a control character) stops the run naming the table, the row and the field.
+const std::string& CheckedForXml(const std::string& text, const Table& table, size_t row, std::string_view field);
+
+// First row, in stored order, whose key field equals a text exactly; the table is read once.
 class Lookup {
  public:
   Lookup(Table& table, const char* keyField, std::vector<const char*> fields);
-  // The taken fields of the first matching row; empty texts when none matches.
-  const std::vector<std::string>& Find(const std::string& key);
+  // The taken fields of the first matching row, or null when none matches.
+  const std::vector<std::string>* Find(const std::string& key);
 
  private:
+  struct Row {
+    size_t number;
+    std::vector<std::string> values;
+    bool checked = false;
+  };
   Table& table_;
   const char* keyField_;
   std::vector<const char*> fields_;
   bool built_ = false;
-  std::unordered_map<std::string, std::vector<std::string>> rows_;
-  std::vector<std::string> none_;
+  std::unordered_map<std::string, Row> rows_;
 };
 
 struct ImportTables {
@@ -47,25 +55,34 @@ struct ImportTables {
 
 class Activities {
  public:
-  explicit Activities(const ImportTables& tables);
+  Activities(const ImportTables& tables, RunReport& report);
 
-  // Writes one activity group per lesson of the teacher whose DIA is not 0
-  // into the teacher group's text; returns how many.
+  // How many activity groups GenerarActividades gives the teacher: the
+  // teacher's SOLUC rows whose DIA is not 0.
+  int CountActividades(const std::string& abrev);
+  // Writes one activity group per lesson of the teacher whose DIA is not 0;
+  // returns how many.
   int GenerarActividades(const std::string& abrev, XmlText& teacherGroup, const FechasCurso& fechas);
+  // Tells of the SOLUC rows of teacher codes no PROFT row has: they are never read.
+  void ReportTeachersNotInProft(const std::vector<std::string>& proftCodes);
 
   // Day, slot code, start time and end time.
-  const std::vector<std::string>& BuscarTramo(const std::string& slotKey);
+  std::vector<std::string> BuscarTramo(const std::string& slotKey);
   std::string BuscarDependencia(const std::string& aula);
   std::string BuscarUnidad(const std::string& codGrupo);
   // Subject offer (MATERIA) and subject (CODLARGO).
-  const std::vector<std::string>& BuscarMateria(const std::string& asig);
+  std::vector<std::string> BuscarMateria(const std::string& asig);
 
  private:
   const std::vector<size_t>& LessonsOf(const std::string& abrev);
   // A SOLUC field's number, found at its first reading.
   size_t Field(size_t& number, const char* name);
+  // A lookup found nothing for the lesson: the user hears of it.
+  void ReportMissing(const char* kind, const char* table, const char* field, const std::string& value,
+                     const std::string& outcome);
 
   Table& soluc_;
+  RunReport& report_;
   struct {
     size_t dia = SIZE_MAX, hora = SIZE_MAX, aula = SIZE_MAX, codGrupo = SIZE_MAX, asig = SIZE_MAX;
   } field_;
@@ -73,6 +90,11 @@ class Activities {
   Lookup tramos_, aulas_, grupos_, materias_;
   bool indexed_ = false;
   std::unordered_map<std::string, std::vector<size_t>> lessons_;  // PROF -> SOLUC rows in stored order
+  struct Lesson {
+    std::string profesor;
+    int dia = 0, hora = 0;
+    size_t row = 0;
+  } lesson_;  // the lesson being written, for findings
 };
 
 }  // namespace enlazor

@@ -1,9 +1,12 @@
 #include "import/import_run.h"
 
+#include <array>
+
 #include "exchange/codec.h"
 #include "exchange/failure.h"
 #include "exchange/platform.h"
 #include "exchange/table.h"
+#include "exchange/work_set.h"
 #include "exchange/xml.h"
 #include "import/activities.h"
 
@@ -11,13 +14,6 @@ namespace enlazor {
 namespace {
 
 namespace fs = std::filesystem;
-
-FechasCurso ReadFechasCurso(const fs::path& workDir) {
-  Table table(workDir, "CURSOACAD.DBF", Table::Use::Shared);
-  table.Open();
-  table.First();
-  return {table.FieldText("F_INICIO"), table.FieldText("F_FIN")};
-}
 
 // The window's table components that the run holds exclusively, opened in
 // this order and closed again whatever happens.
@@ -49,9 +45,38 @@ XmlNode LoadTemplate(XmlDocument& doc, const fs::path& templatePath) {
   doc.Load(templatePath);
   XmlNode bloque = doc.DocumentElement().SelectSingleNode("BLOQUE_DATOS");
   if (bloque.IsNull()) {
-    throw Failure(Format("La plantilla '%s' no tiene el elemento BLOQUE_DATOS", {templatePath.string()}));
+    throw Failure(Format("La plantilla '%s' no tiene el elemento BLOQUE_DATOS", {platform::PathToUtf8(templatePath)}));
   }
   return bloque;
+}
+
+// A table's field as it goes into the output, at the table's current row.
+std::string Checked(Table& table, const char* field, size_t row) {
+  return table.FieldText(field).empty() ? std::string() : CheckedForXml(table.FieldText(field), table, row, field);
+}
+
+// The HORARIOS_REGULARES block: one group per PROFT row, written as it is made.
+void WriteTimetables(XmlText& out, Components& tables, const FechasCurso& fechas, RunReport& report) {
+  Activities activities({tables.soluc, tables.tramos, tables.aulas, tables.grupos, tables.nomAsg}, report);
+  Table& proft = tables.profesor;
+  out.Open("grupo_datos", {{"seq", "HORARIOS_REGULARES"}, {"registros", std::to_string(proft.RowCount())}});
+  std::vector<std::string> codes;
+  size_t n = 1;
+  for (proft.First(); !proft.Eof(); proft.Next(), ++n) {
+    const std::string empleado = AnsiToUtf8(Checked(proft, "X_EMPLEADO", n));
+    const std::string tomaPos = AnsiToUtf8(Checked(proft, "F_TOMAPOS", n));
+    const std::string abrev = proft.FieldText("ABREV");
+    const int count = activities.CountActividades(abrev);
+    out.Open("grupo_datos", {{"seq", "HORARIO_REGULAR_PROFESOR_" + std::to_string(n)}, {"registros", std::to_string(count)}});
+    out.Leaf("dato", {{"nombre_dato", "X_EMPLEADO"}}, empleado);
+    out.Leaf("dato", {{"nombre_dato", "F_TOMAPOS"}}, tomaPos);
+    report.actividades += static_cast<size_t>(activities.GenerarActividades(abrev, out, fechas));
+    out.Close("grupo_datos");
+    codes.push_back(abrev);
+  }
+  out.Close("grupo_datos");  // its registros is the number of PROFT rows
+  report.profesores = n - 1;
+  activities.ReportTeachersNotInProft(codes);
 }
 
 }  // namespace
@@ -66,46 +91,37 @@ std::string OutputPathFor(const std::string& archivoXml) {
   return archivoXml.substr(0, nameStart) + "ResultadoTempra" + archivoXml.substr(nameStart);
 }
 
-fs::path RunImport(const fs::path& archivoXml, const fs::path& workDir, const fs::path& templatePath,
-                   const std::function<void()>& afterDates) {
+RunReport RunImport(const fs::path& archivoXml, const fs::path& workDir, const fs::path& templatePath,
+                    const std::function<void()>& afterDates) {
   if (!platform::FileExists(archivoXml)) throw Refusal("No existe archivo");
+  RefuseFileInStaging(archivoXml, workDir);
+  FinishPendingSet(workDir);
   if (!platform::FileExists(platform::FindNoCase(workDir, "CURSOACAD.DBF"))) throw Refusal(kAtencion);
-  // No export may replace tables between the dates and the last table taken.
-  platform::File sharing = platform::TryLockFolder(workDir, platform::File::Lock::Shared);
-  if (!sharing.IsOpen()) {
-    throw Failure(Format("La carpeta de trabajo '%s' está en uso por otra orden", {workDir.string()}));
-  }
-  const FechasCurso fechas = ReadFechasCurso(workDir);
+  // Held until the other tables are: no export may replace the set in between.
+  Table cursoAcad(workDir, "CURSOACAD.DBF", Table::Use::Shared);
+  cursoAcad.Open();
+  cursoAcad.First();
+  const FechasCurso fechas{Checked(cursoAcad, "F_INICIO", 1), Checked(cursoAcad, "F_FIN", 1)};
   if (afterDates) afterDates();
 
   XmlDocument doc;
   XmlNode bloque = LoadTemplate(doc, fs::absolute(templatePath));
   Components tables(workDir);
-  sharing = {};
-  Activities activities({tables.soluc, tables.tramos, tables.aulas, tables.grupos, tables.nomAsg});
-  // The block is written as text: a school's timetables are millions of nodes.
-  XmlText block(bloque.Depth() + 1);
-  block.Open("grupo_datos", {{"seq", "HORARIOS_REGULARES"}, {"registros", std::to_string(tables.profesor.RowCount())}});
-  XmlText lessons(block.Depth() + 1);  // one teacher's activity groups, reused
-  int n = 1;
-  for (tables.profesor.First(); !tables.profesor.Eof(); tables.profesor.Next()) {
-    const std::string empleado = AnsiToUtf8(tables.profesor.FieldText("X_EMPLEADO"));
-    const std::string tomaPos = AnsiToUtf8(tables.profesor.FieldText("F_TOMAPOS"));
-    lessons.Clear();
-    const int count = activities.GenerarActividades(tables.profesor.FieldText("ABREV"), lessons, fechas);
-    block.Open("grupo_datos", {{"seq", "HORARIO_REGULAR_PROFESOR_" + std::to_string(n++)}, {"registros", std::to_string(count)}});
-    block.Leaf("dato", {{"nombre_dato", "X_EMPLEADO"}}, empleado);
-    block.Leaf("dato", {{"nombre_dato", "F_TOMAPOS"}}, tomaPos);
-    block.Append(lessons);
-    block.Close("grupo_datos");
+  if (SetIsMoving(workDir)) {
+    throw Failure(Format("La carpeta de trabajo '%s' está en uso por otra orden", {platform::PathToUtf8(workDir)}));
   }
-  block.Close("grupo_datos");  // its registros, n - 1, is the number of PROFT rows
-  tables.CloseAll();
-  doc.AppendText(bloque, std::move(block));
+  cursoAcad.Close();
 
-  const fs::path output = OutputPathFor(archivoXml.string());
+  RunReport report;
+  report.orden = "importar";
+  report.archivo = platform::PathToUtf8(archivoXml);
+  for (Table* table : tables.InOrder()) report.tablas.push_back({table->TableName(), table->RowCount()});
+  doc.AppendProduced(bloque, [&](XmlText& out) { WriteTimetables(out, tables, fechas, report); });
+  const fs::path output = platform::PathFromUtf8(OutputPathFor(platform::PathToUtf8(archivoXml)));
   doc.Save(output);
-  return output;
+  tables.CloseAll();
+  report.salida = platform::PathToUtf8(fs::absolute(output));
+  return report;
 }
 
 }  // namespace enlazor

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libpugixml-dev libgtest-dev qt6-base-dev
+  libexpat1-dev libpugixml-dev libgtest-dev qt6-base-dev
   python3 python3-dbfread python3-dbf
   xvfb xauth fonts-dejavu-core fonts-liberation bc
   clang libclang-rt-14-dev

@@ -48,6 +48,8 @@ std::string OutcomeAsOrdinaryUser(const std::function<void()>& run) {
 
 std::string Seneca(const std::string& groups) { return testing::SenecaDocument(groups); }
 
+fs::path Source() { return std::getenv("ENLAZOR_SOURCE") ? std::getenv("ENLAZOR_SOURCE") : "."; }
+
 std::string Nested(int levels, const std::string& inner) {
   std::string open, close;
   for (int i = 0; i < levels; ++i) open += "<x>", close += "</x>";
@@ -94,15 +96,20 @@ struct ExportCase {
 TEST_F(Catalogue, BadExportFilesChangeNoTable) {
   const std::string file = (dir / "seneca.xml").string();
   const std::string xmlError = "Error en el archivo XML '" + file + "'";
+  const std::string cut = "el documento está vacío o termina antes de cerrar sus elementos";
+  const std::string invalid = "carácter no válido o marca mal escrita";
+  const std::string notSeneca = "El archivo '" + file + "' no es una exportación de Séneca: ";
+  const std::string noGroups = "no tiene ninguno de los grupos MATERIAS, EMPLEADOS, DEPENDENCIAS, UNIDADES ni TRAMOS_HORARIOS";
+  const std::string untouched = ". Las tablas de trabajo no se han cambiado";
   const std::string bomb = "<!DOCTYPE S [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
                            "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]><SERVICIO>&c;</SERVICIO>";
   const ExportCase cases[] = {
-      {"not XML", "Esto no es un archivo de Séneca", xmlError + ", línea 1, columna 31: el documento no tiene elemento raíz"},
-      {"empty file", "", xmlError + ", línea 1, columna 1: el documento no tiene elemento raíz"},
-      {"truncated", Seneca("").substr(0, 70), xmlError + ", línea 2, columna 32: atributo incorrecto"},
-      {"binary garbage", std::string("\x00\x01\xfe\xff\x80garbage\x00", 13), xmlError + ", línea 1, columna 3: secuencia no válida en UTF-8"},
+      {"not XML", "Esto no es un archivo de Séneca", xmlError + ", línea 1, columna 1: error de sintaxis"},
+      {"empty file", "", xmlError + ", línea 1, columna 1: " + cut},
+      {"truncated", Seneca("").substr(0, 70), xmlError + ", línea 2, columna 1: marca sin cerrar"},
+      {"binary garbage", std::string("\x00\x01\xfe\xff\x80garbage\x00", 13), xmlError + ", línea 1, columna 1: " + invalid},
       {"invalid UTF-8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?><SERVICIO>\xc3\x28</SERVICIO>",
-       xmlError + ", línea 1, columna 49: secuencia no válida en UTF-8"},
+       xmlError + ", línea 1, columna 49: " + invalid},
       {"unknown encoding", "<?xml version=\"1.0\" encoding=\"KOI8-R\"?><SERVICIO/>",
        xmlError + ", línea 1, columna 1: la codificación 'KOI8-R' no se puede leer"},
       {"external entity", "<?xml version=\"1.0\"?><!DOCTYPE S [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><SERVICIO>&x;</SERVICIO>",
@@ -114,12 +121,19 @@ TEST_F(Catalogue, BadExportFilesChangeNoTable) {
        "'-2147483649' no es un valor entero válido"},
       {"time with a colon", Seneca(testing::Group("TRAMOS_HORARIOS", {{"T", "1", "08:00", "0900"}})),
        "'08:00' no es un valor entero válido"},
-      {"declaration only", "<?xml version=\"1.0\"?>", xmlError + ", línea 1, columna 21: el documento no tiene elemento raíz"},
-      {"unclosed comment", "<SERVICIO><!-- sin cerrar </SERVICIO>", xmlError + ", línea 1, columna 37: comentario incorrecto"},
-      {"unclosed CDATA", "<SERVICIO><![CDATA[ sin cerrar </SERVICIO>", xmlError + ", línea 1, columna 20: sección CDATA incorrecta"},
-      {"attribute without quotes", "<SERVICIO a=1/>", xmlError + ", línea 1, columna 13: atributo incorrecto"},
-      {"odd UTF-16", std::string("\xff\xfe<\0S\0/\0>\0x", 11), xmlError + ", línea 1, columna 5: secuencia no válida en UTF-16"},
-      {"two roots", "<SERVICIO/><SERVICIO/>", xmlError + ", línea 1, columna 12: hay más de un elemento raíz"},
+      {"declaration only", "<?xml version=\"1.0\"?>", xmlError + ", línea 1, columna 22: " + cut},
+      {"unclosed comment", "<SERVICIO><!-- sin cerrar </SERVICIO>", xmlError + ", línea 1, columna 11: marca sin cerrar"},
+      {"unclosed CDATA", "<SERVICIO><![CDATA[ sin cerrar </SERVICIO>", xmlError + ", línea 1, columna 43: sección CDATA sin cerrar"},
+      {"attribute without quotes", "<SERVICIO a=1/>", xmlError + ", línea 1, columna 13: " + invalid},
+      {"odd UTF-16", std::string("\xff\xfe<\0S\0E\0R\0V\0I\0C\0I\0O\0/\0>\0x", 25), xmlError + ", línea 1, columna 13: marca sin cerrar"},
+      {"two roots", "<SERVICIO/><SERVICIO/>", xmlError + ", línea 1, columna 12: hay contenido después del elemento raíz"},
+      // Documents that are not Séneca exports, some of which sit beside them: refused, every table untouched.
+      {"another root", "<a/>", notSeneca + "su elemento raíz es 'a' y no SERVICIO" + untouched},
+      {"the template", testing::ReadBytes(Source() / "samples/base.xml"), notSeneca + noGroups + untouched},
+      {"an import's output", "<SERVICIO><BLOQUE_DATOS><grupo_datos seq=\"ANNO_ACADEMICO\"/><grupo_datos seq=\"HORARIOS_REGULARES\"/>"
+                              "</BLOQUE_DATOS></SERVICIO>", notSeneca + noGroups + untouched},
+      {"groups outside BLOQUE_DATOS", "<SERVICIO>" + testing::Group("MATERIAS", {{"1", "2", "Lengua"}}) + "</SERVICIO>",
+       notSeneca + noGroups + untouched},
       {"subject code space exhausted", [] {
          std::vector<std::vector<std::string>> records(11111, {"1", "2", "Lengua"});
          return Seneca(testing::Group("MATERIAS", records));
@@ -154,10 +168,11 @@ TEST_F(Catalogue, ExportInputsTheSystemAccepts) {
   // Deep nesting inside a value, and a huge attribute: read in linear time, without recursion.
   const std::string deep = Seneca("<grupo_datos seq=\"MATERIAS\"><grupo_datos><dato>1</dato><dato>2</dato><dato>" +
                                   Nested(100000, "Lengua") + "</dato></grupo_datos></grupo_datos>");
-  const std::string large = "<SERVICIO x=\"" + std::string(50 << 20, 'v') + "\"><BLOQUE_DATOS/></SERVICIO>";
-  // A well-formed document with another root rebuilds every table empty.
-  const std::string otherRoot = "<OTRO><BLOQUE_DATOS>" + testing::Group("MATERIAS", {{"1", "2", "Lengua"}}) + "</BLOQUE_DATOS></OTRO>";
-  for (const auto& [input, subjects] : {std::pair{deep, 1u}, std::pair{large, 0u}, std::pair{otherRoot, 0u}}) {
+  const std::string large = "<SERVICIO x=\"" + std::string(50 << 20, 'v') + "\"><BLOQUE_DATOS>" +
+                            testing::Group("MATERIAS", {}) + "</BLOQUE_DATOS></SERVICIO>";
+  // A real export whose catalogue groups are empty still exports.
+  const std::string empty = Seneca(testing::Group("UNIDADES", {}) + testing::Group("EMPLEADOS", {}));
+  for (const auto& [input, subjects] : {std::pair{deep, 1u}, std::pair{large, 0u}, std::pair{empty, 0u}}) {
     WriteBytes(dir / "seneca.xml", input);
     EXPECT_EQ(Outcome([&] { RunExport(dir / "seneca.xml", work); }), kDone);
     Table table(work, "ASIGNOMT");

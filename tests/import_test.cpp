@@ -64,7 +64,7 @@ class Import : public ::testing::Test {
   void Soluc(const Rows& rows) {
     MakeTable(work, "SOLUC", {{"PROF", 4}, {"DIA", 0}, {"HORA", 0}, {"AULA", 4}, {"CODGRUPO", 4}, {"ASIG", 4}}, rows);
   }
-  fs::path Run() { return RunImport(dir / "horario.xml", work, dir / "base.xml"); }
+  fs::path Run() { return RunImport(dir / "horario.xml", work, dir / "base.xml").salida; }
   std::string RunFailure() {
     try {
       Run();
@@ -194,7 +194,7 @@ TEST_F(Import, TemplateFailuresNameTheTemplateAndWriteNothing) {
   const std::string path = (dir / "base.xml").string();
   const std::pair<const char*, std::string> cases[] = {
       {"<SERVICIO><OTRO/></SERVICIO>", "La plantilla '" + path + "' no tiene el elemento BLOQUE_DATOS"},
-      {"<SERVICIO><BLOQUE_DATOS>", "Error en el archivo XML '" + path + "', línea 1, columna 24: la etiqueta de cierre no corresponde a la abierta"},
+      {"<SERVICIO><BLOQUE_DATOS>", "Error en el archivo XML '" + path + "', línea 1, columna 25: el documento está vacío o termina antes de cerrar sus elementos"},
       {"<SERVICIO><X><BLOQUE_DATOS/></X></SERVICIO>", "La plantilla '" + path + "' no tiene el elemento BLOQUE_DATOS"},
   };
   for (const auto& [bytes, message] : cases) {
@@ -292,7 +292,7 @@ TEST(SampleSchool, ImportMatchesTheExpectation) {
   RunExport(source / "samples/seneca-ies-enlazor.xml", dir / "HTEMP");
   ASSERT_EQ(std::system((std::string(ENLAZOR_MAKE_TIMETABLE) + " " + (dir / "HTEMP").string()).c_str()), 0);
   fs::copy_file(source / "samples/seneca-ies-enlazor.xml", dir / "seneca-ies-enlazor.xml");
-  const fs::path output = RunImport(dir / "seneca-ies-enlazor.xml", dir / "HTEMP", source / "samples/base.xml");
+  const fs::path output = RunImport(dir / "seneca-ies-enlazor.xml", dir / "HTEMP", source / "samples/base.xml").salida;
   EXPECT_EQ(ReadBytes(output), ReadBytes(source / "tests/data/ResultadoTempraseneca-ies-enlazor.xml"));
 }
 

@@ -1,5 +1,8 @@
 #include "exchange/platform.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -63,6 +66,58 @@ TEST(Platform, FindsNamesWithoutRegardToCasePreferringTheExactOne) {
   EXPECT_EQ(platform::FindNoCase(dir.path(), "SOLUC.DBF"), dir / "SOLUC.DBF");
   EXPECT_EQ(platform::FindAllNoCase(dir.path(), "Soluc.Dbf").size(), 2u);
   EXPECT_EQ(platform::FindNoCase(dir.path(), "PROFT.DBF"), dir / "PROFT.DBF");
+}
+
+TEST(Platform, ANewFileNeverGoesThroughALinkOrOverAnotherFile) {
+  TempDir dir;
+  testing::WriteBytes(dir / "objetivo", "no tocar");
+  fs::create_symlink(dir / "objetivo", dir / "enlace");
+  for (const char* name : {"enlace", "objetivo"}) {
+    int error = 0;
+    EXPECT_FALSE(platform::File::CreateNew(dir / name, error).IsOpen()) << name;
+    EXPECT_NE(error, 0);
+  }
+  EXPECT_EQ(testing::ReadBytes(dir / "objetivo"), "no tocar");
+}
+
+// A name of 250 bytes is legal; the temporary beside it must not make it fail.
+TEST(Platform, SavesUnderAnyLegalNameThroughTemporariesNobodyCanForesee) {
+  TempDir dir;
+  const fs::path target = dir / (std::string(246, 'n') + ".xml");
+  platform::WriteFileAtomically(target, "uno");
+  platform::WriteFileAtomically(target, "dos");
+  EXPECT_EQ(testing::ReadBytes(target), "dos");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(Platform, PosixSaveRemovesTemporariesLeftByKilledProcessesOnly) {
+  TempDir dir;
+  const std::string dead = ".enlazor-999999999-0123456789abcdef.tmp";  // no such process
+  const std::string alive = ".enlazor-" + std::to_string(getppid()) + "-0123456789abcdef.tmp";
+  const std::string other = ".enlazor-999999999-otro.txt";
+  for (const auto& name : {dead, alive, other}) testing::WriteBytes(dir / name, "medio");
+  platform::WriteFileAtomically(dir / "out.xml", "<S/>");
+  EXPECT_FALSE(fs::exists(dir / dead));
+  EXPECT_TRUE(fs::exists(dir / alive));
+  EXPECT_TRUE(fs::exists(dir / other));
+}
+
+TEST(Platform, PosixSaveIntoAReadOnlyFolderFailsAndKeepsTheOldFile) {
+  TempDir dir;
+  testing::WriteBytes(dir / "out.xml", "antiguo");
+  fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                  fs::perms::others_exec | fs::perms::group_read | fs::perms::group_exec);
+  // Root ignores folder permissions: the save runs as an ordinary user then.
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 && setuid(65534) != 0) _exit(3);
+    const std::string outcome = testing::Outcome([&] { platform::WriteFileAtomically(dir / "out.xml", "nuevo"); });
+    _exit(outcome == "No se puede escribir el archivo '" + (dir / "out.xml").string() + "': permiso denegado" ? 0 : 2);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(testing::ReadBytes(dir / "out.xml"), "antiguo");
 }
 
 }  // namespace

@@ -1,0 +1,328 @@
+// The platform layer on Linux and other POSIX systems, where Horavia runs
+// under Wine.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "exchange/failure.h"
+#include "exchange/platform.h"
+#include "exchange/platform_internal.h"
+
+namespace enlazor::platform {
+namespace {
+
+std::vector<std::string> SplitWindowsPath(std::string_view path) {
+  std::vector<std::string> parts;
+  std::string current;
+  for (const char c : path) {
+    if (c == '\\' || c == '/') {
+      if (!current.empty()) parts.push_back(current);
+      current.clear();
+    } else {
+      current += c;
+    }
+  }
+  if (!current.empty()) parts.push_back(current);
+  return parts;
+}
+
+fs::path WineDrive(char letter) {
+  const char* prefix = std::getenv("WINEPREFIX");
+  const char* home = std::getenv("HOME");
+  const fs::path wine = prefix && *prefix ? fs::path(prefix) : fs::path(home ? home : "/") / ".wine";
+  const char lower = static_cast<char>(std::tolower(static_cast<unsigned char>(letter)));
+  const fs::path device = wine / "dosdevices" / std::string{lower, ':'};
+  std::error_code ec;
+  if (fs::is_directory(device, ec) || lower != 'c') return device;
+  return wine / "drive_c";
+}
+
+[[noreturn]] void Raise(const char* pattern, const fs::path& path, int error) {
+  throw Failure(Format(pattern, {PathToUtf8(path), ErrorText(error)}));
+}
+
+size_t FileSize(int fd, const fs::path& name) {
+  struct stat st{};
+  if (::fstat(fd, &st) != 0) Raise("No se puede leer el archivo '%s': %s", name, errno);
+  if (!S_ISREG(st.st_mode)) Raise("No se puede leer el archivo '%s': %s", name, ESPIPE);
+  return static_cast<size_t>(st.st_size);
+}
+
+// Reads up to size bytes from the start; returns how many there were.
+size_t ReadInto(int fd, char* data, size_t size, const fs::path& name) {
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Raise("No se puede leer el archivo '%s': %s", name, errno);
+    if (n == 0) break;
+    done += static_cast<size_t>(n);
+  }
+  return done;
+}
+
+}  // namespace
+
+namespace internal {
+
+uint64_t CurrentProcessId() { return static_cast<uint64_t>(::getpid()); }
+
+bool ProcessIsGone(uint64_t pid) {
+  return pid > 0 && pid < (uint64_t{1} << 31) && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+int IsFolderError() { return EISDIR; }
+
+}  // namespace internal
+
+fs::path MapWindowsPath(std::string_view windowsPath) {
+  const bool hasDrive = windowsPath.size() >= 2 && windowsPath[1] == ':' &&
+                        std::isalpha(static_cast<unsigned char>(windowsPath[0]));
+  if (!hasDrive) return PathFromUtf8(windowsPath);
+  fs::path result = WineDrive(windowsPath[0]);
+  for (const auto& part : SplitWindowsPath(windowsPath.substr(2))) result = FindNoCase(result, part);
+  return result;
+}
+
+void PrintText(bool toError, std::string_view utf8) {
+  std::FILE* stream = toError ? stderr : stdout;
+  std::fwrite(utf8.data(), 1, utf8.size(), stream);
+  std::fflush(stream);
+}
+
+bool IsPlainFolderBeside(const fs::path& path, const fs::path& other) {
+  struct stat mine{}, theirs{};
+  return ::lstat(path.c_str(), &mine) == 0 && S_ISDIR(mine.st_mode) && ::stat(other.c_str(), &theirs) == 0 &&
+         mine.st_dev == theirs.st_dev;
+}
+
+int MakeFolder(const fs::path& path) {
+  if (::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) return 0;
+  return errno;
+}
+
+std::string ErrorText(int error) {
+  switch (error) {
+    case ENOENT: return "no existe el archivo o la carpeta";
+    case EACCES:
+    case EPERM: return "permiso denegado";
+    case ENOSPC: return "no queda espacio en el disco";
+    case EROFS: return "el disco es de solo lectura";
+    case EISDIR: return "es una carpeta";
+    case ENOTDIR: return "una parte de la ruta no es una carpeta";
+    case EDQUOT: return "se ha superado la cuota de disco";
+    case EIO: return "error de entrada/salida";
+    case ENAMETOOLONG: return "el nombre es demasiado largo";
+    case EEXIST: return "ya existe un archivo con ese nombre";
+    case ESPIPE: return "no es un archivo normal (una tubería o un dispositivo)";
+    case ELOOP: return "es un enlace, y Enlazor no sigue enlaces ahí";
+    case ETXTBSY:
+    case EBUSY: return "está en uso";
+    case EMFILE:
+    case ENFILE: return "hay demasiados archivos abiertos";
+    case EFBIG: return "el archivo es demasiado grande";
+    case ENOMEM: return "memoria insuficiente";
+    case EXDEV: return "está en otro disco";
+    case EAGAIN: return "está bloqueado por otro programa";
+    default: return Format("error del sistema %s", {std::to_string(error)});
+  }
+}
+
+int LastError() { return errno; }
+
+void Today(unsigned char date[3]) {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  date[0] = static_cast<unsigned char>(local.tm_year);
+  date[1] = static_cast<unsigned char>(local.tm_mon + 1);
+  date[2] = static_cast<unsigned char>(local.tm_mday);
+}
+
+File::~File() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+File::File(File&& other) noexcept : fd_(other.fd_), writable_(other.writable_) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    writable_ = other.writable_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+File File::Open(const fs::path& path, int& error) {
+  File file;
+  file.fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  file.writable_ = file.fd_ >= 0;
+  if (file.fd_ < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+    file.fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  }
+  error = file.fd_ < 0 ? errno : 0;
+  return file;
+}
+
+File File::OpenForReading(const fs::path& path, int& error) {
+  File file;
+  file.fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  error = file.fd_ < 0 ? errno : 0;
+  struct stat st{};
+  if (file.fd_ >= 0 && ::fstat(file.fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+    file = File();
+    error = EISDIR;
+  }
+  return file;
+}
+
+File File::CreateNew(const fs::path& path, int& error) {
+  File file;
+  file.fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  file.writable_ = file.fd_ >= 0;
+  error = file.fd_ < 0 ? errno : 0;
+  return file;
+}
+
+bool File::IsOpen() const { return fd_ >= 0; }
+
+bool File::IsRegular() const {
+  struct stat st{};
+  return ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool File::TryLock(Lock lock) {
+  if (lock == Lock::None) return true;
+  // A write hold needs a file open for writing; a read-only table is held for reading.
+  struct flock hold{};
+  hold.l_type = lock == Lock::Exclusive && writable_ ? F_WRLCK : F_RDLCK;
+  hold.l_whence = SEEK_SET;
+  while (::fcntl(fd_, F_OFD_SETLK, &hold) != 0) {
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+size_t File::Read(char* data, size_t size, const fs::path& nameForMessages) {
+  for (;;) {
+    const ssize_t n = ::read(fd_, data, size);
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno != EINTR) Raise("No se puede leer el archivo '%s': %s", nameForMessages, errno);
+  }
+}
+
+LargeBlock File::ReadAllLarge(size_t& size, const fs::path& nameForMessages) {
+  LargeBlock block(std::max<size_t>(FileSize(fd_, nameForMessages), 1));
+  size = ReadInto(fd_, block.Data(), block.Size(), nameForMessages);
+  return block;
+}
+
+void File::ReadAt(void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) const {
+  auto* bytes = static_cast<char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pread(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) Raise("No se puede leer el archivo '%s': %s", nameForMessages, n < 0 ? errno : EIO);
+    done += static_cast<size_t>(n);
+  }
+}
+
+void File::WriteAt(const void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) {
+  if (internal::WriteMustFail()) Raise("No se puede escribir el archivo '%s': %s", nameForMessages, ENOSPC);
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  size_t done = 0;
+  while (done < size) {
+    const ssize_t n = ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) Raise("No se puede escribir el archivo '%s': %s", nameForMessages, n < 0 ? errno : ENOSPC);
+    done += static_cast<size_t>(n);
+  }
+}
+
+void File::Sync(const fs::path& nameForMessages) {
+  if (::fsync(fd_) != 0 && errno != EINVAL) Raise("No se puede escribir el archivo '%s': %s", nameForMessages, errno);
+}
+
+bool File::IsAt(const fs::path& path) const {
+  struct stat mine{}, there{};
+  return ::fstat(fd_, &mine) == 0 && ::lstat(path.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&
+         mine.st_ino == there.st_ino;
+}
+
+FolderLock::~FolderLock() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FolderLock::FolderLock(FolderLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+FolderLock FolderLock::TryTake(const fs::path& folder, int& error) {
+  FolderLock lock;
+  lock.fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  error = lock.fd_ < 0 ? errno : 0;
+  while (lock.fd_ >= 0 && ::flock(lock.fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EINTR) lock = FolderLock();
+  }
+  return lock;
+}
+
+bool FolderLock::Held() const { return fd_ >= 0; }
+
+bool FolderLock::IsAt(const fs::path& path) const {
+  struct stat mine{}, there{};
+  return fd_ >= 0 && ::fstat(fd_, &mine) == 0 && ::lstat(path.c_str(), &there) == 0 &&
+         mine.st_dev == there.st_dev && mine.st_ino == there.st_ino;
+}
+
+LargeBlock::LargeBlock(size_t size) : size_(size) {
+  void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (memory == MAP_FAILED) throw std::bad_alloc();
+  ::madvise(memory, size, MADV_HUGEPAGE);
+  data_ = static_cast<char*>(memory);
+}
+
+LargeBlock::~LargeBlock() {
+  if (data_) ::munmap(data_, size_);
+}
+
+LargeBlock::LargeBlock(LargeBlock&& other) noexcept : data_(other.data_), size_(other.size_) {
+  other.data_ = nullptr;
+  other.size_ = 0;
+}
+
+int MoveReplacing(const fs::path& source, const fs::path& target) {
+  if (internal::RenameMustFail()) return EIO;
+  return ::rename(source.c_str(), target.c_str()) == 0 ? 0 : errno;
+}
+
+void RenameReplace(const fs::path& source, const fs::path& target) {
+  if (const int error = MoveReplacing(source, target)) Raise("No se puede sustituir el archivo '%s': %s", target, error);
+}
+
+void SyncFolder(const fs::path& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+}  // namespace enlazor::platform

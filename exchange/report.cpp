@@ -1,0 +1,93 @@
+#include "exchange/report.h"
+
+#include <map>
+
+namespace enlazor {
+namespace {
+
+// A JSON string of UTF-8 text.
+std::string Quoted(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+// What each kind is called in the summary line.
+const std::map<std::string, std::pair<const char*, const char*>>& KindNames() {
+  static const std::map<std::string, std::pair<const char*, const char*>> names = {
+      {"valor_cortado", {"valor cortado", "valores cortados"}},
+      {"identificador_cortado", {"identificador cortado", "identificadores cortados"}},
+      {"codigo_renumerado", {"código renumerado", "códigos renumerados"}},
+      {"registro_incompleto", {"registro incompleto", "registros incompletos"}},
+      {"empleado_repetido", {"empleado repetido", "empleados repetidos"}},
+      {"tramo_desconocido", {"clase con tramo desconocido", "clases con tramo desconocido"}},
+      {"aula_desconocida", {"clase con aula desconocida", "clases con aula desconocida"}},
+      {"unidad_desconocida", {"clase con unidad desconocida", "clases con unidad desconocida"}},
+      {"materia_desconocida", {"clase con materia desconocida", "clases con materia desconocida"}},
+      {"profesor_sin_ficha", {"profesor de SOLUC que no está en PROFT", "profesores de SOLUC que no están en PROFT"}},
+      {"clase_sin_colocar", {"clase sin colocar", "clases sin colocar"}},
+  };
+  return names;
+}
+
+}  // namespace
+
+std::string RunReport::Summary() const {
+  if (hallazgos.empty()) return {};
+  std::map<std::string, size_t> counts;
+  for (const auto& finding : hallazgos) ++counts[finding.tipo];
+  std::string line = hallazgos.size() == 1 ? "1 aviso: " : std::to_string(hallazgos.size()) + " avisos: ";
+  bool first = true;
+  for (const auto& [kind, count] : counts) {
+    const auto name = KindNames().find(kind);
+    const std::string shown = name == KindNames().end() ? kind : count == 1 ? name->second.first : name->second.second;
+    line += (first ? "" : ", ") + std::to_string(count) + " " + shown;
+    first = false;
+  }
+  return line + ".";
+}
+
+std::string RunReport::Details() const {
+  std::string text;
+  for (const auto& finding : hallazgos) text += finding.mensaje + "\n";
+  return text;
+}
+
+std::string RunReport::Json() const {
+  auto number = [](long value) { return value == 0 ? std::string("null") : std::to_string(value); };
+  auto text = [](const std::string& value) { return value.empty() ? std::string("null") : Quoted(value); };
+  std::string out = "{\n  \"orden\": " + Quoted(orden) + ",\n  \"archivo\": " + Quoted(archivo) +
+                    ",\n  \"salida\": " + text(salida) + ",\n  \"tablas\": [";
+  for (size_t k = 0; k < tablas.size(); ++k) {
+    out += (k ? ", " : "") + std::string("{\"tabla\": ") + Quoted(tablas[k].tabla) +
+           ", \"filas\": " + std::to_string(tablas[k].filas) + "}";
+  }
+  out += "],\n";
+  if (orden == "importar") {
+    out += "  \"profesores\": " + std::to_string(profesores) + ",\n  \"actividades\": " + std::to_string(actividades) + ",\n";
+  }
+  out += "  \"hallazgos\": [";
+  for (size_t k = 0; k < hallazgos.size(); ++k) {
+    const Finding& f = hallazgos[k];
+    out += std::string(k ? "," : "") + "\n    {\"tipo\": " + Quoted(f.tipo) + ", \"tabla\": " + text(f.tabla) +
+           ", \"fila\": " + number(f.fila) + ", \"campo\": " + text(f.campo) + ", \"valor\": " + Quoted(f.valor) +
+           ", \"queda\": " + Quoted(f.queda) + ", \"profesor\": " + text(f.profesor) + ", \"dia\": " + number(f.dia) +
+           ", \"tramo\": " + number(f.tramo) + ", \"mensaje\": " + Quoted(f.mensaje) + "}";
+  }
+  out += hallazgos.empty() ? "]\n}\n" : "\n  ]\n}\n";
+  return out;
+}
+
+}  // namespace enlazor

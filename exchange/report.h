@@ -1,0 +1,47 @@
+// What a run did, and what the user must know before the data goes on: the
+// rows per table and every finding (a value cut, a code renumbered, a lesson
+// whose room is not in the tables, ...). Findings never change what a run
+// writes. Texts are UTF-8.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace enlazor {
+
+struct Finding {
+  std::string tipo;      // the kind, a stable name (see the README)
+  std::string tabla;     // the table or Séneca group it is about
+  long fila = 0;         // the row of the table, or the record of the group, from 1; 0 when none
+  std::string campo;     // the field
+  std::string valor;     // the value as found
+  std::string queda;     // what became of it
+  std::string profesor;  // the teacher's code (import)
+  int dia = 0;           // day and slot of a lesson (import); 0 when none
+  int tramo = 0;
+  std::string mensaje;   // the finding in one sentence
+};
+
+struct TableRows {
+  std::string tabla;
+  size_t filas = 0;
+};
+
+struct RunReport {
+  std::string orden;    // "exportar" or "importar"
+  std::string archivo;  // the chosen file
+  std::string salida;   // the file written (import)
+  std::vector<TableRows> tablas;
+  size_t profesores = 0, actividades = 0;  // import
+  std::vector<Finding> hallazgos;
+
+  void Add(Finding finding) { hallazgos.push_back(std::move(finding)); }
+  // One line: how many findings of each kind, or empty when there are none.
+  std::string Summary() const;
+  // Every finding's sentence, one per line.
+  std::string Details() const;
+  // The whole report as a JSON document.
+  std::string Json() const;
+};
+
+}  // namespace enlazor

@@ -1,0 +1,129 @@
+#include "export/seneca_reader.h"
+
+#include <vector>
+
+#include "exchange/codec.h"
+#include "exchange/failure.h"
+#include "exchange/platform.h"
+#include "exchange/xml_reader.h"
+
+namespace enlazor {
+namespace {
+
+// The groups the export reads records from.
+constexpr const char* kCatalogue[] = {"MATERIAS", "EMPLEADOS", "DEPENDENCIAS", "UNIDADES", "TRAMOS_HORARIOS"};
+
+[[noreturn]] void RefuseNotSeneca(const std::string& name, const std::string& why) {
+  throw Refusal(Format("El archivo '%s' no es una exportación de Séneca: %s. Las tablas de trabajo no se han cambiado",
+                       {name, why}));
+}
+
+class SenecaEvents : public XmlEvents {
+ public:
+  SenecaEvents(const std::string& name, SenecaHandler& handler) : name_(name), handler_(handler) {}
+
+  void StartElement(std::string_view name, const char* const* attributes) override {
+    const Role parent = roles_.empty() ? Role::None : roles_.back();
+    roles_.push_back(RoleOf(parent, name));
+    switch (roles_.back()) {
+      case Role::Root:
+        if (name != "SERVICIO") RefuseNotSeneca(name_, Format("su elemento raíz es '%s' y no SERVICIO", {name}));
+        break;
+      case Role::Group:
+        seq_ = Seq(attributes);
+        group_ = {};
+        for (const char* known : kCatalogue) catalogue_ = catalogue_ || seq_ == known;
+        break;
+      case Role::Record: record_ = {}; break;
+      case Role::GroupDato:
+      case Role::RecordDato:
+        text_.clear();
+        capturing_ = true;
+        break;
+      default: break;
+    }
+  }
+
+  void EndElement() override {
+    switch (roles_.back()) {
+      case Role::GroupDato: Keep(group_); break;
+      case Role::RecordDato: Keep(record_); break;
+      case Role::Record: handler_.Record(seq_, record_); break;
+      case Role::Group:
+        if (groups_ < 2) handler_.TopGroup(groups_, group_);
+        ++groups_;
+        break;
+      default: break;
+    }
+    roles_.pop_back();
+  }
+
+  void Characters(std::string_view text) override {
+    if (capturing_) text_ += text;
+  }
+
+  void CheckCatalogue() const {
+    if (catalogue_) return;
+    RefuseNotSeneca(name_, "no tiene ninguno de los grupos MATERIAS, EMPLEADOS, DEPENDENCIAS, UNIDADES ni TRAMOS_HORARIOS");
+  }
+
+ private:
+  enum class Role { None, Root, Block, Group, GroupDato, Record, RecordDato, Other };
+
+  static Role RoleOf(Role parent, std::string_view name) {
+    switch (parent) {
+      case Role::None: return Role::Root;
+      case Role::Root: return name == "BLOQUE_DATOS" ? Role::Block : Role::Other;
+      case Role::Block: return name == "grupo_datos" ? Role::Group : Role::Other;
+      case Role::Group: return name == "dato" ? Role::GroupDato : name == "grupo_datos" ? Role::Record : Role::Other;
+      case Role::Record: return name == "dato" ? Role::RecordDato : Role::Other;
+      default: return Role::Other;  // a dato or a group nested deeper counts for nothing
+    }
+  }
+
+  static std::string Seq(const char* const* attributes) {
+    for (size_t k = 0; attributes[k]; k += 2) {
+      if (std::string_view(attributes[k]) == "seq") return attributes[k + 1];
+    }
+    return {};
+  }
+
+  // The dato just ended, as its element's next value.
+  void Keep(Datos& datos) {
+    if (datos.count < Datos::kKept) datos.text[datos.count] = Utf8ToAnsi(TrimControls(text_));
+    ++datos.count;
+    capturing_ = false;
+    text_.clear();
+  }
+
+  std::string name_;
+  SenecaHandler& handler_;
+  std::vector<Role> roles_;
+  std::string seq_;
+  Datos group_, record_;
+  std::string text_;
+  bool capturing_ = false;  // inside a dato that is read: all its text counts, nested too
+  size_t groups_ = 0;
+  bool catalogue_ = false;
+};
+
+}  // namespace
+
+const std::string& Datos::At(size_t position) const {
+  static const std::string none;
+  return position < count && position < kKept ? text[position] : none;
+}
+
+void ReadSenecaExport(const std::filesystem::path& file, SenecaHandler& handler) {
+  SenecaEvents events(platform::PathToUtf8(file), handler);
+  ReadXmlFile(file, events);
+  events.CheckCatalogue();
+}
+
+void ReadSenecaExportBytes(std::string_view bytes, const std::string& name, SenecaHandler& handler) {
+  SenecaEvents events(name, handler);
+  ReadXmlBytes(bytes, name, events);
+  events.CheckCatalogue();
+}
+
+}  // namespace enlazor

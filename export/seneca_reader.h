@@ -1,0 +1,39 @@
+// Reading a Séneca export as it streams past: the envelope SERVICIO /
+// BLOQUE_DATOS / grupo_datos (the top-level groups, named by seq) /
+// grupo_datos (the records) / dato. Only what the builders read is kept, so
+// memory does not grow with the document.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string>
+
+namespace enlazor {
+
+// The values of one record, or of one of the first two top-level groups: the
+// dato texts of its direct dato children by position, without the characters
+// up to the blank at both ends, in Windows-1252.
+struct Datos {
+  static constexpr size_t kKept = 6;  // no layout reads a later position
+  std::array<std::string, kKept> text;
+  size_t count = 0;  // how many dato children there are
+  // The value at a position; "" past the end.
+  const std::string& At(size_t position) const;
+};
+
+class SenecaHandler {
+ public:
+  virtual ~SenecaHandler() = default;
+  // The direct datos of the top-level group at index 0 or 1, at its end.
+  virtual void TopGroup(size_t index, const Datos& datos) = 0;
+  // One record of a top-level group, in document order.
+  virtual void Record(const std::string& seq, const Datos& datos) = 0;
+};
+
+// Reads the file and hands its records over. Refuses (with the tables
+// untouched) a document that is not a Séneca export: another root element, or
+// none of the groups the export reads.
+void ReadSenecaExport(const std::filesystem::path& file, SenecaHandler& handler);
+void ReadSenecaExportBytes(std::string_view bytes, const std::string& name, SenecaHandler& handler);
+
+}  // namespace enlazor
