@@ -2,6 +2,8 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# Warnings are errors where we develop and in CI; a packager's build leaves them as warnings.
+WERROR ?= ON
 
 .PHONY: deps configure build test demo bench window screenshot sanitize fuzz clean
 
@@ -9,7 +11,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 configure: deps
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) > /dev/null
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DENLAZOR_WERROR=$(WERROR) $(CMAKE_FLAGS) > /dev/null
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)

@@ -1,5 +1,7 @@
 // The import of a large school: tables made directly, then one import run.
 //   bench_import FOLDER TEACHERS LESSONS_PER_TEACHER
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -7,6 +9,7 @@
 #include <functional>
 
 #include "exchange/table.h"
+#include "exchange/platform.h"
 #include "import/import_run.h"
 
 using Clock = std::chrono::steady_clock;
@@ -74,8 +77,11 @@ int main(int argc, char** argv) {
   const auto start = Clock::now();
   const auto output = enlazor::RunImport(dir / "horario.xml", dir, dir / "base.xml").salida;
   const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  std::printf("importación: %zu profesores, %zu clases: %.3f s, salida %.1f MB\n", teachers, teachers * perTeacher,
-              seconds, std::filesystem::file_size(output) / 1e6);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  std::printf("importación: %zu profesores, %zu clases: %.3f s, salida %.1f MB, memoria máxima %.1f MB\n", teachers,
+              teachers * perTeacher, seconds, std::filesystem::file_size(enlazor::platform::PathFromUtf8(output)) / 1e6,
+              usage.ru_maxrss / 1024.0);
   std::printf("SECONDS %.4f\n", seconds);
   return 0;
 }

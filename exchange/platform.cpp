@@ -1,6 +1,7 @@
 // The part of the platform layer that is the same on every system.
 #include "exchange/platform.h"
 
+#include <cstdlib>
 #include <random>
 
 #include "exchange/failure.h"
@@ -11,6 +12,7 @@ namespace {
 
 long g_failAtWrite = 0;
 long g_failAtRename = 0;
+long g_dieAtRename = 0;
 
 bool SameNameNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -81,7 +83,10 @@ File CreateTemporary(const fs::path& folder, fs::path& name, const fs::path& tar
 namespace internal {
 
 bool WriteMustFail() { return g_failAtWrite > 0 && --g_failAtWrite == 0; }
-bool RenameMustFail() { return g_failAtRename > 0 && --g_failAtRename == 0; }
+bool RenameMustFail() {
+  if (g_dieAtRename > 0 && --g_dieAtRename == 0) std::_Exit(9);
+  return g_failAtRename > 0 && --g_failAtRename == 0;
+}
 
 }  // namespace internal
 
@@ -168,5 +173,6 @@ void WriteFileAtomically(const fs::path& target, const std::function<void(const 
 
 void FailNthWriteForTesting(long n) { g_failAtWrite = n; }
 void FailNthRenameForTesting(long n) { g_failAtRename = n; }
+void DieAtNthRenameForTesting(long n) { g_dieAtRename = n; }
 
 }  // namespace enlazor::platform

@@ -166,5 +166,7 @@ void SyncFolder(const fs::path& folder);
 // full disk would (0 turns it off).
 void FailNthWriteForTesting(long n);
 void FailNthRenameForTesting(long n);
+// The same, but the process dies there, as in a power cut.
+void DieAtNthRenameForTesting(long n);
 
 }  // namespace enlazor::platform

@@ -44,11 +44,22 @@ const std::map<std::string, std::pair<const char*, const char*>>& KindNames() {
 
 }  // namespace
 
+void RunReport::Add(Finding finding) {
+  if (kept_[finding.tipo]++ < kKeptPerKind) hallazgos.push_back(std::move(finding));
+  else ++omitidos[finding.tipo];
+}
+
+size_t RunReport::Count() const {
+  size_t count = hallazgos.size();
+  for (const auto& [kind, omitted] : omitidos) count += omitted;
+  return count;
+}
+
 std::string RunReport::Summary() const {
   if (hallazgos.empty()) return {};
-  std::map<std::string, size_t> counts;
+  std::map<std::string, size_t> counts = omitidos;
   for (const auto& finding : hallazgos) ++counts[finding.tipo];
-  std::string line = hallazgos.size() == 1 ? "1 aviso: " : std::to_string(hallazgos.size()) + " avisos: ";
+  std::string line = Count() == 1 ? "1 aviso: " : std::to_string(Count()) + " avisos: ";
   bool first = true;
   for (const auto& [kind, count] : counts) {
     const auto name = KindNames().find(kind);
@@ -62,6 +73,11 @@ std::string RunReport::Summary() const {
 std::string RunReport::Details() const {
   std::string text;
   for (const auto& finding : hallazgos) text += finding.mensaje + "\n";
+  for (const auto& [kind, omitted] : omitidos) {
+    const auto name = KindNames().find(kind);
+    text += "... y " + std::to_string(omitted) + " más del tipo «" +
+            (name == KindNames().end() ? kind : std::string(name->second.second)) + "».\n";
+  }
   return text;
 }
 
@@ -86,8 +102,14 @@ std::string RunReport::Json() const {
            ", \"queda\": " + Quoted(f.queda) + ", \"profesor\": " + text(f.profesor) + ", \"dia\": " + number(f.dia) +
            ", \"tramo\": " + number(f.tramo) + ", \"mensaje\": " + Quoted(f.mensaje) + "}";
   }
-  out += hallazgos.empty() ? "]\n}\n" : "\n  ]\n}\n";
-  return out;
+  out += hallazgos.empty() ? "],\n" : "\n  ],\n";
+  out += "  \"omitidos\": {";
+  bool first = true;
+  for (const auto& [kind, omitted] : omitidos) {
+    out += (first ? "" : ", ") + Quoted(kind) + ": " + std::to_string(omitted);
+    first = false;
+  }
+  return out + "}\n}\n";
 }
 
 }  // namespace enlazor

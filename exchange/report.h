@@ -4,6 +4,7 @@
 // writes. Texts are UTF-8.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,21 +28,32 @@ struct TableRows {
   size_t filas = 0;
 };
 
-struct RunReport {
+class RunReport {
+ public:
   std::string orden;    // "exportar" or "importar"
   std::string archivo;  // the chosen file
   std::string salida;   // the file written (import)
   std::vector<TableRows> tablas;
   size_t profesores = 0, actividades = 0;  // import
   std::vector<Finding> hallazgos;
+  // Findings beyond the first kKeptPerKind of a kind are only counted: a list
+  // of thousands of alike lines helps nobody, and memory stays bounded.
+  static constexpr size_t kKeptPerKind = 500;
+  std::map<std::string, size_t> omitidos;
 
-  void Add(Finding finding) { hallazgos.push_back(std::move(finding)); }
+  void Add(Finding finding);
+  // Every finding, those only counted included.
+  size_t Count() const;
+
   // One line: how many findings of each kind, or empty when there are none.
   std::string Summary() const;
   // Every finding's sentence, one per line.
   std::string Details() const;
   // The whole report as a JSON document.
   std::string Json() const;
+
+ private:
+  std::map<std::string, size_t> kept_;
 };
 
 }  // namespace enlazor

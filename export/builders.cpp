@@ -188,31 +188,28 @@ class CrearProfesores final : public TableBuilder {
     const std::string code = codes_.Unique(base);
     Add({{"ABREV", code}, {"NOMBRE", given + " " + surname1 + " " + surname2}, {"X_EMPLEADO", datos.At(0)},
          {"F_TOMAPOS", datos.At(1)}, {"DEPART", datos.At(2)}});
+    ids_.emplace_back(datos.At(0).substr(0, 10), static_cast<uint32_t>(Rows()));
     ReportRenumbered(base, code);
   }
 
   // An employee with two posts is two teachers to Horavia: worth knowing.
   void ReportRepeatedEmployees() {
-    std::map<std::string, std::vector<size_t>> rowsOf;
-    ::enlazor::Table table(Folder(), "PROFT");
-    table.Open();
-    const size_t field = table.FieldNumber("X_EMPLEADO");
-    size_t row = 0;
-    for (table.First(); !table.Eof(); table.Next()) {
-      ++row;
-      const std::string id = table.FieldText(field);
-      if (!id.empty()) rowsOf[id].push_back(row);
-    }
-    for (const auto& [id, rows] : rowsOf) {
-      if (rows.size() < 2) continue;
+    std::stable_sort(ids_.begin(), ids_.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (size_t first = 0, last = 0; first < ids_.size(); first = last) {
+      while (last < ids_.size() && ids_[last].first == ids_[first].first) ++last;
+      if (last - first < 2 || ids_[first].first.empty()) continue;
       std::string list;
-      for (size_t k = 0; k < rows.size(); ++k) list += (k == 0 ? "" : k + 1 == rows.size() ? " y " : ", ") + std::to_string(rows[k]);
-      Report({"empleado_repetido", "PROFT", static_cast<long>(rows[0]), "X_EMPLEADO", Utf8(id),
-              std::to_string(rows.size()) + " filas", "", 0, 0,
-              "PROFT, filas " + list + ": el empleado " + Quote(id) + " aparece " + std::to_string(rows.size()) +
+      for (size_t k = first; k < last; ++k) list += (k == first ? "" : k + 1 == last ? " y " : ", ") + std::to_string(ids_[k].second);
+      const std::string& id = ids_[first].first;
+      Report({"empleado_repetido", "PROFT", static_cast<long>(ids_[first].second), "X_EMPLEADO", Utf8(id),
+              std::to_string(last - first) + " filas", "", 0, 0,
+              "PROFT, filas " + list + ": el empleado " + Quote(id) + " aparece " + std::to_string(last - first) +
                   " veces (varios puestos); Horavia lo tendrá como profesores distintos."});
     }
+    ids_ = {};
   }
+
+  std::vector<std::pair<std::string, uint32_t>> ids_;  // X_EMPLEADO as stored, and its row
   CodeList codes_;
 };
 

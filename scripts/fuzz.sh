@@ -7,7 +7,7 @@ seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 bash "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DENLAZOR_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DENLAZOR_FUZZ=ON -DENLAZOR_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build "$build" -j "$(nproc)"
 
 corpus="$build/corpus"

@@ -8,7 +8,7 @@ packages=(
   libexpat1-dev libpugixml-dev libgtest-dev qt6-base-dev
   python3 python3-dbfread python3-dbf
   xvfb xauth fonts-dejavu-core fonts-liberation bc
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev strace
 )
 
 missing=()

@@ -67,12 +67,34 @@ echo "Exportación: $kills interrupciones (una exportación entera dura $((span 
 echo "  justo tras la interrupción: conjunto antiguo ${count[old]}, nuevo ${count[new]}, mezclado ${count[mixed]}, movimientos pendientes de terminar ${count[pending]}"
 echo "  tras la siguiente orden: antiguo ${count[after_old]}, nuevo ${count[after_new]}, mezclado ${count[after_mixed]}, ilegibles ${count[unreadable]}, con archivos sobrantes ${count[stray]}"
 
+# Killed at each rename of the commit (strace's fault injection): right after,
+# an import must read the old set or finish the new one, never a mixed set.
+renames=0
+declare -A atRename=([old]=0 [new]=0 [mixed]=0 [failed]=0)
+"$root/$build/tools/make_timetable" "$scratch/oldset" --lessons 3
+for ((n = 1; n <= 40; n++)); do
+  rm -rf "$scratch/HTEMP" && cp -r "$scratch/oldset" "$scratch/HTEMP"
+  strace -f -o /dev/null -e trace=rename,renameat,renameat2 -e inject=rename,renameat,renameat2:signal=SIGKILL:when=$n \
+    "$cli" export "$scratch/new.xml" --workdir "$scratch/HTEMP" > /dev/null 2>&1 &
+  pid=$!
+  wait $pid 2> /dev/null
+  [ $? -eq 137 ] || break  # the export ended before its n-th rename
+  renames=$n
+  printf x > "$scratch/lector.xml"
+  if ! "$cli" import "$scratch/lector.xml" --workdir "$scratch/HTEMP" --template "$root/samples/base.xml" --silencio 2> /dev/null; then
+    atRename[failed]=$((atRename[failed] + 1))
+  fi
+  state=$(classify); atRename[$state]=$((atRename[$state] + 1))
+done
+echo "Interrumpida en cada uno de sus $renames cambios de nombre y leída después por una importación:" \
+     "conjunto antiguo ${atRename[old]}, nuevo ${atRename[new]}, mezclado ${atRename[mixed]}, importaciones fallidas ${atRename[failed]}"
+
 # The import: its output is whole or absent, never partial.
 "$root/$build/tools/make_timetable" "$scratch/oldset" --lessons 25
 cp "$root/samples/base.xml" "$scratch/base.xml"
 printf x > "$scratch/horario.xml"
 start=$(date +%s%N)
-"$cli" import "$scratch/horario.xml" --workdir "$scratch/oldset" --template "$scratch/base.xml" > /dev/null
+"$cli" import "$scratch/horario.xml" --workdir "$scratch/oldset" --template "$scratch/base.xml" --silencio
 span=$(( ($(date +%s%N) - start) / 1000 ))
 declare -A output=([absent]=0 [whole]=0 [partial]=0)
 for ((i = 1; i <= kills / 2; i++)); do
@@ -91,4 +113,4 @@ for ((i = 1; i <= kills / 2; i++)); do
   fi
 done
 echo "Importación: $((kills / 2)) interrupciones (una importación entera dura $((span / 1000)) ms): salida ausente ${output[absent]}, entera ${output[whole]}, parcial ${output[partial]}"
-[ "${count[mixed]}${count[after_mixed]}${count[unreadable]}${count[stray]}${output[partial]}" = "00000" ]
+[ "${count[mixed]}${count[after_mixed]}${count[unreadable]}${count[stray]}${output[partial]}${atRename[mixed]}${atRename[failed]}" = "0000000" ] && [ "$renames" -ge 15 ]

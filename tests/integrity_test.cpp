@@ -1,0 +1,336 @@
+// No run loses data, mixes two sets of tables or reports a wrong result as
+// success: interrupted and failed commits, links, characters XML cannot hold,
+// templates of every kind, holds that Horavia under Wine can see.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "exchange/failure.h"
+#include "exchange/platform.h"
+#include "exchange/table.h"
+#include "exchange/xml.h"
+#include "export/export_run.h"
+#include "import/import_run.h"
+#include "support.h"
+
+namespace enlazor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Group;
+using testing::Outcome;
+using testing::ReadBytes;
+using testing::SenecaDocument;
+using testing::Snapshot;
+using testing::TempDir;
+using testing::WriteBytes;
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+const std::string kOld = SenecaDocument(Group("MATERIAS", {{"1", "2", "Lengua"}}) +
+                                        Group("EMPLEADOS", {{"10", "01/09/2010", "P", "García", "López", "Ana"}}) +
+                                        Group("TRAMOS_HORARIOS", {{"T1", "1", "0800", "0900"}}));
+const std::string kNew = SenecaDocument(Group("MATERIAS", {{"5", "6", "Música"}, {"7", "8", "Inglés"}}) +
+                                        Group("EMPLEADOS", {{"20", "02/09/2011", "P", "Gil", "Luna", "Antonio"}}) +
+                                        Group("DEPENDENCIAS", {{"A1", "Aula"}}) + Group("UNIDADES", {{"U1", "1º ESO A"}}) +
+                                        Group("TRAMOS_HORARIOS", {{"T2", "1", "0900", "1000"}}));
+
+// Only the seven tables of a work folder, by name.
+Files TablesOf(const fs::path& folder) {
+  Files tables;
+  for (const auto& [name, bytes] : Snapshot(folder)) {
+    if (name.size() > 4 && name.substr(name.size() - 4) == ".DBF" && name != "SOLUC.DBF") tables.emplace_back(name, bytes);
+  }
+  return tables;
+}
+
+class Integrity : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directory(work);
+    WriteBytes(dir / "old.xml", kOld);
+    WriteBytes(dir / "new.xml", kNew);
+    WriteBytes(dir / "base.xml", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><SERVICIO><BLOQUE_DATOS/></SERVICIO>");
+    WriteBytes(dir / "horario.xml", "x");
+    fs::create_directory(dir / "N");
+    RunExport(dir / "new.xml", dir / "N");
+    newSet = TablesOf(dir / "N");
+    RunExport(dir / "old.xml", work);
+    oldSet = TablesOf(work);
+    ASSERT_NE(oldSet, newSet);
+  }
+  void Soluc(const std::vector<std::vector<std::string>>& rows) {
+    Table soluc(work, "SOLUC");
+    testing::DefineSoluc(soluc);
+    soluc.CreateTable();
+    soluc.Open();
+    for (const auto& row : rows) {
+      soluc.Append();
+      for (const auto& [field, k] : {std::pair{"PROF", 0}, {"DIA", 1}, {"HORA", 2}, {"AULA", 3}}) soluc.SetFieldText(field, row[k]);
+      soluc.Post();
+    }
+  }
+  std::string Import() { return Outcome([&] { RunImport(dir / "horario.xml", work, dir / "base.xml"); }); }
+  std::string Export(const char* file = "new.xml") { return Outcome([&] { RunExport(dir / file, work); }); }
+  // Runs an export of the new set in a child that dies at its n-th rename; true when it died.
+  bool ExportDyingAtRename(long n) {
+    const pid_t child = fork();
+    if (child == 0) {
+      platform::DieAtNthRenameForTesting(n);
+      Export();
+      _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 9;
+  }
+  fs::path Staged(const char* name = "") { return *name ? work / kStagingFolder / name : work / kStagingFolder; }
+
+  TempDir dir;
+  fs::path work = dir / "HTEMP";
+  Files oldSet, newSet;
+};
+
+// Killed at each rename of its commit, an export leaves the old set or a set
+// the next run of either command completes: no reader ever sees a mixed one.
+TEST_F(Integrity, AKillAtAnyRenameOfTheCommitNeverLetsARunReadAMixedSet) {
+  long n = 1;
+  for (; ExportDyingAtRename(n); ++n) {
+    const bool pending = fs::exists(Staged("COMPLETO"));
+    const Files rightAfter = TablesOf(work);
+    if (!pending) {
+      EXPECT_EQ(rightAfter, oldSet) << "rename " << n;
+    }
+    for (const bool byImport : {false, true}) {
+      SCOPED_TRACE(std::string(byImport ? "import" : "export") + " after rename " + std::to_string(n));
+      if (byImport) {
+        Soluc({{"AGL", "1", "1", "A1"}});
+        EXPECT_EQ(Import(), testing::kDone);
+        fs::remove(work / "SOLUC.DBF");
+      } else {
+        EXPECT_NE(Export("nada.xml"), testing::kDone);  // no such file: refused before anything
+      }
+      EXPECT_EQ(TablesOf(work), pending && byImport ? newSet : byImport ? oldSet : rightAfter);
+      if (byImport && pending) {
+        EXPECT_FALSE(fs::exists(Staged()));
+      }
+    }
+    fs::remove_all(work);
+    fs::create_directory(work);
+    RunExport(dir / "old.xml", work);
+  }
+  EXPECT_GT(n, 15);  // the mark's rename and two moves per table were all reached
+}
+
+// A live table that cannot be replaced: every table stays as it was, the
+// message says which and why, and the next export works.
+TEST_F(Integrity, AFailingMoveUndoesTheCommitAndNamesTheTable) {
+  long n = 1;
+  for (;; ++n) {
+    platform::FailNthRenameForTesting(n);
+    const std::string outcome = Export();
+    platform::FailNthRenameForTesting(0);
+    if (outcome == testing::kDone) break;
+    EXPECT_EQ(TablesOf(work), oldSet) << outcome;
+    EXPECT_FALSE(fs::exists(Staged()));
+    if (n > 1) {
+      EXPECT_NE(outcome.find("No se puede sustituir la tabla '" + work.string() + "/"), std::string::npos) << outcome;
+      EXPECT_NE(outcome.find("error de entrada/salida. Las tablas de trabajo quedan como estaban"), std::string::npos);
+    }
+  }
+  EXPECT_GT(n, 15);
+  EXPECT_EQ(TablesOf(work), newSet);
+}
+
+TEST_F(Integrity, PosixAReadOnlyLiveTableIsNotReplaced) {
+  // Everything open to an ordinary user but GRUPOST, which is read-only.
+  for (const auto& entry : fs::recursive_directory_iterator(dir.path())) fs::permissions(entry, fs::perms::all);
+  fs::permissions(dir.path(), fs::perms::all);
+  fs::permissions(work / "GRUPOST.DBF", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const pid_t child = fork();
+  if (child == 0) {
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    const std::string expected = "No se puede sustituir la tabla '" + (work / "GRUPOST.DBF").string() +
+                                 "': es de solo lectura o está protegida contra cambios";
+    _exit(Export() == expected ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(TablesOf(work), oldSet);
+}
+
+// A table changed after an interruption is never overwritten without a word.
+TEST_F(Integrity, ATableChangedSinceTheInterruptionStopsBothCommandsUntilTheUserActs) {
+  ASSERT_TRUE(ExportDyingAtRename(3));  // the mark is written and the first table set aside
+  ASSERT_TRUE(fs::exists(Staged("COMPLETO")));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a later moment, not the same clock tick
+  Table proft(work, "PROFT");  // Horavia adds a teacher meanwhile
+  proft.Open();
+  proft.Append();
+  proft.SetFieldText("ABREV", "NUE");
+  proft.Post();
+  proft.Close();
+  const auto before = Snapshot(work);
+  const std::string changed = "La tabla '" + (work / "PROFT.DBF").string() +
+                              "' ha cambiado después de que se interrumpiera una exportación";
+  for (const auto& outcome : {Import(), Export("old.xml")}) {
+    EXPECT_EQ(outcome.rfind(changed, 0), 0u) << outcome;
+    EXPECT_EQ(Snapshot(work), before);
+  }
+  fs::rename(work / "PROFT.DBF", dir / "PROFT-guardada.DBF");  // what the message tells the user to do
+  EXPECT_EQ(Export("nada.xml"), "No existe archivo");
+  Soluc({});
+  EXPECT_EQ(Import(), testing::kDone);
+  EXPECT_EQ(TablesOf(work), newSet);
+}
+
+TEST_F(Integrity, TheStagingFolderIsNeverALinkAndNothingOfOthersIsDeleted) {
+  TempDir documents;
+  WriteBytes(documents / "carta.txt", "mía");
+  fs::create_directory_symlink(documents.path(), Staged());
+  const std::string notOurs = "'" + Staged().string() + "' no es una carpeta de Enlazor";
+  EXPECT_EQ(Export().rfind(notOurs, 0), 0u);
+  EXPECT_EQ(ReadBytes(documents / "carta.txt"), "mía");
+  fs::remove(Staged());
+  WriteBytes(Staged(), "un archivo");  // once "error del sistema 17"
+  EXPECT_EQ(Export().rfind(notOurs, 0), 0u);
+  fs::remove(Staged());
+  fs::create_directory(Staged());
+  WriteBytes(Staged("nota.txt"), "de otro");
+  EXPECT_EQ(Export(), testing::kDone);
+  EXPECT_EQ(ReadBytes(Staged("nota.txt")), "de otro");
+  EXPECT_EQ(TablesOf(work), newSet);
+}
+
+TEST_F(Integrity, AChosenFileInsideTheStagingFolderIsRefusedAndKept) {
+  fs::create_directory(Staged());
+  WriteBytes(Staged("PROFT.DBF"), kNew);
+  const std::string inside = "El archivo '" + Staged("PROFT.DBF").string() + "' está dentro de la carpeta '";
+  EXPECT_EQ(Outcome([&] { RunExport(Staged("PROFT.DBF"), work); }).rfind(inside, 0), 0u);
+  EXPECT_EQ(Outcome([&] { RunImport(Staged("PROFT.DBF"), work, dir / "base.xml"); }).rfind(inside, 0), 0u);
+  EXPECT_EQ(ReadBytes(Staged("PROFT.DBF")), kNew);
+  EXPECT_THROW(RunExport(Staged("PROFT.DBF"), work), Refusal);
+}
+
+// A control character in a table value would make a file Séneca refuses.
+TEST_F(Integrity, ACharacterXmlCannotHoldStopsTheImportNamingTableRowAndField) {
+  Soluc({{"AGL", "1", "1", "A1"}, {"AGL", "1", "1", std::string("B\x01")}});
+  const std::string soluc = "La tabla '" + (work / "SOLUC.DBF").string() + "', fila 2, campo AULA, tiene un carácter de control (código 1)";
+  EXPECT_EQ(Import().rfind(soluc, 0), 0u) << Import();
+  Soluc({});
+  {
+    Table proft(work, "PROFT");
+    proft.Open();
+    proft.Append();
+    proft.SetFieldText("X_EMPLEADO", std::string("12\0" "5", 4));
+    proft.Post();
+  }
+  const std::string proft = "La tabla '" + (work / "PROFT.DBF").string() + "', fila 2, campo X_EMPLEADO, tiene un carácter de control (código 0)";
+  EXPECT_EQ(Import().rfind(proft, 0), 0u) << Import();
+  EXPECT_FALSE(fs::exists(dir / "ResultadoTemprahorario.xml"));
+}
+
+// Whatever the template, the output is read back by a conforming parser with
+// the timetable where it belongs; absurd depth is refused.
+TEST_F(Integrity, EveryTemplateGivesAnOutputAConformingParserReads) {
+  Soluc({{"AGL", "1", "1", "A1"}});
+  auto utf16be = [](const std::string& ascii) {
+    std::string out = "\xFE\xFF";
+    for (const char c : ascii) out += std::string{'\0', c};
+    return out;
+  };
+  std::string deep = "<SERVICIO><BLOQUE_DATOS>";
+  for (int i = 0; i < 120; ++i) deep += "<x>";
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::string outcome;
+  } cases[] = {
+      {"UTF-16BE", utf16be("<?xml version=\"1.0\" encoding=\"UTF-16BE\"?><SERVICIO><BLOQUE_DATOS/></SERVICIO>"), testing::kDone},
+      {"UTF-8 mark, other label", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><SERVICIO><BLOQUE_DATOS/></SERVICIO>", testing::kDone},
+      {"marker in CDATA", "<SERVICIO><BLOQUE_DATOS><![CDATA[<?enlazor-texto 0?>]]></BLOQUE_DATOS></SERVICIO>", testing::kDone},
+      {"too deep", deep, ": los elementos se anidan a más de 100 niveles"},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(dir / "base.xml", c.bytes);
+    const std::string outcome = Import();
+    if (c.outcome != testing::kDone) {
+      EXPECT_EQ(outcome.substr(outcome.size() - std::min(outcome.size(), c.outcome.size())), c.outcome);
+    } else {
+      EXPECT_EQ(outcome, c.outcome) << c.what;
+    }
+    if (c.outcome != testing::kDone) continue;
+    XmlDocument output;
+    output.Load(dir / "ResultadoTemprahorario.xml");
+    const XmlNode bloque = output.SelectNodes("/SERVICIO/BLOQUE_DATOS").Item(0);
+    EXPECT_EQ(bloque.SelectNodes("grupo_datos[@seq=\"HORARIOS_REGULARES\"]/grupo_datos/grupo_datos/dato").Length(), 11u) << c.what;
+  }
+}
+
+TEST_F(Integrity, PosixATableThatIsAPipeOrAFolderSaysSo) {
+  Soluc({});
+  fs::remove(work / "SOLUC.DBF");
+  ASSERT_EQ(mkfifo((work / "SOLUC.DBF").c_str(), 0600), 0);
+  EXPECT_EQ(Import(), "La tabla '" + (work / "SOLUC.DBF").string() +
+                          "' no es un archivo normal: Enlazor lee y escribe las tablas como archivos del disco");
+}
+
+TEST_F(Integrity, PosixAnExportReadsFromAPipe) {
+  ASSERT_EQ(mkfifo((dir / "tuberia.xml").c_str(), 0600), 0);
+  std::thread writer([&] { WriteBytes(dir / "tuberia.xml", kNew); });
+  EXPECT_EQ(Outcome([&] { RunExport(dir / "tuberia.xml", work); }), testing::kDone);
+  writer.join();
+  EXPECT_EQ(TablesOf(work), newSet);
+}
+
+TEST(Failures, RunOutOfMemoryIsToldInSpanish) {
+  EXPECT_EQ(FailureText(std::bad_alloc()), "Memoria insuficiente para terminar la orden. Cierre otros programas y repítala");
+}
+
+// A program under Wine holds a table with a POSIX record lock (what
+// LockFileEx becomes); a native run must see it, and it must see ours.
+TEST_F(Integrity, PosixHoldsAreRecordLocksThatProgramsUnderWineSee) {
+  Soluc({{"AGL", "1", "1", "A1"}});
+  int toChild[2], fromChild[2];
+  ASSERT_EQ(pipe(toChild), 0);
+  ASSERT_EQ(pipe(fromChild), 0);
+  const pid_t helper = fork();
+  if (helper == 0) {
+    const int fd = open((work / "AULAT.DBF").c_str(), O_RDWR);
+    struct flock lock{};
+    lock.l_type = F_WRLCK;
+    const bool held = fcntl(fd, F_SETLK, &lock) == 0;
+    char c = held ? 'y' : 'n';
+    (void)!write(fromChild[1], &c, 1);
+    (void)!read(toChild[0], &c, 1);
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(fromChild[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+  EXPECT_EQ(Import(), "La tabla '" + (work / "AULAT.DBF").string() + "' está en uso por otro programa");
+  EXPECT_EQ(Export(), "La tabla '" + (work / "AULAT.DBF").string() + "' está en uso por otro programa");
+  ASSERT_EQ(write(toChild[1], "x", 1), 1);
+  waitpid(helper, nullptr, 0);
+
+  Table ours(work, "AULAT", Table::Use::Shared);
+  ours.Open();
+  const pid_t other = fork();
+  if (other == 0) {
+    const int fd = open((work / "AULAT.DBF").c_str(), O_RDWR);
+    struct flock lock{};
+    lock.l_type = F_WRLCK;
+    _exit(fcntl(fd, F_SETLK, &lock) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(other, &status, 0);
+  EXPECT_EQ(WEXITSTATUS(status), 1);  // refused while we hold the table
+}
+
+}  // namespace
+}  // namespace enlazor
