@@ -26,7 +26,7 @@ bench: build
 	@bash bench/run.sh $(BUILD)
 
 window: build
-	$(BUILD)/app/enlazor
+	$(BUILD)/app/qt/enlazor
 
 screenshot: build
 	@bash scripts/screenshot.sh $(BUILD)

@@ -118,6 +118,21 @@ std::string UpperAnsiText(std::string_view text) {
   return out;
 }
 
+std::string LowerWesternLetters(std::string_view utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size();) {
+    const size_t start = i;
+    char32_t cp = NextCodePoint(utf8, i);
+    if (cp == 0xFFFD && utf8.compare(start, 3, "\xEF\xBF\xBD") != 0) {
+      out.append(utf8.substr(start, i - start));  // not UTF-8: kept as it came
+      continue;
+    }
+    if ((cp >= 'A' && cp <= 'Z') || (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7)) cp += 0x20;
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
 std::string_view TrimControls(std::string_view text) {
   size_t begin = 0;
   size_t end = text.size();

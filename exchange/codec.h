@@ -29,6 +29,8 @@ std::optional<unsigned char> CodePointToAnsi(char32_t cp);
 bool SameTextAnsi(std::string_view a, std::string_view b);
 // The text with every letter in upper case, by the same rule.
 std::string UpperAnsiText(std::string_view text);
+// UTF-8 text with the letters of the Western code page in lower case; other characters stay.
+std::string LowerWesternLetters(std::string_view utf8);
 
 // Removes every character up to the blank (codes 0 to 32) from both ends.
 // Works on UTF-8 and on Windows-1252 text alike: those characters are single bytes in both.

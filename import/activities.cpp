@@ -68,20 +68,20 @@ Activities::Activities(const ImportTables& tables, RunReport& report)
 }
 
 // An empty code is a lesson without room, unit or subject, not an unknown one: nothing to tell.
-void Activities::ReportMissing(const char* kind, const char* table, const char* field, const std::string& value,
-                               const std::string& outcome) {
+void Activities::ReportMissing(const char* kind, const char* table, const char* field, const char* what,
+                               const std::string& value, const std::string& outcome) {
   if (value.empty()) return;
   const std::string shown = "«" + AnsiToUtf8(value) + "»";
   report_.Add({kind, "SOLUC", static_cast<long>(lesson_.row), field, AnsiToUtf8(value), outcome,
                AnsiToUtf8(lesson_.profesor), lesson_.dia, lesson_.hora,
                "Profesor «" + AnsiToUtf8(lesson_.profesor) + "», día " + std::to_string(lesson_.dia) + ", tramo " +
-                   std::to_string(lesson_.hora) + " (SOLUC, fila " + std::to_string(lesson_.row) + "): " + field + " " +
+                   std::to_string(lesson_.hora) + " (SOLUC, fila " + std::to_string(lesson_.row) + "): " + what + " " +
                    shown + " no está en " + table + "; " + outcome + "."});
 }
 
 std::vector<std::string> Activities::BuscarTramo(const std::string& slotKey) {
   if (const auto* found = tramos_.Find(slotKey)) return *found;
-  ReportMissing("tramo_desconocido", "DIASHORAST", "DIA y HORA", slotKey,
+  ReportMissing("tramo_desconocido", "DIASHORAST", "DIA+HORA", "el tramo", slotKey,
                 "N_DIASEMANA, X_TRAMO, N_HORINI y N_HORFIN van vacíos a Séneca");
   return std::vector<std::string>(4);
 }
@@ -90,19 +90,19 @@ std::string Activities::BuscarDependencia(const std::string& aula) {
   const auto* found = aulas_.Find(aula);
   const std::string room = found ? (*found)[0] : std::string();
   if (!TrimControls(room).empty()) return room;
-  if (!found) ReportMissing("aula_desconocida", "AULAT", "AULA", aula, "X_DEPENDENCIA lleva el código de SOLUC");
+  if (!found) ReportMissing("aula_desconocida", "AULAT", "AULA", "el aula", aula, "X_DEPENDENCIA lleva el código de SOLUC");
   return CheckedForXml(aula, soluc_, lesson_.row, "AULA");
 }
 
 std::string Activities::BuscarUnidad(const std::string& codGrupo) {
   if (const auto* found = grupos_.Find(codGrupo)) return (*found)[0];
-  ReportMissing("unidad_desconocida", "GRUPOST", "CODGRUPO", codGrupo, "X_UNIDAD va vacío a Séneca");
+  ReportMissing("unidad_desconocida", "GRUPOST", "CODGRUPO", "la unidad", codGrupo, "X_UNIDAD va vacío a Séneca");
   return {};
 }
 
 std::vector<std::string> Activities::BuscarMateria(const std::string& asig) {
   if (const auto* found = materias_.Find(asig)) return *found;
-  ReportMissing("materia_desconocida", "ASIGNOMT", "ASIG", asig, "X_OFERTAMATRIG y X_MATERIAOMG van vacíos a Séneca");
+  ReportMissing("materia_desconocida", "ASIGNOMT", "ASIG", "la materia", asig, "X_OFERTAMATRIG y X_MATERIAOMG van vacíos a Séneca");
   return std::vector<std::string>(2);
 }
 

@@ -78,7 +78,7 @@ class Activities {
   // A SOLUC field's number, found at its first reading.
   size_t Field(size_t& number, const char* name);
   // A lookup found nothing for the lesson: the user hears of it.
-  void ReportMissing(const char* kind, const char* table, const char* field, const std::string& value,
+  void ReportMissing(const char* kind, const char* table, const char* field, const char* what, const std::string& value,
                      const std::string& outcome);
 
   Table& soluc_;

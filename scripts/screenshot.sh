@@ -4,5 +4,5 @@ set -euo pipefail
 build=${1:-build}
 out=${2:-enlazor.png}
 root=$(cd "$(dirname "$0")/.." && pwd)
-xvfb-run -a -s "-screen 0 800x400x24" "$root/$build/app/enlazor_screenshot" "$out"
+xvfb-run -a -s "-screen 0 800x400x24" "$root/$build/app/qt/enlazor_screenshot" "$out"
 echo "Captura guardada en $out"

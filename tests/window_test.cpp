@@ -1,44 +1,21 @@
 #include <QApplication>
 #include <QDir>
 #include <QTest>
-#include <deque>
 
 #include <gtest/gtest.h>
 
-#include "app/mainform.h"
+#include "app/qt/mainform.h"
 #include "exchange/platform.h"
+#include "scripted_ui.h"
 #include "support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using enlazor::testing::TempDir;
-using enlazor::testing::WriteBytes;
 
-// Scripted answers for the dialogs, and a record of everything shown.
-struct Script {
-  std::deque<std::optional<QString>> answers;
-  std::vector<QString> offered;  // the name the dialog was opened with, each time
-  std::vector<std::string> shown;
-};
-
-class ScriptedUi : public UiServices {
- public:
-  explicit ScriptedUi(Script& script) : script_(script) {}
-  std::optional<QString> ChooseFile(const QString& lastChoice) override {
-    script_.offered.push_back(lastChoice);
-    if (script_.answers.empty()) return std::nullopt;
-    auto answer = script_.answers.front();
-    script_.answers.pop_front();
-    return answer;
-  }
-  void ShowMessage(const QString& text) override { script_.shown.push_back("mensaje: " + text.toStdString()); }
-  void ReportError(const QString& text) override { script_.shown.push_back("error: " + text.toStdString()); }
-  void SetBusy(bool busy) override { script_.shown.push_back(busy ? "reloj" : "cursor normal"); }
-
- private:
-  Script& script_;
-};
+using enlazor::testing::Script;
+using enlazor::testing::ScriptedUi;
 
 class Window : public ::testing::Test {
  protected:
@@ -47,13 +24,6 @@ class Window : public ::testing::Test {
   fs::path work() {
     fs::create_directories(dir / "HTEMP");
     return dir / "HTEMP";
-  }
-  QString Sample() {
-    const fs::path source = std::getenv("ENLAZOR_SOURCE") ? std::getenv("ENLAZOR_SOURCE") : ".";
-    fs::create_directories(dir / "sauce");
-    fs::copy_file(source / "samples/seneca-ies-enlazor.xml", dir / "sauce/horario.xml", fs::copy_options::overwrite_existing);
-    fs::copy_file(source / "samples/base.xml", dir / "sauce/base.xml", fs::copy_options::overwrite_existing);
-    return QString::fromStdString((dir / "sauce/horario.xml").string());
   }
   void ShowActive() {
     form.show();
@@ -186,78 +156,6 @@ TEST_F(Window, TheAccessKeyClosesTheWindowWithOrWithoutAlt) {
     QTest::keyClick(&form, Qt::Key_S, modifier);
     EXPECT_FALSE(form.isVisible()) << modifier;
   }
-}
-
-TEST_F(Window, ACancelledFirstDialogTouchesNothing) {
-  form.BExportarClick();
-  form.BImportarClick();
-  EXPECT_EQ(script.shown, (std::vector<std::string>{"mensaje: No existe archivo", "mensaje: No existe archivo"}));
-  EXPECT_TRUE(fs::is_empty(work()));
-  EXPECT_TRUE(form.ArchivoXML().isEmpty());
-}
-
-TEST_F(Window, ATypedNameThatDoesNotExistIsKeptAndOfferedAgain) {
-  const QString typed = QString::fromStdString((dir / "nohay.xml").string());
-  script.answers = {typed, std::nullopt};
-  form.BImportarClick();
-  form.BExportarClick();
-  EXPECT_EQ(script.shown, (std::vector<std::string>{"mensaje: No existe archivo", "mensaje: No existe archivo"}));
-  EXPECT_EQ(form.ArchivoXML(), typed);
-  EXPECT_EQ(script.offered, (std::vector<QString>{"", typed}));
-}
-
-TEST_F(Window, TheAtencionMessageComesOnlyWhenTheChosenFileExists) {
-  script.answers = {QString::fromStdString((dir / "nohay.xml").string()), Sample()};
-  form.BImportarClick();
-  form.BImportarClick();
-  EXPECT_EQ(script.shown, (std::vector<std::string>{
-                              "mensaje: No existe archivo",
-                              "mensaje: ATENCIÓN Falta un Fich. Temporal. Transforme de nuevo de Séneca a Horavia"}));
-}
-
-TEST_F(Window, BothCommandsEndToEndWithTheFileChosenOnce) {
-  script.answers = {Sample(), std::nullopt};
-  form.BExportarClick();
-  ASSERT_EQ(std::system((std::string(ENLAZOR_MAKE_TIMETABLE) + " " + work().string()).c_str()), 0);
-  script.answers = {std::nullopt};  // the import reuses the export's file and finds base.xml beside it
-  form.BImportarClick();
-  EXPECT_EQ(script.shown, (std::vector<std::string>{"reloj", "cursor normal", "mensaje: Proceso finalizado", "reloj",
-                                                    "cursor normal", "mensaje: Proceso Terminado"}));
-  EXPECT_TRUE(fs::exists(work() / "PROFT.DBF"));
-  EXPECT_TRUE(fs::exists(dir / "sauce/ResultadoTemprahorario.xml"));
-}
-
-TEST_F(Window, AFailingRunIsReportedWithAFullStopAndTheCursorRestored) {
-  WriteBytes(dir / "malo.xml", "<SERVICIO><BLOQUE_DATOS><grupo_datos seq=\"TRAMOS_HORARIOS\"><grupo_datos><dato>A</dato>"
-                               "<dato>1</dato><dato>9:00</dato><dato>1000</dato></grupo_datos></grupo_datos></BLOQUE_DATOS></SERVICIO>");
-  script.answers = {QString::fromStdString((dir / "malo.xml").string())};
-  form.BExportarClick();
-  EXPECT_EQ(script.shown, (std::vector<std::string>{"reloj", "cursor normal", "error: '9:00' no es un valor entero válido."}));
-  EXPECT_TRUE(fs::is_empty(work()));
-}
-
-TEST_F(Window, AMissingTemplateIsReportedWithTheFullPathTried) {
-  script.answers = {Sample()};
-  form.BExportarClick();
-  fs::remove(dir / "sauce/base.xml");
-  script.shown.clear();
-  form.BImportarClick();
-  ASSERT_EQ(script.shown.size(), 3u);
-  EXPECT_EQ(script.shown[2], "error: No se puede leer el archivo XML '" + (dir / "sauce/base.xml").string() +
-                                 "': no existe el archivo o la carpeta.");
-}
-
-TEST(Shell, ErrorReportAddsAFullStopAfterLettersAndDigits) {
-  const std::pair<QString, QString> cases[] = {{"abc", "abc."},         {"abc.", "abc."}, {"(x)", "(x)"},
-                                               {"'x'", "'x'"},          {"a ", "a "},     {"", ""},
-                                               {"válido", "válido."}, {"9", "9."},      {"a/", "a/."}};
-  for (const auto& [message, shown] : cases) EXPECT_EQ(WithFullStop(message), shown) << message.toStdString();
-}
-
-TEST(Shell, ApplicationTitleComesFromTheExecutablesName) {
-  const std::pair<QString, QString> cases[] = {
-      {"/usr/bin/enlazor", "enlazor"}, {"C:/HORAVIA/DATOS.EXE", "Datos"}, {"datos.old.exe", "datos"}, {"Enlazor", "Enlazor"}};
-  for (const auto& [path, title] : cases) EXPECT_EQ(ApplicationTitle(path), title) << path.toStdString();
 }
 
 }  // namespace

@@ -6,23 +6,23 @@
 #include <filesystem>
 #include <memory>
 
-#include "app/glyph_button.h"
-#include "app/gradient_panel.h"
-#include "app/ui_services.h"
+#include "app/flows.h"
+#include "app/qt/glyph_button.h"
+#include "app/qt/gradient_panel.h"
 
 class TMForm : public QWidget {
   Q_OBJECT
 
  public:
   // workDir: Horavia's work directory; ui: the dialogs (Qt's own when null).
-  explicit TMForm(std::filesystem::path workDir, std::unique_ptr<UiServices> ui = nullptr);
+  explicit TMForm(std::filesystem::path workDir, std::unique_ptr<enlazor::UiServices> ui = nullptr);
   ~TMForm() override;
 
   GradientPanel *Draw3D1, *Draw3D2, *Draw3D3;
   QLabel *Label1, *Label3, *Label4;
   GlyphButton *BClose, *BExportar, *BImportar;
 
-  const QString& ArchivoXML() const { return archivoXml_; }
+  QString ArchivoXML() const { return QString::fromStdString(flows_.ArchivoXML()); }
 
  public slots:
   void BExportarClick();
@@ -35,12 +35,7 @@ class TMForm : public QWidget {
   void CreatePanels();
   void CreateLabels();
   void CreateButtons();
-  // Both commands begin alike: the dialog replaces ArchivoXML only on confirm.
-  void ChooseExchangeFile();
-  template <typename Run>
-  bool RunCommand(Run run);
 
-  std::filesystem::path workDir_;
-  std::unique_ptr<UiServices> ui_;
-  QString archivoXml_;
+  std::unique_ptr<enlazor::UiServices> ui_;
+  enlazor::CommandFlows flows_;
 };

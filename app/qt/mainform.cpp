@@ -1,13 +1,10 @@
-#include "app/mainform.h"
+#include "app/qt/mainform.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include "app/qt/qt_ui_services.h"
+
 #include <QScreen>
 #include <QShortcut>
 
-#include "exchange/failure.h"
-#include "export/export_run.h"
-#include "import/import_run.h"
 
 namespace {
 
@@ -46,32 +43,13 @@ GlyphButton* MakeButton(const QString& caption, GlyphButton::Glyph glyph, QWidge
   return button;
 }
 
-// Shows the busy cursor for as long as it lives.
-class BusyCursor {
- public:
-  explicit BusyCursor(UiServices& ui) : ui_(ui) {}
-  ~BusyCursor() { Restore(); }
-  void Show() {
-    if (!shown_) ui_.SetBusy(true);
-    shown_ = true;
-  }
-  void Restore() {
-    if (shown_) ui_.SetBusy(false);
-    shown_ = false;
-  }
-
- private:
-  UiServices& ui_;
-  bool shown_ = false;
-};
-
 }  // namespace
 
-TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<UiServices> ui)
+TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<enlazor::UiServices> ui)
     : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint),
-      workDir_(std::move(workDir)),
-      ui_(ui ? std::move(ui) : std::make_unique<QtUiServices>(this)) {
+      ui_(ui ? std::move(ui) : std::make_unique<QtUiServices>(this)),
+      flows_(std::move(workDir), *ui_) {
   setObjectName("MForm");
   setWindowTitle("Exportar e importar datos entre Horavia y Séneca");
   setFixedSize(632, 266);
@@ -135,49 +113,6 @@ void TMForm::showEvent(QShowEvent* event) {
   BClose->setFocus(Qt::OtherFocusReason);
 }
 
-void TMForm::ChooseExchangeFile() {
-  const std::optional<QString> chosen = ui_->ChooseFile(archivoXml_);
-  if (!chosen) return;
-  archivoXml_ = *chosen;
-  // As the Windows dialog does: the chosen file's folder becomes the current
-  // one, so that the import finds the "base.xml" kept beside the exchange files.
-  const QString folder = QFileInfo(archivoXml_).absolutePath();
-  if (QFileInfo(folder).isDir()) QDir::setCurrent(folder);
-}
+void TMForm::BExportarClick() { flows_.BExportarClick(); }
 
-// Runs a command's run; refusals go to the message box, failures to the error
-// report, and the busy cursor is restored either way. True when it completed.
-template <typename Run>
-bool TMForm::RunCommand(Run run) {
-  BusyCursor busy(*ui_);
-  try {
-    run([&] { busy.Show(); });
-  } catch (const enlazor::Refusal& refusal) {
-    busy.Restore();
-    ui_->ShowMessage(QString::fromUtf8(refusal.what()));
-    return false;
-  } catch (const std::exception& failure) {
-    busy.Restore();
-    ui_->ReportError(WithFullStop(QString::fromUtf8(failure.what())));
-    return false;
-  }
-  busy.Restore();
-  return true;
-}
-
-void TMForm::BExportarClick() {
-  ChooseExchangeFile();
-  const std::filesystem::path file = archivoXml_.toStdString();
-  if (RunCommand([&](const auto& showBusy) { enlazor::RunExport(file, workDir_, showBusy); })) {
-    ui_->ShowMessage("Proceso finalizado");
-  }
-}
-
-void TMForm::BImportarClick() {
-  ChooseExchangeFile();
-  const std::filesystem::path file = archivoXml_.toStdString();
-  const std::filesystem::path base = std::filesystem::absolute("base.xml");
-  if (RunCommand([&](const auto& showBusy) { enlazor::RunImport(file, workDir_, base, showBusy); })) {
-    ui_->ShowMessage("Proceso Terminado");
-  }
-}
+void TMForm::BImportarClick() { flows_.BImportarClick(); }

@@ -1,7 +1,7 @@
 // Enlazor: the window that moves timetable data between Séneca and Horavia.
 #include <QApplication>
 
-#include "app/mainform.h"
+#include "app/qt/mainform.h"
 #include "exchange/platform.h"
 
 int main(int argc, char** argv) {

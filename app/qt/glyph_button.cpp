@@ -1,4 +1,4 @@
-#include "app/glyph_button.h"
+#include "app/qt/glyph_button.h"
 
 #include <QPainter>
 #include <QStyleOptionButton>

@@ -4,7 +4,7 @@
 #include <QScreen>
 #include <QTimer>
 
-#include "app/mainform.h"
+#include "app/qt/mainform.h"
 #include "exchange/platform.h"
 
 int main(int argc, char** argv) {

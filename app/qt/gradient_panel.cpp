@@ -1,4 +1,4 @@
-#include "app/gradient_panel.h"
+#include "app/qt/gradient_panel.h"
 
 #include <QPainter>
 #include <cmath>
