@@ -1,7 +1,6 @@
 // The part of the platform layer that is the same on every system.
 #include "exchange/platform.h"
 
-#include <cstdlib>
 #include <random>
 
 #include "exchange/failure.h"
@@ -12,7 +11,7 @@ namespace {
 
 long g_failAtWrite = 0;
 long g_failAtRename = 0;
-long g_dieAtRename = 0;
+long g_cutAtRename = 0;
 
 bool SameNameNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -84,7 +83,7 @@ namespace internal {
 
 bool WriteMustFail() { return g_failAtWrite > 0 && --g_failAtWrite == 0; }
 bool RenameMustFail() {
-  if (g_dieAtRename > 0 && --g_dieAtRename == 0) std::_Exit(9);
+  if (g_cutAtRename > 0 && --g_cutAtRename == 0) throw PowerCutForTesting();
   return g_failAtRename > 0 && --g_failAtRename == 0;
 }
 
@@ -173,6 +172,6 @@ void WriteFileAtomically(const fs::path& target, const std::function<void(const 
 
 void FailNthWriteForTesting(long n) { g_failAtWrite = n; }
 void FailNthRenameForTesting(long n) { g_failAtRename = n; }
-void DieAtNthRenameForTesting(long n) { g_dieAtRename = n; }
+void CutPowerAtNthRenameForTesting(long n) { g_cutAtRename = n; }
 
 }  // namespace enlazor::platform

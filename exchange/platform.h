@@ -42,6 +42,9 @@ void DeleteFileQuietly(const fs::path& path);
 fs::path FindNoCase(const fs::path& folder, std::string_view name);
 // Every entry of the folder whose name equals name without regard to case.
 std::vector<fs::path> FindAllNoCase(const fs::path& folder, std::string_view name);
+// When the file was last written, in the file system's own precision (std::filesystem
+// gives whole seconds on Windows); 0 when it cannot be read.
+int64_t ModifiedTime(const fs::path& path);
 // True when path is a real folder (no link) on the same disk as other.
 bool IsPlainFolderBeside(const fs::path& path, const fs::path& other);
 // True when path lies inside folder, following the links of both.
@@ -54,6 +57,8 @@ using ByteSink = std::function<void(std::string_view)>;
 
 // A system error as a short Spanish text.
 std::string ErrorText(int error);
+// True when the error means another program has the file open in a way that excludes us.
+bool IsInUseError(int error);
 // The last system error of this thread.
 int LastError();
 
@@ -92,8 +97,8 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  // For reading, and for writing where the file allows it.
-  static File Open(const fs::path& path, int& error);
+  // For reading; forWriting: for writing too where the file allows it (IsWritable tells).
+  static File Open(const fs::path& path, int& error, bool forWriting);
   // For reading only, as a stream: pipes too; a folder is an error.
   static File OpenForReading(const fs::path& path, int& error);
   // A file that did not exist, never through a link.
@@ -166,7 +171,9 @@ void SyncFolder(const fs::path& folder);
 // full disk would (0 turns it off).
 void FailNthWriteForTesting(long n);
 void FailNthRenameForTesting(long n);
-// The same, but the process dies there, as in a power cut.
-void DieAtNthRenameForTesting(long n);
+// The same, but as a power cut: PowerCutForTesting is raised there, and no run
+// catches it, so nothing is undone or cleaned up, as when a process is killed.
+struct PowerCutForTesting {};
+void CutPowerAtNthRenameForTesting(long n);
 
 }  // namespace enlazor::platform

@@ -98,6 +98,12 @@ void PrintText(bool toError, std::string_view utf8) {
   std::fflush(stream);
 }
 
+int64_t ModifiedTime(const fs::path& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0) return 0;
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
 bool IsPlainFolderBeside(const fs::path& path, const fs::path& other) {
   struct stat mine{}, theirs{};
   return ::lstat(path.c_str(), &mine) == 0 && S_ISDIR(mine.st_mode) && ::stat(other.c_str(), &theirs) == 0 &&
@@ -138,6 +144,9 @@ std::string ErrorText(int error) {
 
 int LastError() { return errno; }
 
+// Holds are record locks here, taken after the file is open: opening never fails for them.
+bool IsInUseError(int) { return false; }
+
 void Today(unsigned char date[3]) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
@@ -163,11 +172,11 @@ File& File::operator=(File&& other) noexcept {
   return *this;
 }
 
-File File::Open(const fs::path& path, int& error) {
+File File::Open(const fs::path& path, int& error, bool forWriting) {
   File file;
-  file.fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  file.fd_ = forWriting ? ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK) : -1;
   file.writable_ = file.fd_ >= 0;
-  if (file.fd_ < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) {
+  if (file.fd_ < 0 && (!forWriting || errno == EACCES || errno == EROFS || errno == EPERM)) {
     file.fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   }
   error = file.fd_ < 0 ? errno : 0;

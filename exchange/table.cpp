@@ -125,11 +125,12 @@ void Table::CreateTable() {
   for (const auto& old : platform::FindAllNoCase(directory_, name_ + ".DBF")) {
     int error = 0;
     path_ = old;
-    auto file = platform::File::Open(old, error);
-    if (file.IsOpen() && !file.TryLock(platform::File::Lock::Exclusive)) RaiseInUse();
+    auto file = platform::File::Open(old, error, true);
+    if (platform::IsInUseError(error) || (file.IsOpen() && !file.TryLock(platform::File::Lock::Exclusive))) RaiseInUse();
     holds.push_back(std::move(file));
   }
   for (const auto& old : platform::FindAllNoCase(directory_, name_ + ".DBF")) platform::DeleteFileQuietly(old);
+  holds.clear();  // on Windows a deleted file stays until its last handle is closed
   path_ = directory_ / (Upper(name_) + ".DBF");
   int error = 0;
   auto file = platform::File::CreateNew(path_, error);
@@ -149,7 +150,9 @@ void Table::Open() {
   }
   if (!platform::FileExists(path_)) throw Failure(Format("No existe la tabla '%s'", {Shown(path_)}));
   int error = 0;
-  file_ = platform::File::Open(path_, error);
+  // Shared use reads and lets others read; a table is opened for writing at its first new row.
+  file_ = platform::File::Open(path_, error, use_ == Use::Exclusive);
+  if (platform::IsInUseError(error)) RaiseInUse();
   if (error != 0) {
     throw Failure(Format("No se puede abrir la tabla '%s': %s", {Shown(path_), platform::ErrorText(error)}));
   }
@@ -333,8 +336,22 @@ int32_t Table::FieldInteger(size_t number) const {
 
 void Table::Append() {
   if (!Active()) throw Failure(Format("La tabla '%s' no está abierta", {name_}));
+  if (!file_.IsWritable()) OpenForWriting();
   pending_.assign(recordLength_, ' ');
   editing_ = true;
+}
+
+void Table::OpenForWriting() {
+  file_ = {};  // the reading handle denies writers, this program's too
+  int error = 0;
+  platform::File file = platform::File::Open(path_, error, true);
+  if (platform::IsInUseError(error)) RaiseInUse();
+  if (!file.IsWritable()) {
+    throw Failure(Format("No se puede escribir la tabla '%s': %s",
+                         {Shown(path_), error ? platform::ErrorText(error) : "es de solo lectura"}));
+  }
+  if (!file.TryLock(use_ == Use::Exclusive ? platform::File::Lock::Exclusive : platform::File::Lock::Shared)) RaiseInUse();
+  file_ = std::move(file);
 }
 
 void Table::SetFieldText(std::string_view name, std::string_view text) { SetFieldText(FieldNumber(name), text); }

@@ -88,6 +88,7 @@ class Table {
   [[noreturn]] void RaiseDamaged(std::string_view what) const;
   [[noreturn]] void RaiseInUse() const;
   void WritePending();
+  void OpenForWriting();
 
   std::filesystem::path directory_;
   std::string name_;       // without extension

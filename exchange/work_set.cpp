@@ -36,9 +36,9 @@ std::vector<platform::File> HoldLiveTables(const fs::path& work, const std::vect
   for (const char* table : tables) {
     for (const auto& live : platform::FindAllNoCase(work, Dbf(table))) {
       int error = 0;
-      auto file = platform::File::Open(live, error);
-      if (!file.IsOpen()) RaiseCannotReplace(live, platform::ErrorText(error));
-      if (!file.TryLock(platform::File::Lock::Exclusive)) {
+      auto file = platform::File::Open(live, error, true);
+      if (!file.IsOpen() && !platform::IsInUseError(error)) RaiseCannotReplace(live, platform::ErrorText(error));
+      if (!file.IsOpen() || !file.TryLock(platform::File::Lock::Exclusive)) {
         throw Failure(Format("La tabla '%s' está en uso por otro programa", {PathToUtf8(live)}));
       }
       if (!file.IsWritable()) RaiseCannotReplace(live, "es de solo lectura o está protegida contra cambios");
@@ -144,11 +144,10 @@ void Staging::Take() {
 // folder and goes in now, unless a table still to be replaced has changed since.
 void Staging::FinishPending() {
   const auto staged = StagedTables(folder_);
-  std::error_code ec;
-  const auto marked = fs::last_write_time(folder_ / kMark, ec);
+  const int64_t marked = platform::ModifiedTime(folder_ / kMark);
   for (const char* table : staged) {
     for (const auto& live : platform::FindAllNoCase(work_, Dbf(table))) {
-      if (!ec && fs::last_write_time(live, ec) > marked) {
+      if (marked != 0 && platform::ModifiedTime(live) > marked) {
         throw Failure(Format(
             "La tabla '%s' ha cambiado después de que se interrumpiera una exportación, y terminarla la sustituiría. "
             "Si quiere conservar esos cambios, copie la tabla a otra carpeta; después quítela de la carpeta de trabajo "
@@ -189,7 +188,7 @@ void Staging::Commit() {
   for (const char* table : kWorkTables) {
     int error = 0;
     const fs::path staged = folder_ / Dbf(table);
-    platform::File file = platform::File::Open(staged, error);
+    platform::File file = platform::File::Open(staged, error, true);
     if (!file.IsOpen()) throw Failure(Format("No existe la tabla '%s'", {PathToUtf8(staged)}));
     file.Sync(staged);
   }

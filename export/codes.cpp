@@ -92,8 +92,8 @@ std::string IdentifiedCodes::CodeFor(std::string_view identifier, std::string_vi
 }
 
 SlotTimes ApplyTimeRule(std::string start, std::string end) {
-  if (start.size() < 4) start.insert(0, "0");
-  if (end.size() < 4) end.insert(0, "0");
+  if (start.size() < 4) start.insert(start.begin(), '0');
+  if (end.size() < 4) end.insert(end.begin(), '0');
   const int64_t endValue = ToInt32OrFail(end);
   const int64_t startValue = ToInt32OrFail(start);
   auto clock = [](const std::string& text) { return text.substr(0, 2) + ":" + text.substr(std::min<size_t>(2, text.size()), 2); };

@@ -10,7 +10,7 @@ namespace enlazor {
 
 std::string ConvertirHora(std::string_view time) {
   std::string text(time);
-  if (!text.empty() && text.size() < 5 && text[0] != '0') text.insert(0, "0");
+  if (!text.empty() && text.size() < 5 && text[0] != '0') text.insert(text.begin(), '0');
   return text.substr(0, 2) + (text.size() > 3 ? text.substr(3, 2) : std::string());
 }
 

@@ -61,7 +61,7 @@ bool WaitFor(const std::function<bool()>& condition) {
 // True while another process holds the table: a shared lock is refused.
 bool InUse(const fs::path& dir, const char* table) {
   int error = 0;
-  auto file = platform::File::Open(dir / (std::string(table) + ".DBF"), error);
+  auto file = platform::File::Open(dir / (std::string(table) + ".DBF"), error, false);
   return error == 0 && !file.TryLock(platform::File::Lock::Shared);
 }
 

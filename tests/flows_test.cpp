@@ -31,8 +31,8 @@ class Flows : public ::testing::Test {
   std::string Sample() {
     const fs::path source = std::getenv("ENLAZOR_SOURCE") ? std::getenv("ENLAZOR_SOURCE") : ".";
     fs::create_directories(dir / "sauce");
-    fs::copy_file(source / "samples/seneca-ies-enlazor.xml", dir / "sauce/horario.xml", fs::copy_options::overwrite_existing);
-    fs::copy_file(source / "samples/base.xml", dir / "sauce/base.xml", fs::copy_options::overwrite_existing);
+    testing::CopyOver(source / "samples/seneca-ies-enlazor.xml", dir / "sauce/horario.xml");
+    testing::CopyOver(source / "samples/base.xml", dir / "sauce/base.xml");
     return platform::PathToUtf8(dir / "sauce/horario.xml");
   }
   std::string Path(const std::string& name) { return platform::PathToUtf8(dir / name); }
@@ -123,7 +123,7 @@ TEST_F(Flows, AMissingTemplateIsReportedWithTheFullPathTried) {
   script.shown.clear();
   flows.BImportarClick();
   ASSERT_EQ(script.shown.size(), 3u);
-  EXPECT_EQ(script.shown[2], "error: No se puede leer el archivo XML '" + Path("sauce/base.xml") +
+  EXPECT_EQ(script.shown[2], "error: No se puede leer el archivo XML '" + platform::PathToUtf8(dir / "sauce" / "base.xml") +
                                  "': no existe el archivo o la carpeta.");
 }
 

@@ -9,6 +9,7 @@
 #include "exchange/xml.h"
 #include "export/export_run.h"
 #include "import/activities.h"
+#include "tools/timetable.h"
 #include "support.h"
 
 namespace enlazor {
@@ -243,7 +244,9 @@ TEST_F(Import, CharactersTheTemplatesEncodingLacksBecomeReferences) {
   EXPECT_NE(saved.find(">&#8364;\xf1&#352;</dato>"), std::string::npos);
 }
 
-TEST_F(Import, ReadsASolucWrittenByAnotherDbaseWriter) {
+#ifndef _WIN32
+// Python's dbf stands for Horavia's own writer; it runs where Python does.
+TEST_F(Import, PosixReadsASolucWrittenByAnotherDbaseWriter) {
   fs::remove(work / "SOLUC.DBF");
   const std::string script =
       "import dbf\n"
@@ -260,6 +263,7 @@ TEST_F(Import, ReadsASolucWrittenByAnotherDbaseWriter) {
   EXPECT_EQ(lines[1], "HORARIO_REGULAR_PROFESOR_1 2");
   EXPECT_EQ(lines[5].rfind("  ACTIVIDAD_2: N_DIASEMANA=2 X_TRAMO=T1 X_DEPENDENCIA=VAC X_UNIDAD= ", 0), 0u) << lines[5];
 }
+#endif
 
 // A disk that fills at any write of the save: the earlier output stays, no temporary is left.
 TEST(SampleSchool, AFailureAtAnyWriteOfTheSaveKeepsTheEarlierOutput) {
@@ -267,7 +271,7 @@ TEST(SampleSchool, AFailureAtAnyWriteOfTheSaveKeepsTheEarlierOutput) {
   TempDir dir;
   fs::create_directory(dir / "HTEMP");
   RunExport(source / "samples/seneca-ies-enlazor.xml", dir / "HTEMP");
-  ASSERT_EQ(std::system((std::string(ENLAZOR_MAKE_TIMETABLE) + " " + (dir / "HTEMP").string() + " --lessons 60").c_str()), 0);
+  MakeTimetable(dir / "HTEMP", 60);
   WriteBytes(dir / "horario.xml", "x");
   WriteBytes(dir / "ResultadoTemprahorario.xml", "salida anterior");
   const auto before = testing::Snapshot(dir.path());
@@ -290,7 +294,7 @@ TEST(SampleSchool, ImportMatchesTheExpectation) {
   TempDir dir;
   fs::create_directory(dir / "HTEMP");
   RunExport(source / "samples/seneca-ies-enlazor.xml", dir / "HTEMP");
-  ASSERT_EQ(std::system((std::string(ENLAZOR_MAKE_TIMETABLE) + " " + (dir / "HTEMP").string()).c_str()), 0);
+  MakeTimetable(dir / "HTEMP");
   fs::copy_file(source / "samples/seneca-ies-enlazor.xml", dir / "seneca-ies-enlazor.xml");
   const fs::path output = RunImport(dir / "seneca-ies-enlazor.xml", dir / "HTEMP", source / "samples/base.xml").salida;
   EXPECT_EQ(ReadBytes(output), ReadBytes(source / "tests/data/ResultadoTempraseneca-ies-enlazor.xml"));

@@ -2,7 +2,10 @@
 // writing, and small inline Séneca documents.
 #pragma once
 
+#ifndef _WIN32
+#include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <filesystem>
 #include <fstream>
@@ -10,6 +13,7 @@
 #include <sstream>
 #include <string>
 #include <algorithm>
+#include <random>
 #include <vector>
 
 #include "exchange/codec.h"
@@ -22,8 +26,11 @@ namespace fs = std::filesystem;
 class TempDir {
  public:
   TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "enlazor-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
+    static std::random_device random;
+    for (;;) {
+      path_ = fs::temp_directory_path() / ("enlazor-test-" + std::to_string(random()));
+      if (fs::create_directory(path_)) break;
+    }
   }
   ~TempDir() {
     std::error_code ec;
@@ -46,6 +53,35 @@ inline std::string Outcome(const std::function<void()>& action) {
     return failure.what();
   }
   return kDone;
+}
+
+#ifndef _WIN32
+// Runs as an ordinary user in a child process, where root would ignore permissions.
+inline std::string OutcomeAsOrdinaryUser(const std::function<void()>& run) {
+  int channel[2];
+  if (pipe(channel) != 0) return "pipe";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(channel[0]);
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    const std::string outcome = Outcome(run);
+    (void)!write(channel[1], outcome.data(), outcome.size());
+    _exit(0);
+  }
+  close(channel[1]);
+  std::string outcome;
+  char buffer[512];
+  for (ssize_t n; (n = read(channel[0], buffer, sizeof buffer)) > 0;) outcome.append(buffer, static_cast<size_t>(n));
+  close(channel[0]);
+  waitpid(child, nullptr, 0);
+  return outcome;
+}
+#endif
+
+// A copy over whatever is at to (libstdc++'s overwrite_existing fails on Windows).
+inline void CopyOver(const fs::path& from, const fs::path& to) {
+  fs::remove(to);
+  fs::copy_file(from, to);
 }
 
 inline std::string ReadBytes(const fs::path& path) {

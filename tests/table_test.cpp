@@ -1,7 +1,5 @@
 #include "exchange/table.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <ctime>
@@ -10,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "exchange/failure.h"
+#include "exchange/platform.h"
+#include "other_program.h"
 #include "support.h"
 
 namespace enlazor {
@@ -45,8 +45,7 @@ TEST(Table, WritesDBaseIIIBytesExactly) {
   const std::string bytes = ReadBytes(dir / "MUESTRA.DBF");
 
   const std::time_t now = std::time(nullptr);
-  std::tm today{};
-  localtime_r(&now, &today);
+  const std::tm today = *std::localtime(&now);
   std::string header(32, '\0');
   header[0] = 0x03;
   header[1] = static_cast<char>(today.tm_year);
@@ -116,8 +115,8 @@ TEST(Table, FindsTablesWithoutRegardToCaseAndCreatesUpperCaseNames) {
   EXPECT_EQ(reader.RowCount(), 2u);
   reader.Close();
   CreateSample(dir.path());  // replaces the lower-case file
-  EXPECT_TRUE(fs::exists(dir / "MUESTRA.DBF"));
-  EXPECT_FALSE(fs::exists(dir / "muestra.dbf"));
+  ASSERT_EQ(testing::Snapshot(dir.path()).size(), 1u);
+  EXPECT_EQ(testing::Snapshot(dir.path())[0].first, "MUESTRA.DBF");
 }
 
 // A table as another program may leave it: level 7, binary integers, a deleted row.
@@ -243,46 +242,24 @@ TEST(Table, MissingFolderOrTableIsReported) {
   EXPECT_EQ(testing::Outcome([&] { absent.Open(); }), "No existe la tabla '" + (dir / "SOLUC.DBF").string() + "'");
 }
 
-// Runs hold() in a child process until the parent has checked what it wants.
+// Another program holding the sample table as the store does, until released.
 class HeldByAnotherProcess {
  public:
-  explicit HeldByAnotherProcess(const std::function<void()>& hold) {
-    int ready[2], release[2];
-    EXPECT_EQ(pipe(ready), 0);
-    EXPECT_EQ(pipe(release), 0);
-    child_ = fork();
-    if (child_ == 0) {
-      hold();
-      char c = 'x';
-      (void)!write(ready[1], &c, 1);
-      (void)!read(release[0], &c, 1);
-      _exit(0);
-    }
-    char c;
-    (void)!read(ready[0], &c, 1);
-    release_ = release[1];
+  HeldByAnotherProcess(const fs::path& dir, const char* how)
+      : program_({testing::Helper("hold_table"), platform::PathToUtf8(dir), "MUESTRA", how}) {
+    EXPECT_EQ(program_.ReadLine(), "listo");
   }
-  ~HeldByAnotherProcess() { Release(); }
-  void Release() {
-    if (child_ <= 0) return;
-    (void)!write(release_, "x", 1);
-    waitpid(child_, nullptr, 0);
-    child_ = 0;
-  }
+  void Release() { program_.Wait(); }
 
  private:
-  pid_t child_ = 0;
-  int release_ = -1;
+  testing::OtherProgram program_;
 };
 
 TEST(Table, ExclusiveHoldRefusesOtherProcessesUntilReleased) {
   TempDir dir;
   CreateSample(dir.path());
   const std::string inUse = "La tabla '" + (dir / "MUESTRA.DBF").string() + "' está en uso por otro programa";
-  HeldByAnotherProcess other([&] {
-    static Table held(dir.path(), "MUESTRA", Table::Use::Exclusive);
-    held.Open();
-  });
+  HeldByAnotherProcess other(dir.path(), "enlazor-exclusive");
   Table shared(dir.path(), "MUESTRA", Table::Use::Shared);
   Table exclusive(dir.path(), "MUESTRA", Table::Use::Exclusive);
   EXPECT_EQ(testing::Outcome([&] { shared.Open(); }), inUse);
@@ -296,10 +273,7 @@ TEST(Table, ExclusiveHoldRefusesOtherProcessesUntilReleased) {
 TEST(Table, SharedOpensCoexist) {
   TempDir dir;
   CreateSample(dir.path());
-  HeldByAnotherProcess other([&] {
-    static Table held(dir.path(), "MUESTRA", Table::Use::Shared);
-    held.Open();
-  });
+  HeldByAnotherProcess other(dir.path(), "enlazor-shared");
   Table shared(dir.path(), "MUESTRA", Table::Use::Shared);
   shared.Open();
   EXPECT_TRUE(shared.Active());

@@ -1,8 +1,7 @@
 #include "fuzz_inputs.h"
 
-#include <unistd.h>
-
 #include <fstream>
+#include <random>
 #include <string>
 
 #include "exchange/failure.h"
@@ -34,7 +33,7 @@ void ExpectingOnlyOurFailures(Run run) {
 const fs::path& Scratch() {
   static const fs::path folder = [] {
     const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
-    fs::path made = base / ("enlazor-fuzz-" + std::to_string(::getpid()));
+    fs::path made = base / ("enlazor-fuzz-" + std::to_string(std::random_device()()));
     fs::create_directories(made);
     return made;
   }();
@@ -69,7 +68,8 @@ void ImportOnce(const uint8_t* data, size_t size, const fs::path& sourceFolder) 
   static const bool ready = [&] {
     fs::create_directories(work);
     RunExport(sourceFolder / "samples/seneca-ies-enlazor.xml", work);
-    fs::copy_file(sourceFolder / "samples/base.xml", Scratch() / "base.xml", fs::copy_options::overwrite_existing);
+    fs::remove(Scratch() / "base.xml");
+    fs::copy_file(sourceFolder / "samples/base.xml", Scratch() / "base.xml");
     std::ofstream(Scratch() / "horario.xml") << "x";
     return true;
   }();

@@ -1,0 +1,365 @@
+// The platform layer on Windows, where Horavia's work directory is C:\HTEMP
+// itself. Wide-character calls throughout: names with ñ, á, º or € work.
+// Holds are taken as Horavia's database engine takes them: share modes that
+// deny writers while a table is read, and LockFileEx over the whole file.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "exchange/failure.h"
+#include "exchange/platform.h"
+#include "exchange/platform_internal.h"
+
+namespace enlazor::platform {
+namespace {
+
+HANDLE H(void* handle) { return static_cast<HANDLE>(handle); }
+
+[[noreturn]] void Raise(const char* pattern, const fs::path& path, int error) {
+  throw Failure(Format(pattern, {PathToUtf8(path), ErrorText(error)}));
+}
+
+int Error() { return static_cast<int>(::GetLastError()); }
+
+OVERLAPPED At(uint64_t offset) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return at;
+}
+
+// The disk and the file number of a path's own entry (a link is not followed).
+bool Identity(const fs::path& path, BY_HANDLE_FILE_INFORMATION& info) {
+  const HANDLE handle = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  const bool ok = ::GetFileInformationByHandle(handle, &info) != 0;
+  ::CloseHandle(handle);
+  return ok;
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+std::wstring WideFromUtf8(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+  return wide;
+}
+
+}  // namespace
+
+namespace internal {
+
+uint64_t CurrentProcessId() { return ::GetCurrentProcessId(); }
+
+bool ProcessIsGone(uint64_t pid) {
+  if (pid == 0 || pid > MAXDWORD) return false;
+  const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+  if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;
+  DWORD code = 0;
+  const bool gone = ::GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
+  ::CloseHandle(process);
+  return gone;
+}
+
+int IsFolderError() { return ERROR_DIRECTORY; }
+
+}  // namespace internal
+
+fs::path MapWindowsPath(std::string_view windowsPath) { return PathFromUtf8(windowsPath); }
+
+void PrintText(bool toError, std::string_view utf8) {
+  const HANDLE stream = ::GetStdHandle(toError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+  DWORD mode = 0, written = 0;
+  if (::GetConsoleMode(stream, &mode)) {
+    const std::wstring wide = WideFromUtf8(utf8);
+    ::WriteConsoleW(stream, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+  } else {
+    ::WriteFile(stream, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+  }
+}
+
+std::string WideToUtf8(const wchar_t* text) {
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
+  if (size > 1) ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
+  return utf8;
+}
+
+int64_t ModifiedTime(const fs::path& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  return static_cast<int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+
+bool IsPlainFolderBeside(const fs::path& path, const fs::path& other) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+      (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION mine{}, theirs{};
+  return Identity(path, mine) && Identity(other, theirs) && mine.dwVolumeSerialNumber == theirs.dwVolumeSerialNumber;
+}
+
+int MakeFolder(const fs::path& path) {
+  if (::CreateDirectoryW(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+  return Error();
+}
+
+bool IsInUseError(int error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION; }
+
+std::string ErrorText(int error) {
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return "no existe el archivo o la carpeta";
+    case ERROR_ACCESS_DENIED: return "permiso denegado";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return "está en uso por otro programa";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return "no queda espacio en el disco";
+    case ERROR_WRITE_PROTECT: return "el disco es de solo lectura";
+    case ERROR_WRITE_FAULT:
+    case ERROR_READ_FAULT: return "error de entrada/salida";
+    case ERROR_DIRECTORY: return "es una carpeta";
+    case ERROR_FILENAME_EXCED_RANGE: return "el nombre es demasiado largo";
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return "ya existe un archivo con ese nombre";
+    case ERROR_NOT_SAME_DEVICE: return "está en otro disco";
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: return "memoria insuficiente";
+    case ERROR_INVALID_NAME: return "el nombre no es válido";
+    case ERROR_CANT_RESOLVE_FILENAME: return "es un enlace, y Enlazor no sigue enlaces ahí";
+    case ERROR_BROKEN_PIPE:
+    case ERROR_INVALID_FUNCTION: return "no es un archivo normal (una tubería o un dispositivo)";
+    default: return Format("error del sistema %s", {std::to_string(error)});
+  }
+}
+
+int LastError() { return Error(); }
+
+void Today(unsigned char date[3]) {
+  SYSTEMTIME now{};
+  ::GetLocalTime(&now);
+  date[0] = static_cast<unsigned char>(now.wYear - 1900);
+  date[1] = static_cast<unsigned char>(now.wMonth);
+  date[2] = static_cast<unsigned char>(now.wDay);
+}
+
+File::~File() {
+  if (IsOpen()) ::CloseHandle(H(handle_));
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_), writable_(other.writable_) {
+  other.handle_ = INVALID_HANDLE_VALUE;
+}
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (IsOpen()) ::CloseHandle(H(handle_));
+    handle_ = other.handle_;
+    writable_ = other.writable_;
+    other.handle_ = INVALID_HANDLE_VALUE;
+  }
+  return *this;
+}
+
+// Other programs may read a table while it is open here, never write it; it
+// may be renamed, which is how a set of tables is put in place.
+File File::Open(const fs::path& path, int& error, bool forWriting) {
+  constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
+  File file;
+  if (forWriting) {
+    file.handle_ = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShare, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  file.writable_ = file.IsOpen();
+  if (!file.IsOpen() && (!forWriting || ::GetLastError() == ERROR_ACCESS_DENIED)) {
+    file.handle_ = ::CreateFileW(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  error = file.IsOpen() ? 0 : Error();
+  return file;
+}
+
+File File::OpenForReading(const fs::path& path, int& error) {
+  File file;
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    error = ERROR_DIRECTORY;
+    return file;
+  }
+  file.handle_ = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  error = file.IsOpen() ? 0 : Error();
+  return file;
+}
+
+File File::CreateNew(const fs::path& path, int& error) {
+  File file;
+  // CREATE_NEW fails on any existing entry, a link included: nothing is followed.
+  file.handle_ = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  file.writable_ = file.IsOpen();
+  error = file.IsOpen() ? 0 : Error();
+  return file;
+}
+
+bool File::IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+bool File::IsRegular() const {
+  BY_HANDLE_FILE_INFORMATION info{};
+  return ::GetFileType(H(handle_)) == FILE_TYPE_DISK && ::GetFileInformationByHandle(H(handle_), &info) &&
+         !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool File::TryLock(Lock lock) {
+  if (lock == Lock::None) return true;
+  OVERLAPPED whole = At(0);
+  const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (lock == Lock::Exclusive && writable_ ? LOCKFILE_EXCLUSIVE_LOCK : 0);
+  return ::LockFileEx(H(handle_), flags, 0, MAXDWORD, MAXDWORD, &whole) != 0;
+}
+
+size_t File::Read(char* data, size_t size, const fs::path& nameForMessages) {
+  DWORD got = 0;
+  if (::ReadFile(H(handle_), data, static_cast<DWORD>(std::min<size_t>(size, 1 << 30)), &got, nullptr)) return got;
+  if (::GetLastError() == ERROR_BROKEN_PIPE || ::GetLastError() == ERROR_HANDLE_EOF) return 0;
+  Raise("No se puede leer el archivo '%s': %s", nameForMessages, Error());
+}
+
+void File::ReadAt(void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) const {
+  auto* bytes = static_cast<char*>(data);
+  for (size_t done = 0; done < size;) {
+    OVERLAPPED at = At(offset + done);
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(size - done, 1 << 30));
+    if (!::ReadFile(H(handle_), bytes + done, want, &got, &at) || got == 0) {
+      Raise("No se puede leer el archivo '%s': %s", nameForMessages, got == 0 ? ERROR_HANDLE_EOF : Error());
+    }
+    done += got;
+  }
+}
+
+LargeBlock File::ReadAllLarge(size_t& size, const fs::path& nameForMessages) {
+  LARGE_INTEGER length{};
+  if (!IsRegular() || !::GetFileSizeEx(H(handle_), &length)) {
+    Raise("No se puede leer el archivo '%s': %s", nameForMessages, ERROR_INVALID_FUNCTION);
+  }
+  LargeBlock block(std::max<size_t>(static_cast<size_t>(length.QuadPart), 1));
+  size = static_cast<size_t>(length.QuadPart);
+  if (size > 0) ReadAt(block.Data(), size, 0, nameForMessages);
+  return block;
+}
+
+void File::WriteAt(const void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) {
+  if (internal::WriteMustFail()) Raise("No se puede escribir el archivo '%s': %s", nameForMessages, ERROR_DISK_FULL);
+  const auto* bytes = static_cast<const char*>(data);
+  for (size_t done = 0; done < size;) {
+    OVERLAPPED at = At(offset + done);
+    DWORD put = 0;
+    const DWORD want = static_cast<DWORD>(std::min<size_t>(size - done, 1 << 30));
+    if (!::WriteFile(H(handle_), bytes + done, want, &put, &at) || put == 0) {
+      Raise("No se puede escribir el archivo '%s': %s", nameForMessages, put == 0 && ::GetLastError() == 0 ? ERROR_DISK_FULL : Error());
+    }
+    done += put;
+  }
+}
+
+void File::Sync(const fs::path& nameForMessages) {
+  if (writable_ && !::FlushFileBuffers(H(handle_))) Raise("No se puede escribir el archivo '%s': %s", nameForMessages, Error());
+}
+
+bool File::IsAt(const fs::path& path) const {
+  BY_HANDLE_FILE_INFORMATION mine{}, there{};
+  return ::GetFileInformationByHandle(H(handle_), &mine) && Identity(path, there) && SameFile(mine, there);
+}
+
+FolderLock::~FolderLock() {
+  if (mutex_) {
+    ::ReleaseMutex(mutex_);
+    ::CloseHandle(mutex_);
+  }
+  if (folder_ != INVALID_HANDLE_VALUE) ::CloseHandle(H(folder_));
+}
+
+FolderLock::FolderLock(FolderLock&& other) noexcept : mutex_(other.mutex_), folder_(other.folder_) {
+  other.mutex_ = nullptr;
+  other.folder_ = INVALID_HANDLE_VALUE;
+}
+
+FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
+  if (this != &other) {
+    this->~FolderLock();
+    mutex_ = other.mutex_;
+    folder_ = other.folder_;
+    other.mutex_ = nullptr;
+    other.folder_ = INVALID_HANDLE_VALUE;
+  }
+  return *this;
+}
+
+// A folder is held through a named mutex called after the folder's full path:
+// folders take no byte-range locks on Windows, and a mutex is released by the
+// system when its process dies.
+FolderLock FolderLock::TryTake(const fs::path& folder, int& error) {
+  FolderLock lock;
+  lock.folder_ = ::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  error = lock.folder_ == INVALID_HANDLE_VALUE ? Error() : 0;
+  if (error != 0) return lock;
+  std::wstring full(MAX_PATH * 4, L'\0');
+  const DWORD length = ::GetFinalPathNameByHandleW(H(lock.folder_), full.data(), static_cast<DWORD>(full.size()), 0);
+  full.resize(length < full.size() ? length : 0);
+  ::CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
+  uint64_t hash = 1469598103934665603ull;  // FNV-1a
+  for (const wchar_t c : full) hash = (hash ^ static_cast<uint16_t>(c)) * 1099511628211ull;
+  wchar_t name[64];
+  std::swprintf(name, 64, L"Global\\Enlazor-%016llx", static_cast<unsigned long long>(hash));
+  HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);
+  if (!mutex && ::GetLastError() == ERROR_ACCESS_DENIED) mutex = ::OpenMutexW(SYNCHRONIZE, FALSE, name);
+  if (!mutex) return lock;
+  const DWORD waited = ::WaitForSingleObject(mutex, 0);
+  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) lock.mutex_ = mutex;
+  else ::CloseHandle(mutex);
+  return lock;
+}
+
+bool FolderLock::Held() const { return mutex_ != nullptr; }
+
+bool FolderLock::IsAt(const fs::path& path) const {
+  BY_HANDLE_FILE_INFORMATION mine{}, there{};
+  return folder_ != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(H(folder_), &mine) && Identity(path, there) &&
+         SameFile(mine, there);
+}
+
+LargeBlock::LargeBlock(size_t size) : size_(size) {
+  data_ = static_cast<char*>(::VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+  if (!data_) throw std::bad_alloc();
+}
+
+LargeBlock::~LargeBlock() {
+  if (data_) ::VirtualFree(data_, 0, MEM_RELEASE);
+}
+
+LargeBlock::LargeBlock(LargeBlock&& other) noexcept : data_(other.data_), size_(other.size_) {
+  other.data_ = nullptr;
+  other.size_ = 0;
+}
+
+int MoveReplacing(const fs::path& source, const fs::path& target) {
+  if (internal::RenameMustFail()) return ERROR_WRITE_FAULT;
+  return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : Error();
+}
+
+void RenameReplace(const fs::path& source, const fs::path& target) {
+  if (const int error = MoveReplacing(source, target)) Raise("No se puede sustituir el archivo '%s': %s", target, error);
+}
+
+// Moves are written through to the disk as they are made.
+void SyncFolder(const fs::path&) {}
+
+}  // namespace enlazor::platform
