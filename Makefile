@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 # Warnings are errors where we develop and in CI; a packager's build leaves them as warnings.
 WERROR ?= ON
 
-.PHONY: deps configure build test demo bench window screenshot sanitize fuzz clean
+.PHONY: deps configure build test demo bench window screenshot sanitize fuzz clean windows windows-test windows-screenshot
 
 deps:
 	@bash scripts/install-deps.sh
@@ -36,7 +36,30 @@ sanitize:
 	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DENLAZOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
 
 clean:
-	rm -rf build build-asan build-fuzz
+	rm -rf build build-asan build-fuzz $(WINDOWS_BUILD)
+
+# Windows: enlazor.exe, enlazor-cli.exe and their MSI, cross-built with MinGW-w64
+# into $(WINDOWS_BUILD)/Enlazor; tested under Wine (a prefix of its own).
+WINDOWS_BUILD ?= build-windows
+WINE_ENV = WINEPREFIX=$(abspath $(WINDOWS_BUILD))/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+windows:
+	@bash scripts/install-deps.sh windows
+	@bash scripts/windows-sources.sh $(WINDOWS_BUILD)/sources expat
+	cmake -S . -B $(WINDOWS_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+	  -DENLAZOR_THIRD_PARTY=$(abspath $(WINDOWS_BUILD))/sources -DENLAZOR_WERROR=$(WERROR) > /dev/null
+	cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+
+windows-test: build windows
+	$(WINE_ENV) wineboot -i > /dev/null 2>&1; $(WINE_ENV) wineserver -w
+	cd $(WINDOWS_BUILD) && $(WINE_ENV) xvfb-run -a -s "-screen 0 1024x768x24" ctest --output-on-failure -j $(JOBS)
+	$(WINE_ENV) bash tests/windows/roundtrip.sh $(BUILD) $(WINDOWS_BUILD) .
+	$(WINE_ENV) bash tests/windows/wine_holds.sh $(BUILD) $(WINDOWS_BUILD) .
+	$(WINE_ENV) bash tests/windows/msi_test.sh $(WINDOWS_BUILD) .
+	$(WINE_ENV) wineserver -k || true
+
+windows-screenshot: windows
+	$(WINE_ENV) bash scripts/windows-screenshot.sh $(WINDOWS_BUILD) enlazor-windows.png
 
 # The fuzz targets, each run for FUZZ_SECONDS (libFuzzer, clang, ASan + UBSan).
 FUZZ_SECONDS ?= 60

@@ -3,13 +3,21 @@
 # Only the missing ones are installed; run as root (or through sudo).
 set -euo pipefail
 
+# "windows": what the Windows build and its tests under Wine need instead.
+if [ "${1:-}" = "windows" ]; then
+  packages=(
+    cmake g++-mingw-w64-x86-64-posix dpkg-dev libgtest-dev wine wine64 fonts-wine wixl msitools
+    xvfb xauth x11-utils imagemagick librsvg2-bin python3
+  )
+else
 packages=(
   build-essential cmake pkg-config
   libexpat1-dev libpugixml-dev libgtest-dev qt6-base-dev
   python3 python3-dbfread python3-dbf
   xvfb xauth fonts-dejavu-core fonts-liberation bc
-  clang libclang-rt-14-dev strace
+  clang libclang-rt-14-dev strace librsvg2-bin
 )
+fi
 
 missing=()
 for package in "${packages[@]}"; do

@@ -85,6 +85,7 @@ TEST_F(Window, PanelsPaintTheirGradientRowByRowWithARaisedBevel) {
 TEST_F(Window, LayoutAndCaptions) {
   EXPECT_EQ(form.windowTitle(), "Exportar e importar datos entre Horavia y Séneca");
   EXPECT_EQ(form.size(), QSize(632, 266));
+  EXPECT_EQ(form.windowIcon().availableSizes().size(), 5);
   EXPECT_EQ(form.minimumSize(), form.maximumSize());
   EXPECT_FALSE(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   EXPECT_TRUE(form.windowFlags() & Qt::WindowCloseButtonHint);

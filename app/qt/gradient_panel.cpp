@@ -1,23 +1,9 @@
 #include "app/qt/gradient_panel.h"
 
+#include "app/look.h"
+
 #include <QPainter>
-#include <cmath>
 
-namespace {
-
-// Row i of n blending from a (first row) to b (last row). A half taller
-// than 256 rows is drawn as 256 bands of nearly equal height.
-int Blend(int a, int b, int i, int n) {
-  if (n <= 1) return a;
-  if (n > 256) return static_cast<int>(std::lround(a + (b - a) * (i * 256 / n) / 255.0));
-  return static_cast<int>(std::lround(a + (b - a) * static_cast<double>(i) / (n - 1)));
-}
-
-QColor BlendColour(QColor a, QColor b, int i, int n) {
-  return QColor(Blend(a.red(), b.red(), i, n), Blend(a.green(), b.green(), i, n), Blend(a.blue(), b.blue(), i, n));
-}
-
-}  // namespace
 
 GradientPanel::GradientPanel(QColor start, QColor middle, QColor end, QWidget* parent)
     : QWidget(parent), start_(start), middle_(middle), end_(end) {
@@ -26,9 +12,9 @@ GradientPanel::GradientPanel(QColor start, QColor middle, QColor end, QWidget* p
 }
 
 QColor GradientPanel::RowColour(int row, int height, QColor start, QColor middle, QColor end) {
-  const int split = height / 2;
-  if (row < split) return BlendColour(end, middle, row, split);
-  return BlendColour(middle, start, row - split, height - split);
+  auto rgb = [](QColor c) { return enlazor::look::Rgb{c.red(), c.green(), c.blue()}; };
+  const auto colour = enlazor::look::GradientRow(row, height, rgb(start), rgb(middle), rgb(end));
+  return QColor(colour.r, colour.g, colour.b);
 }
 
 void GradientPanel::paintEvent(QPaintEvent*) {

@@ -1,7 +1,9 @@
 #include "app/qt/mainform.h"
 
+#include "app/look.h"
 #include "app/qt/qt_ui_services.h"
 
+#include <QIcon>
 #include <QScreen>
 #include <QShortcut>
 
@@ -51,8 +53,12 @@ TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<enlazor::UiService
       ui_(ui ? std::move(ui) : std::make_unique<QtUiServices>(this)),
       flows_(std::move(workDir), *ui_) {
   setObjectName("MForm");
-  setWindowTitle("Exportar e importar datos entre Horavia y Séneca");
-  setFixedSize(632, 266);
+  setWindowTitle(QString::fromUtf8(enlazor::look::kCaption));
+  Q_INIT_RESOURCE(icon);  // the icon lives in this static library
+  QIcon icon;
+  for (const char* size : {"16", "32", "48", "64", "256"}) icon.addFile(QString(":/icono/") + size + ".png");
+  setWindowIcon(icon);
+  setFixedSize(enlazor::look::kClientWidth, enlazor::look::kClientHeight);
   setFont(SansSerif8(false));
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);
@@ -70,13 +76,15 @@ TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<enlazor::UiService
 TMForm::~TMForm() = default;
 
 void TMForm::CreatePanels() {
-  Draw3D1 = new GradientPanel(QColor(194, 205, 254), QColor(207, 242, 254), QColor(204, 216, 230), this);
-  Draw3D1->setGeometry(0, 168, 633, 97);
-  const QColor start(249, 211, 125), middle(255, 255, 255), end(255, 238, 221);
-  Draw3D2 = new GradientPanel(start, middle, end, this);
-  Draw3D2->setGeometry(1, 0, 315, 169);
-  Draw3D3 = new GradientPanel(start, middle, end, this);
-  Draw3D3->setGeometry(316, 0, 317, 169);
+  auto make = [this](const enlazor::look::Panel& p) {
+    auto colour = [](enlazor::look::Rgb c) { return QColor(c.r, c.g, c.b); };
+    auto* panel = new GradientPanel(colour(p.start), colour(p.middle), colour(p.end), this);
+    panel->setGeometry(p.where.left, p.where.top, p.where.width, p.where.height);
+    return panel;
+  };
+  Draw3D1 = make(enlazor::look::kPanels[0]);
+  Draw3D2 = make(enlazor::look::kPanels[1]);
+  Draw3D3 = make(enlazor::look::kPanels[2]);
   Draw3D1->setObjectName("Draw3D1");
   Draw3D2->setObjectName("Draw3D2");
   Draw3D3->setObjectName("Draw3D3");
@@ -94,9 +102,13 @@ void TMForm::CreateLabels() {
 }
 
 void TMForm::CreateButtons() {
-  BClose = MakeButton("&Salir", GlyphButton::Glyph::Door, Draw3D1, QRect(256, 32, 89, 25));
-  BExportar = MakeButton("Aceptar", GlyphButton::Glyph::Check, Draw3D2, QRect(96, 120, 89, 25));
-  BImportar = MakeButton("Aceptar", GlyphButton::Glyph::Check, Draw3D3, QRect(96, 120, 89, 25));
+  auto where = [](int k) {
+    const auto& r = enlazor::look::kButtons[k];
+    return QRect(r.left, r.top, r.width, r.height);
+  };
+  BClose = MakeButton("&Salir", GlyphButton::Glyph::Door, Draw3D1, where(0));
+  BExportar = MakeButton("Aceptar", GlyphButton::Glyph::Check, Draw3D2, where(1));
+  BImportar = MakeButton("Aceptar", GlyphButton::Glyph::Check, Draw3D3, where(2));
   BClose->setObjectName("BClose");
   BExportar->setObjectName("BExportar");
   BImportar->setObjectName("BImportar");

@@ -1,0 +1,280 @@
+#include "app/win32/mainform.h"
+
+#include <algorithm>
+#include <array>
+
+#include "app/look.h"
+#include "app/win32/glyphs.h"
+#include "app/win32/message_box.h"
+#include "app/win32/win32_ui_services.h"
+
+namespace {
+
+using enlazor::win32::Glyph;
+using enlazor::win32::Wide;
+namespace look = enlazor::look;
+
+constexpr wchar_t kFormClass[] = L"TMForm";
+constexpr wchar_t kPanelClass[] = L"TDraw3D";
+enum ButtonId { kClose = 1, kExport = 2, kImport = 3 };
+
+struct Label {
+  int panel;
+  look::Rect where;  // width 0: sized to its text, one line
+  const char* caption;
+  bool big;
+};
+constexpr Label kLabels[] = {
+    {0, {8, 72, 0, 0}, "Enlazor V-1.2", false},
+    {1, {24, 24, 265, 57}, "Transformar datos desde Séneca hacia Horavia ", true},
+    {2, {8, 24, 305, 57}, "Transformar datos desde Horavia hacia Séneca", true},
+};
+
+HFONT Font(int pixels, bool bold, const wchar_t* face) {
+  return ::CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
+}
+
+void RegisterClasses(WNDPROC form, WNDPROC panel) {
+  static const bool done = [&] {
+    WNDCLASSW kind{};
+    kind.hInstance = ::GetModuleHandleW(nullptr);
+    kind.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    kind.hIcon = ::LoadIconW(kind.hInstance, MAKEINTRESOURCEW(1));
+    kind.hbrBackground = ::GetSysColorBrush(COLOR_BTNFACE);
+    kind.lpfnWndProc = form;
+    kind.lpszClassName = kFormClass;
+    ::RegisterClassW(&kind);
+    kind.hIcon = nullptr;
+    kind.hbrBackground = nullptr;
+    kind.lpfnWndProc = panel;
+    kind.lpszClassName = kPanelClass;
+    return ::RegisterClassW(&kind) != 0;
+  }();
+  (void)done;
+}
+
+void FillRow(HDC dc, int row, int width, COLORREF colour) {
+  const RECT r{0, row, width, row + 1};
+  const HBRUSH brush = ::CreateSolidBrush(colour);
+  ::FillRect(dc, &r, brush);
+  ::DeleteObject(brush);
+}
+
+}  // namespace
+
+TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<enlazor::UiServices> ui)
+    : ui_(ui ? std::move(ui) : std::make_unique<Win32UiServices>(&MForm)), flows_(std::move(workDir), *ui_) {
+  RegisterClasses(FormProcedure, PanelProcedure);
+  sansSerif8_ = Font(11, false, L"MS Sans Serif");
+  sansSerif8Bold_ = Font(11, true, L"MS Sans Serif");
+  arial12Bold_ = Font(16, true, L"Arial");
+  // A fixed dialog frame with the system menu and the close button, no minimise or maximise.
+  constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+  RECT frame{0, 0, look::kClientWidth, look::kClientHeight};
+  ::AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
+  MForm = ::CreateWindowExW(WS_EX_DLGMODALFRAME, kFormClass, Wide(look::kCaption).c_str(), style, CW_USEDEFAULT, 0,
+                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, nullptr, this);
+  CreatePanels();
+  CreateButtons();
+}
+
+TMForm::~TMForm() {
+  if (::IsWindow(MForm)) ::DestroyWindow(MForm);
+  for (HFONT font : {sansSerif8_, sansSerif8Bold_, arial12Bold_}) ::DeleteObject(font);
+}
+
+void TMForm::CreatePanels() {
+  std::array<HWND*, 3> panels{&Draw3D1, &Draw3D2, &Draw3D3};
+  for (int k = 0; k < 3; ++k) {
+    const auto& where = look::kPanels[k].where;
+    *panels[k] = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                                   where.left, where.top, where.width, where.height, MForm,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(10 + k)), nullptr, this);
+  }
+  // Draw3D1 lies lowest: the two upper panels cover its top row.
+  ::SetWindowPos(Draw3D1, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void TMForm::CreateButtons() {
+  const std::array<HWND*, 3> buttons{&BClose, &BExportar, &BImportar};
+  const std::array<HWND, 3> parents{Draw3D1, Draw3D2, Draw3D3};
+  const std::array<const wchar_t*, 3> captions{L"&Salir", L"Aceptar", L"Aceptar"};
+  for (int k = 0; k < 3; ++k) {
+    const auto& where = look::kButtons[k];
+    *buttons[k] = ::CreateWindowExW(0, L"BUTTON", captions[k], WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
+                                    where.left, where.top, where.width, where.height, parents[k],
+                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(kClose + k)), nullptr, nullptr);
+    ::SendMessageW(*buttons[k], WM_SETFONT, reinterpret_cast<WPARAM>(sansSerif8_), FALSE);
+  }
+  focused_ = BClose;
+}
+
+void TMForm::Show() {
+  RECT area{}, window{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+  ::GetWindowRect(MForm, &window);
+  const int w = window.right - window.left, h = window.bottom - window.top;
+  ::SetWindowPos(MForm, nullptr, (area.left + area.right - w) / 2, (area.top + area.bottom - h) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+  ::ShowWindow(MForm, SW_SHOW);
+  ::UpdateWindow(MForm);
+  ::SetFocus(BClose);
+}
+
+int TMForm::Run() {
+  MSG message;
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+    if (HandleKey(message)) continue;
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+bool TMForm::HandleKey(const MSG& message) {
+  if (!::IsWindow(MForm) || (message.hwnd != MForm && !::IsChild(MForm, message.hwnd))) return false;
+  const std::array<HWND, 3> order{BClose, BExportar, BImportar};
+  const HWND focus = ::GetFocus();
+  const auto at = std::find(order.begin(), order.end(), focus);
+  const WPARAM key = message.wParam;
+  if (message.message == WM_KEYDOWN && key == VK_TAB) {
+    const size_t now = at == order.end() ? 0 : static_cast<size_t>(at - order.begin());
+    const bool back = ::GetKeyState(VK_SHIFT) < 0;
+    ::SetFocus(order[(now + (back ? 2 : 1)) % 3]);
+    return true;
+  }
+  if (message.message == WM_KEYDOWN && key == VK_RETURN && at != order.end()) {
+    ::SendMessageW(*at, BM_CLICK, 0, 0);
+    return true;
+  }
+  if (message.message == WM_KEYDOWN && key == VK_ESCAPE) return true;
+  if ((message.message == WM_CHAR || message.message == WM_SYSCHAR) && (key == 's' || key == 'S')) {
+    ::SendMessageW(BClose, BM_CLICK, 0, 0);
+    return true;
+  }
+  return false;
+}
+
+void TMForm::Command(int id) {
+  switch (id) {
+    case kClose: ::DestroyWindow(MForm); break;
+    case kExport: BExportarClick(); break;
+    case kImport: BImportarClick(); break;
+    default: break;
+  }
+}
+
+void TMForm::PaintPanel(HWND panel, int index) {
+  PAINTSTRUCT paint;
+  const HDC screen = ::BeginPaint(panel, &paint);
+  RECT client{};
+  ::GetClientRect(panel, &client);
+  const int w = client.right, h = client.bottom;
+  // Drawn off-screen and copied in one step: no flicker.
+  const HDC dc = ::CreateCompatibleDC(screen);
+  const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
+  const HGDIOBJ oldBitmap = ::SelectObject(dc, bitmap);
+  const auto& colours = look::kPanels[index];
+  for (int row = 0; row < h; ++row) {
+    const auto c = look::GradientRow(row, h, colours.start, colours.middle, colours.end);
+    FillRow(dc, row, w, RGB(c.r, c.g, c.b));
+  }
+  const COLORREF light = ::GetSysColor(COLOR_BTNHIGHLIGHT), shadow = ::GetSysColor(COLOR_BTNSHADOW);
+  auto edge = [&](int x, int y, int ew, int eh, COLORREF colour) {
+    const RECT r{x, y, x + ew, y + eh};
+    const HBRUSH brush = ::CreateSolidBrush(colour);
+    ::FillRect(dc, &r, brush);
+    ::DeleteObject(brush);
+  };
+  edge(0, 0, w - 1, 1, light);
+  edge(0, 0, 1, h - 1, light);
+  edge(w - 1, 0, 1, h, shadow);
+  edge(0, h - 1, w, 1, shadow);
+  ::SetBkMode(dc, TRANSPARENT);
+  for (const Label& label : kLabels) {
+    if (label.panel != index) continue;
+    const std::wstring text = Wide(label.caption);
+    ::SelectObject(dc, label.big ? arial12Bold_ : sansSerif8Bold_);
+    ::SetTextColor(dc, label.big ? ::GetSysColor(COLOR_WINDOWTEXT) : RGB(255, 0, 0));
+    RECT r{label.where.left, label.where.top, label.where.left + (label.where.width ? label.where.width : w),
+           label.where.top + (label.where.height ? label.where.height : h)};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
+                DT_LEFT | DT_TOP | DT_NOPREFIX | (label.where.width ? DT_WORDBREAK : DT_SINGLELINE));
+  }
+  ::BitBlt(screen, 0, 0, w, h, dc, 0, 0, SRCCOPY);
+  ::SelectObject(dc, oldBitmap);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(dc);
+  ::EndPaint(panel, &paint);
+}
+
+// A push button with its glyph left of its caption, the two centred together.
+void TMForm::DrawButton(const DRAWITEMSTRUCT& item) {
+  const HDC dc = item.hDC;
+  RECT r = item.rcItem;
+  const bool down = item.itemState & ODS_SELECTED, enabled = !(item.itemState & ODS_DISABLED);
+  ::DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (down ? DFCS_PUSHED : 0));
+  wchar_t caption[32];
+  const int length = ::GetWindowTextW(item.hwndItem, caption, 32);
+  const HGDIOBJ oldFont = ::SelectObject(dc, sansSerif8_);
+  RECT measured{0, 0, 0, 0};
+  ::DrawTextW(dc, caption, length, &measured, DT_CALCRECT | DT_SINGLELINE);
+  const int total = look::kGlyphSize + look::kGlyphSpacing + measured.right;
+  const int shift = down ? 1 : 0;
+  const int left = (r.right - r.left - total) / 2 + shift, top = (r.bottom - r.top - look::kGlyphSize) / 2 + shift;
+  enlazor::win32::DrawGlyph(dc, left, top, item.CtlID == kClose ? Glyph::Door : Glyph::Check, enabled);
+  RECT text{left + look::kGlyphSize + look::kGlyphSpacing, shift, r.right, r.bottom + shift};
+  ::SetBkMode(dc, TRANSPARENT);
+  ::SetTextColor(dc, ::GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+  ::DrawTextW(dc, caption, length, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+  ::SelectObject(dc, oldFont);
+  if (item.itemState & ODS_FOCUS) {
+    RECT focus{r.left + 4, r.top + 4, r.right - 4, r.bottom - 4};
+    ::DrawFocusRect(dc, &focus);
+  }
+}
+
+LRESULT CALLBACK TMForm::FormProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_NCCREATE) {
+    ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
+  }
+  auto* form = reinterpret_cast<TMForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_COMMAND:
+      if (form && HIWORD(w) == BN_CLICKED) form->Command(LOWORD(w));
+      return 0;
+    case WM_ACTIVATE:  // the focus goes back where it was, at first to BClose
+      if (form && LOWORD(w) != WA_INACTIVE && form->focused_) ::SetFocus(form->focused_);
+      else if (form && LOWORD(w) == WA_INACTIVE && ::GetFocus()) form->focused_ = ::GetFocus();
+      return 0;
+    case WM_DESTROY:
+      ::PostQuitMessage(0);
+      return 0;
+    default:
+      return ::DefWindowProcW(window, message, w, l);
+  }
+}
+
+LRESULT CALLBACK TMForm::PanelProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  if (message == WM_NCCREATE) {
+    ::SetWindowLongPtrW(window, GWLP_USERDATA,
+                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
+  }
+  auto* form = reinterpret_cast<TMForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_PAINT:
+      if (form) form->PaintPanel(window, static_cast<int>(::GetDlgCtrlID(window)) - 10);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_DRAWITEM:
+      if (form) form->DrawButton(*reinterpret_cast<DRAWITEMSTRUCT*>(l));
+      return TRUE;
+    case WM_COMMAND:
+      return ::SendMessageW(::GetParent(window), message, w, l);
+    default:
+      return ::DefWindowProcW(window, message, w, l);
+  }
+}

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# A Windows program under Wine and a native Enlazor run on the same folder see
+# each other's holds: Wine's LockFileEx is a POSIX record lock, and so are ours.
+#   bash tests/windows/wine_holds.sh LINUX_BUILD WINDOWS_BUILD SOURCE
+set -euo pipefail
+linux=$(cd "$1" && pwd)
+windows=$(cd "$2" && pwd)
+source=$(cd "$3" && pwd)
+export WINEDEBUG=-all
+scratch=$(mktemp -d /tmp/enlazor-bloqueos-XXXXXX)
+trap 'rm -rf "$scratch"' EXIT
+work="$scratch/HTEMP"
+mkdir -p "$work"
+"$linux/cli/enlazor-cli" export "$source/samples/seneca-ies-enlazor.xml" --workdir "$work" --silencio
+"$linux/tools/make_timetable" "$work"
+printf x > "$scratch/h.xml"
+fail() { echo "FALLO: $*"; exit 1; }
+
+# Horavia (a Windows program under Wine) holds AULAT: the native import stops naming it.
+mkfifo "$scratch/suelta"
+wine "$windows/tests/hold_table.exe" "$(winepath -w "$work")" AULAT horavia < "$scratch/suelta" > "$scratch/listo" &
+exec 3> "$scratch/suelta"
+for _ in $(seq 100); do grep -q listo "$scratch/listo" && break; sleep 0.1; done
+grep -q listo "$scratch/listo" || fail "el programa de Windows no pudo bloquear AULAT"
+set +e
+"$linux/cli/enlazor-cli" import "$scratch/h.xml" --workdir "$work" --template "$source/samples/base.xml" 2> "$scratch/error"
+code=$?
+set -e
+exec 3>&-
+wait
+[ "$code" = 1 ] && grep -q "AULAT.DBF' está en uso por otro programa" "$scratch/error" || fail "la importación nativa no vio el bloqueo de Wine: $(cat "$scratch/error")"
+
+# A native run holds AULAT: the Windows program cannot take it.
+"$linux/tests/hold_table" "$work" AULAT enlazor-shared < <(sleep 10) > "$scratch/nativo" &
+for _ in $(seq 100); do grep -q listo "$scratch/nativo" && break; sleep 0.1; done
+set +e
+wine "$windows/tests/hold_table.exe" "$(winepath -w "$work")" AULAT probe
+probe=$?
+set -e
+kill %1 2> /dev/null || true
+[ "$probe" = 1 ] || fail "el programa de Windows bloqueó AULAT mientras Enlazor la tenía"
+echo "Bloqueos: Enlazor nativo y un programa de Windows bajo Wine se ven en ambos sentidos"
