@@ -118,11 +118,14 @@ void TableBuilder::CheckCutIdentifiers() {
       const auto other = std::find_if(cuts_.begin(), cuts_.end(), [&](const Cut& c) { return c.field == cut.field && c.row == row; });
       const std::string otherOriginal = other == cuts_.end() ? column[row - 1] : other->original;
       if (otherOriginal == cut.original) continue;
+      const bool otherFirst = row < cut.row;
+      const std::string first = otherFirst ? otherOriginal : cut.original, second = otherFirst ? cut.original : otherOriginal;
       throw Refusal(Format("Los identificadores %s (fila %s) y %s (fila %s) de %s no caben en los %s caracteres del "
                            "campo %s y quedarían iguales, %s: Séneca recibiría datos equivocados. La exportación no se "
                            "ha hecho y las tablas de trabajo no han cambiado",
-                           {Quote(otherOriginal), std::to_string(row), Quote(cut.original), std::to_string(cut.row),
-                            name_, std::to_string(cut.stored.size()), cut.field, Quote(cut.stored)}));
+                           {Quote(first), std::to_string(std::min(row, cut.row)), Quote(second),
+                            std::to_string(std::max(row, cut.row)), name_, std::to_string(cut.stored.size()), cut.field,
+                            Quote(cut.stored)}));
     }
   }
 }

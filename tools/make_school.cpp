@@ -1,7 +1,10 @@
 // Writes a synthetic Séneca export of a school, in the real file's form:
-// ISO-8859-1, every dato named, ANNO_ACADEMICO first, numeric identifiers,
-// slot times in minutes since midnight, mixed units listed once per course
-// and one employee listed twice (two posts).
+// ISO-8859-1 with the Windows characters real files carry, every dato named,
+// ANNO_ACADEMICO first and without registros, the other groups in Séneca's
+// order with registros, records numbered as Séneca numbers them (MATERIA_1,
+// PROFESOR_1, ...), numeric identifiers, slot times in minutes since
+// midnight, mixed units listed once per course and one employee listed twice
+// (two posts).
 //
 //   make_school [--teachers N] [--units N] [--rooms N] [--subjects N]
 //               [--slots N] [--seed N] > school.xml
@@ -27,7 +30,7 @@ const char* const kGiven[] = {"Ana", "Antonio", "María", "José", "Carmen", "Fr
 const char* const kSurnames[] = {"García", "López", "Martínez", "Sánchez", "Pérez", "Gómez",
                                  "Ruiz", "Díaz", "Moreno", "Muñoz", "Álvarez", "Romero", "Gil", "Luna",
                                  "Navarro", "Torres", "Domínguez", "Vázquez", "Ramos", "Castillo", "Ortega",
-                                 "Rubio", "Marín", "Sanz", "Iglesias", "Nuñez", "Medina", "Garrido", "O'Neill"};
+                                 "Rubio", "Marín", "Sanz", "Iglesias", "Nuñez", "Medina", "Garrido", "O’Neill"};
 const char* const kPosts[] = {"Profesor/a de Enseñanza Secundaria", "Maestro/a", "Profesor/a Técnico/a de F.P.",
                               "Profesor/a de Religión"};
 const char* const kSubjects[] = {"Lengua Castellana y Literatura", "Matemáticas", "Geografía e Historia",
@@ -45,7 +48,8 @@ void Dato(const char* name, const std::string& value) {
 
 void OpenGroup(const char* seq, int records) { std::printf("    <grupo_datos seq=\"%s\" registros=\"%d\">\n", seq, records); }
 void CloseGroup() { std::printf("    </grupo_datos>\n"); }
-void OpenRecord(int n) { std::printf("      <grupo_datos seq=\"%d\">\n", n); }
+// Séneca names each record after its kind: MATERIA_1, PROFESOR_1, ...
+void OpenRecord(const char* kind, int n) { std::printf("      <grupo_datos seq=\"%s_%d\">\n", kind, n); }
 void CloseRecord() { std::printf("      </grupo_datos>\n"); }
 
 std::string Number(long base, int k) { return std::to_string(base + k); }
@@ -78,9 +82,9 @@ void CursosDelCentro() {
   const int n = static_cast<int>(std::size(kLevels));
   OpenGroup("CURSOS_DEL_CENTRO", n);
   for (int i = 0; i < n; ++i) {
-    OpenRecord(i + 1);
-    Dato("X_CURSO", Number(6001, i * 7));
-    Dato("D_CURSO", kLevels[i]);
+    OpenRecord("CURSO", i + 1);
+    Dato("X_OFERTAMATRIG", Number(6001, i * 7));
+    Dato("D_OFERTAMATRIG", kLevels[i]);
     CloseRecord();
   }
   CloseGroup();
@@ -89,7 +93,7 @@ void CursosDelCentro() {
 void Materias(const Options& o) {
   OpenGroup("MATERIAS", o.subjects);
   for (int i = 0; i < o.subjects; ++i) {
-    OpenRecord(i + 1);
+    OpenRecord("MATERIA", i + 1);
     Dato("X_OFERTAMATRIG", Number(310000, i * 3));
     Dato("X_MATERIAOMG", Number(41000, i));
     const int subject = i % static_cast<int>(std::size(kSubjects));
@@ -102,12 +106,22 @@ void Materias(const Options& o) {
 }
 
 void Actividades() {
-  const char* const names[] = {"Docencia", "Guardia", "Tutoría lectiva", "Reunión de departamento"};
+  struct Activity {
+    const char* name;
+    const char *regular, *unit, *subject;
+  };
+  const Activity activities[] = {{"Docencia", "S", "S", "S"},
+                                 {"Guardia – recreo", "S", "N", "N"},
+                                 {"Tutoría lectiva", "S", "S", "N"},
+                                 {"Reunión de departamento", "N", "N", "N"}};
   OpenGroup("ACTIVIDADES", 4);
   for (int i = 0; i < 4; ++i) {
-    OpenRecord(i + 1);
+    OpenRecord("ACTIVIDAD", i + 1);
+    Dato("L_REGULAR", activities[i].regular);
     Dato("X_ACTIVIDAD", std::to_string(i + 1));
-    Dato("D_ACTIVIDAD", names[i]);
+    Dato("D_ACTIVIDAD", activities[i].name);
+    Dato("L_REQUNIDAD", activities[i].unit);
+    Dato("L_REQMATERIA", activities[i].subject);
     CloseRecord();
   }
   CloseGroup();
@@ -116,7 +130,7 @@ void Actividades() {
 void Dependencias(const Options& o) {
   OpenGroup("DEPENDENCIAS", o.rooms);
   for (int i = 0; i < o.rooms; ++i) {
-    OpenRecord(i + 1);
+    OpenRecord("DEPENDENCIA", i + 1);
     Dato("X_DEPENDENCIA", Number(2081400, i * 13));
     Dato("D_DEPENDENCIA", i < 8 ? std::string("Laboratorio ") + std::to_string(i + 1) : "Aula " + std::to_string(i - 7));
     CloseRecord();
@@ -127,7 +141,7 @@ void Dependencias(const Options& o) {
 void TiposDeGuardia() {
   OpenGroup("TIPOS_GUARDIA", 2);
   for (int i = 0; i < 2; ++i) {
-    OpenRecord(i + 1);
+    OpenRecord("TIPO_GUARDIA", i + 1);
     Dato("X_TIPOGUARDIA", std::to_string(i + 1));
     Dato("D_TIPOGUARDIA", i == 0 ? "Guardia de aula" : "Guardia de recreo");
     CloseRecord();
@@ -140,7 +154,7 @@ void Tramos(const Options& o) {
   int start = 8 * 60 + 15;
   for (int i = 0; i < o.slots; ++i) {
     if (i == 3) start += 30;  // the break
-    OpenRecord(i + 1);
+    OpenRecord("TRAMO", i + 1);
     Dato("X_TRAMO", Number(175300, i));
     Dato("T_HORCEN", std::to_string(i + 1) + "ª hora");
     Dato("N_INICIO", std::to_string(start));
@@ -165,7 +179,7 @@ void Unidades(const Options& o) {
     const std::string name = isMixed ? std::string(i % 2 ? "3º y 4º ESO PMAR " : "1º y 2º CFGM Dual ") + letter
                                      : std::string(kLevels[level]) + " " + letter;
     for (int k = 0; k < (isMixed ? 2 : 1); ++k) {
-      OpenRecord(record++);
+      OpenRecord("UNIDAD_CURSO", record++);
       Dato("X_UNIDAD", id);
       Dato("T_NOMBRE", name);
       Dato("X_OFERTAMATRIG", Number(310000, (i + k) * 3));
@@ -183,7 +197,7 @@ void Empleados(const Options& o) {
     const int who = i < o.teachers ? i : 0;
     std::mt19937 person(static_cast<unsigned>(who) * 7919u + o.seed);
     auto pick = [&](auto& list) { return list[person() % std::size(list)]; };
-    OpenRecord(i + 1);
+    OpenRecord("PROFESOR", i + 1);
     Dato("X_EMPLEADO", Number(5030000, who * 101));
     Dato("F_TOMAPOS", Date(1 + who % 28, 9, 2000 + who % 25));
     Dato("D_PUESTO", Escape(i < o.teachers ? pick(kPosts) : kPosts[1]));

@@ -1,0 +1,87 @@
+#!/usr/bin/python3
+"""enlazor-cli's report: the summary on standard output, the findings on
+standard error, --informe as JSON with its documented fields, --silencio.
+   cli_report.py ENLAZOR_CLI"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+
+import dbf
+
+cli = sys.argv[1]
+failures = []
+
+
+def check(what, got, want):
+    if got != want:
+        failures.append(f"{what}: {got!r} != {want!r}")
+
+
+def run(*args):
+    return subprocess.run([cli, *args], capture_output=True, text=True, encoding="utf-8")
+
+
+def group(seq, records):
+    rows = "".join("<grupo_datos>" + "".join(f"<dato>{v}</dato>" for v in r) + "</grupo_datos>" for r in records)
+    return f'<grupo_datos seq="{seq}">{rows}</grupo_datos>'
+
+
+with tempfile.TemporaryDirectory() as folder:
+    work = os.path.join(folder, "HTEMP")
+    os.mkdir(work)
+    school = os.path.join(folder, "escuela.xml")
+    name = "Lengua Castellana y Literatura 1º Bachillerato"
+    with open(school, "w", encoding="utf-8") as out:
+        out.write("<SERVICIO><BLOQUE_DATOS>" + group("MATERIAS", [["310000", "41000", name]])
+                  + group("EMPLEADOS", [["100", "01/09/2010", "P", "García", "López", "Ana"]])
+                  + group("DEPENDENCIAS", [["A1", "Aula"]]) + group("UNIDADES", [["U1", "1º ESO A"]])
+                  + group("TRAMOS_HORARIOS", [["T1", "1", "0800", "0900"]]) + "</BLOQUE_DATOS></SERVICIO>")
+    report = os.path.join(folder, "informe.json")
+    done = run("export", school, "--workdir", work, "--informe", report)
+    check("export exit", done.returncode, 0)
+    check("export stdout", done.stdout.splitlines()[0], "Proceso finalizado")
+    check("export summary", done.stdout.splitlines()[-1],
+          "1 aviso: 1 valor cortado. Los detalles van en la salida de errores.")
+    check("export stderr", done.stderr,
+          f"ASIGNOMT, fila 1, NOMBRE: «{name}» no cabe en 40 caracteres; queda «{name[:40]}».\n")
+    data = json.load(open(report, encoding="utf-8"))
+    check("orden", data["orden"], "exportar")
+    check("archivo", data["archivo"], school)
+    check("salida", data["salida"], None)
+    check("tablas", [(t["tabla"], t["filas"]) for t in data["tablas"]],
+          [("CURSOACAD", 0), ("ASIGNOMT", 1), ("PROFT", 1), ("AULAT", 1), ("GRUPOST", 1), ("ASIGT", 0), ("DIASHORAST", 7)])
+    check("omitidos", data["omitidos"], {})
+    check("hallazgos", data["hallazgos"], [{
+        "tipo": "valor_cortado", "tabla": "ASIGNOMT", "fila": 1, "campo": "NOMBRE", "valor": name, "queda": name[:40],
+        "profesor": None, "dia": None, "tramo": None,
+        "mensaje": f"ASIGNOMT, fila 1, NOMBRE: «{name}» no cabe en 40 caracteres; queda «{name[:40]}».",
+    }])
+
+    # Horavia's solution: one lesson in a room the tables lack.
+    soluc = dbf.Table(os.path.join(work, "SOLUC.DBF"), "PROF C(4); DIA N(2,0); HORA N(2,0); AULA C(4); CODGRUPO C(4); ASIG C(4)",
+                      codepage="cp1252")
+    soluc.open(dbf.READ_WRITE)
+    soluc.append(("AGL", 1, 1, "B7", "1ESA", "L"))
+    soluc.close()
+    with open(os.path.join(folder, "base.xml"), "w", encoding="utf-8") as out:
+        out.write("<SERVICIO><BLOQUE_DATOS/></SERVICIO>")
+    quiet = run("import", school, "--workdir", work, "--template", os.path.join(folder, "base.xml"),
+                "--informe", report, "--silencio")
+    check("import exit", quiet.returncode, 0)
+    check("--silencio", quiet.stdout + quiet.stderr, "")
+    data = json.load(open(report, encoding="utf-8"))
+    check("orden", data["orden"], "importar")
+    check("salida", data["salida"], os.path.join(folder, "ResultadoTempraescuela.xml"))
+    check("profesores", data["profesores"], 1)
+    check("actividades", data["actividades"], 1)
+    check("tablas", [t["tabla"] for t in data["tablas"]], ["SOLUC", "GRUPOST", "PROFT", "AULAT", "ASIGNOMT", "DIASHORAST"])
+    finding = data["hallazgos"][0]
+    check("import hallazgo", {k: finding[k] for k in ("tipo", "tabla", "fila", "campo", "valor", "profesor", "dia", "tramo")},
+          {"tipo": "aula_desconocida", "tabla": "SOLUC", "fila": 1, "campo": "AULA", "valor": "B7", "profesor": "AGL",
+           "dia": 1, "tramo": 1})
+
+for failure in failures:
+    print("FALLO", failure)
+sys.exit(1 if failures else 0)
