@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 # Warnings are errors where we develop and in CI; a packager's build leaves them as warnings.
 WERROR ?= ON
 
-.PHONY: deps configure build test demo bench window screenshot sanitize fuzz clean windows windows-test windows-screenshot
+.PHONY: deps configure build test demo bench window screenshot sanitize fuzz clean windows windows-test windows-screenshot deb deb-test
 
 deps:
 	@bash scripts/install-deps.sh
@@ -36,7 +36,20 @@ sanitize:
 	$(MAKE) test BUILD=build-asan CMAKE_FLAGS="-DENLAZOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug"
 
 clean:
-	rm -rf build build-asan build-fuzz $(WINDOWS_BUILD)
+	rm -rf build build-asan build-fuzz build-release $(WINDOWS_BUILD)
+
+# The Debian package, from a Release build as a packager makes it (warnings stay warnings).
+RELEASE_BUILD ?= build-release
+deb: deps
+	cmake -S . -B $(RELEASE_BUILD) -DCMAKE_BUILD_TYPE=Release -DENLAZOR_WERROR=OFF > /dev/null
+	cmake --build $(RELEASE_BUILD) -j $(JOBS) --target enlazor enlazor-cli enlazor_packed enlazor_icons
+	cd $(RELEASE_BUILD) && cpack -G DEB > /dev/null
+	cp $(RELEASE_BUILD)/enlazor_*_amd64.deb .
+	@ls enlazor_*_amd64.deb
+
+# The package checked with lintian, installed with apt, used and removed again.
+deb-test: deb
+	bash tests/deb_test.sh enlazor_*_amd64.deb samples/seneca-ies-enlazor.xml
 
 # Windows: enlazor.exe, enlazor-cli.exe and their MSI, cross-built with MinGW-w64
 # into $(WINDOWS_BUILD)/Enlazor; tested under Wine (a prefix of its own).

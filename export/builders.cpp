@@ -76,7 +76,9 @@ void TableBuilder::ReportRenumbered(std::string_view base, std::string_view code
 void TableBuilder::Add(Row values) {
   table_.Append();
   ++rows_;
-  for (const auto& [field, text] : values) {
+  for (const auto& value : values) {
+    const char* field = value.first;  // plain names: lambdas below capture them
+    const std::string_view text = value.second;
     table_.SetFieldText(field, text);
     const auto def = std::find_if(fields_.begin(), fields_.end(), [&](const FieldDef& f) { return f.name == field; });
     if (def->type != FieldType::Text || text.size() <= static_cast<size_t>(def->size)) continue;
