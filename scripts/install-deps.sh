@@ -16,7 +16,7 @@ packages=(
   python3 python3-dbfread python3-dbf
   xvfb xauth fonts-dejavu-core fonts-liberation bc
   clang libclang-rt-14-dev strace librsvg2-bin
-  dpkg-dev lintian desktop-file-utils
+  dpkg-dev lintian desktop-file-utils man-db
 )
 fi
 
