@@ -36,17 +36,7 @@ class Flows : public ::testing::Test {
     return platform::PathToUtf8(dir / "sauce/horario.xml");
   }
   std::string Path(const std::string& name) { return platform::PathToUtf8(dir / name); }
-  void Timetable(const std::vector<std::vector<std::string>>& rows) {
-    Table soluc(work(), "SOLUC");
-    testing::DefineSoluc(soluc);
-    soluc.CreateTable();
-    soluc.Open();
-    for (const auto& row : rows) {
-      soluc.Append();
-      for (const auto& [field, k] : {std::pair{"PROF", 0}, {"DIA", 1}, {"HORA", 2}, {"AULA", 3}}) soluc.SetFieldText(field, row[k]);
-      soluc.Post();
-    }
-  }
+  void Timetable(const std::vector<std::vector<std::string>>& rows) { testing::WriteSoluc(work(), rows); }
 
   fs::path savedCwd = fs::current_path();
   TempDir dir;

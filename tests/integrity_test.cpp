@@ -65,17 +65,7 @@ class Integrity : public ::testing::Test {
     oldSet = TablesOf(work);
     ASSERT_NE(oldSet, newSet);
   }
-  void Soluc(const std::vector<std::vector<std::string>>& rows) {
-    Table soluc(work, "SOLUC");
-    testing::DefineSoluc(soluc);
-    soluc.CreateTable();
-    soluc.Open();
-    for (const auto& row : rows) {
-      soluc.Append();
-      for (const auto& [field, k] : {std::pair{"PROF", 0}, {"DIA", 1}, {"HORA", 2}, {"AULA", 3}}) soluc.SetFieldText(field, row[k]);
-      soluc.Post();
-    }
-  }
+  void Soluc(const std::vector<std::vector<std::string>>& rows) { testing::WriteSoluc(work, rows); }
   std::string Import() { return Outcome([&] { RunImport(dir / "horario.xml", work, dir / "base.xml"); }); }
   std::string Export(const char* file = "new.xml") { return Outcome([&] { RunExport(dir / file, work); }); }
   // Runs an export of the new set cut short at its n-th rename; true when it was.

@@ -128,18 +128,7 @@ TEST(Report, EveryKindOfImportFindingNamesTheLesson) {
       {"clase_sin_colocar", {"AGL", "0", "0", "A1", "1ESA", "L"}, "SOLUC 0 DIA 0 -> no pasa a Séneca", ""},
   };
   for (const auto& c : cases) {
-    Table soluc(dir / "HTEMP", "SOLUC");
-    for (const char* name : {"PROF", "AULA", "CODGRUPO", "ASIG"}) soluc.AddField({name, FieldType::Text, 4});
-    soluc.AddField({"DIA", FieldType::Integer, 0});
-    soluc.AddField({"HORA", FieldType::Integer, 0});
-    soluc.CreateTable();
-    soluc.Open();
-    soluc.Append();
-    for (const auto& [field, k] : {std::pair{"PROF", 0}, {"DIA", 1}, {"HORA", 2}, {"AULA", 3}, {"CODGRUPO", 4}, {"ASIG", 5}}) {
-      soluc.SetFieldText(field, c.lesson[k]);
-    }
-    soluc.Post();
-    soluc.Close();
+    testing::WriteSoluc(dir / "HTEMP", {c.lesson});
     const RunReport report = RunImport(dir / "s.xml", dir / "HTEMP", dir / "base.xml");
     EXPECT_EQ(Only(report, c.kind), c.finding) << c.kind;
     EXPECT_EQ(report.Count(), 1u) << c.kind << "\n" << report.Details();

@@ -114,6 +114,21 @@ inline void DefineSoluc(Table& soluc) {
   soluc.AddField({"HORA", FieldType::Integer, 0});
 }
 
+// A timetable solution SOLUC in dir, one row per lesson: PROF, DIA, HORA and,
+// where given, AULA, CODGRUPO and ASIG.
+inline void WriteSoluc(const fs::path& dir, const std::vector<std::vector<std::string>>& lessons) {
+  Table soluc(dir, "SOLUC");
+  DefineSoluc(soluc);
+  soluc.CreateTable();
+  soluc.Open();
+  for (const auto& lesson : lessons) {
+    soluc.Append();
+    const char* const fields[] = {"PROF", "DIA", "HORA", "AULA", "CODGRUPO", "ASIG"};
+    for (size_t k = 0; k < lesson.size(); ++k) soluc.SetFieldText(fields[k], lesson[k]);
+    soluc.Post();
+  }
+}
+
 // A Séneca export whose BLOQUE_DATOS holds the given groups (UTF-8).
 inline std::string SenecaDocument(const std::string& groups) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SERVICIO modulo=\"HORARIOS\" tipo=\"E\"><BLOQUE_DATOS>" + groups +

@@ -235,12 +235,17 @@ void TMForm::DrawButton(const DRAWITEMSTRUCT& item) {
   }
 }
 
-LRESULT CALLBACK TMForm::FormProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+// The form a window of it belongs to, kept with the window from its creation.
+TMForm* TMForm::Of(HWND window, UINT message, LPARAM l) {
   if (message == WM_NCCREATE) {
     ::SetWindowLongPtrW(window, GWLP_USERDATA,
                         reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
   }
-  auto* form = reinterpret_cast<TMForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  return reinterpret_cast<TMForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK TMForm::FormProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
+  TMForm* form = Of(window, message, l);
   switch (message) {
     case WM_COMMAND:
       if (form && HIWORD(w) == BN_CLICKED) form->Command(LOWORD(w));
@@ -258,11 +263,7 @@ LRESULT CALLBACK TMForm::FormProcedure(HWND window, UINT message, WPARAM w, LPAR
 }
 
 LRESULT CALLBACK TMForm::PanelProcedure(HWND window, UINT message, WPARAM w, LPARAM l) {
-  if (message == WM_NCCREATE) {
-    ::SetWindowLongPtrW(window, GWLP_USERDATA,
-                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
-  }
-  auto* form = reinterpret_cast<TMForm*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  TMForm* form = Of(window, message, l);
   switch (message) {
     case WM_PAINT:
       if (form) form->PaintPanel(window, static_cast<int>(::GetDlgCtrlID(window)) - 10);

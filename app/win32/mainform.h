@@ -36,6 +36,7 @@ class TMForm {
   HWND BClose = nullptr, BExportar = nullptr, BImportar = nullptr;
 
  private:
+  static TMForm* Of(HWND window, UINT message, LPARAM l);
   static LRESULT CALLBACK FormProcedure(HWND window, UINT message, WPARAM w, LPARAM l);
   static LRESULT CALLBACK PanelProcedure(HWND window, UINT message, WPARAM w, LPARAM l);
   void CreatePanels();
