@@ -178,15 +178,17 @@ void Table::Open() {
 }
 
 void Table::PendingRows::Reset(size_t recordLength) {
-  blocks_.clear();
+  // A written batch's memory serves the next one: fresh pages cost more than the copy.
+  if (std::max<size_t>(recordLength, 1) != recordLength_) blocks_.clear();
   count_ = 0;
   recordLength_ = std::max<size_t>(recordLength, 1);
   perBlock_ = std::max<size_t>(kFlushBytes / recordLength_, 1);
 }
 
 unsigned char* Table::PendingRows::Add() {
-  if (count_ == blocks_.size() * perBlock_) blocks_.emplace_back(perBlock_ * recordLength_);
-  return reinterpret_cast<unsigned char*>(blocks_.back().Data()) + (count_++ % perBlock_) * recordLength_;
+  const size_t block = count_ / perBlock_;
+  if (block == blocks_.size()) blocks_.emplace_back(perBlock_ * recordLength_);
+  return reinterpret_cast<unsigned char*>(blocks_[block].Data()) + (count_++ % perBlock_) * recordLength_;
 }
 
 const unsigned char* Table::PendingRows::Row(size_t i) const {
@@ -414,7 +416,7 @@ void Table::Close() {
   file_ = {};
   file_bytes_.reset();
   fileSize_ = 0;
-  appended_.Reset(recordLength_);
+  appended_.Free();
   view_.clear();
   cursor_ = 0;
   storedRecords_ = 0;

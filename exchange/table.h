@@ -110,13 +110,14 @@ class Table {
   class PendingRows {
    public:
     void Reset(size_t recordLength);
+    void Free() { blocks_.clear(); count_ = 0; }
     unsigned char* Add();
     const unsigned char* Row(size_t i) const;
     size_t Count() const { return count_; }
     // Hands each block's rows, in order, to write(data, bytes).
     template <typename Write>
     void ForEachBlock(Write write) const {
-      for (size_t b = 0; b < blocks_.size(); ++b) {
+      for (size_t b = 0; b * perBlock_ < count_; ++b) {
         write(blocks_[b].Data(), std::min(perBlock_, count_ - b * perBlock_) * recordLength_);
       }
     }
