@@ -179,9 +179,10 @@ void Table::Open() {
 
 void Table::PendingRows::Reset(size_t recordLength) {
   // A written batch's memory serves the next one: fresh pages cost more than the copy.
-  if (std::max<size_t>(recordLength, 1) != recordLength_) blocks_.clear();
+  const size_t length = std::max<size_t>(recordLength, 1);
+  if (length != recordLength_) blocks_.clear();
   count_ = 0;
-  recordLength_ = std::max<size_t>(recordLength, 1);
+  recordLength_ = length;
   perBlock_ = std::max<size_t>(kFlushBytes / recordLength_, 1);
 }
 
@@ -409,7 +410,7 @@ void Table::Close() {
       WritePending();
     } catch (...) {
       file_ = {};
-      appended_.Reset(recordLength_);
+      appended_.Free();
       throw;
     }
   }
