@@ -1,6 +1,7 @@
 // The part of the platform layer that is the same on every system.
 #include "exchange/platform.h"
 
+#include <memory>
 #include <random>
 
 #include "exchange/failure.h"
@@ -61,6 +62,10 @@ void RemoveLeftovers(const fs::path& folder) {
       DeleteFileQuietly(it->path());
     }
   }
+}
+
+[[noreturn]] void RaiseRead(const fs::path& path, int error) {
+  throw Failure(Format("No se puede leer el archivo '%s': %s", {PathToUtf8(path), ErrorText(error)}));
 }
 
 [[noreturn]] void RaiseWrite(const fs::path& path, int error) {
@@ -168,6 +173,19 @@ void WriteFileAtomically(const fs::path& target, const std::function<void(const 
     throw;
   }
   SyncFolder(folder);
+}
+
+void CopyToNew(const fs::path& source, const fs::path& target) {
+  int error = 0;
+  File from = File::OpenForReading(source, error);
+  if (!from.IsOpen()) RaiseRead(source, error);
+  File to = File::CreateNew(target, error);
+  if (!to.IsOpen()) RaiseWrite(target, error);
+  constexpr size_t kPiece = 256 << 10;
+  std::unique_ptr<char[]> buffer(new char[kPiece]);
+  uint64_t offset = 0;
+  for (size_t n; (n = from.Read(buffer.get(), kPiece, source)) > 0; offset += n) to.WriteAt(buffer.get(), n, offset, target);
+  to.Sync(target);
 }
 
 void FailNthWriteForTesting(long n) { g_failAtWrite = n; }

@@ -62,8 +62,11 @@ bool IsInUseError(int error);
 // The last system error of this thread.
 int LastError();
 
-// The local date as year since 1900, month and day, for table headers.
-void Today(unsigned char date[3]);
+// The local date and time: table headers, the names of kept copies, Séneca's dates.
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+LocalTime Now();
 
 // Memory for a large text, in one block the system may back with huge pages:
 // a school's tables fill hundreds of megabytes, and touching them page by
@@ -163,6 +166,8 @@ void WriteFileAtomically(const fs::path& target, const std::function<void(const 
 void WriteFileAtomically(const fs::path& target, std::string_view bytes);
 // Replaces target by source in one step, flushed to disk; raises with a Spanish message.
 void RenameReplace(const fs::path& source, const fs::path& target);
+// Copies a file's bytes into a new file at target (never over an existing one), flushed to disk.
+void CopyToNew(const fs::path& source, const fs::path& target);
 // The same, giving the system's error code (0 when done) instead of raising.
 int MoveReplacing(const fs::path& source, const fs::path& target);
 void SyncFolder(const fs::path& folder);

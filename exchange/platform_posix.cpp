@@ -147,13 +147,11 @@ int LastError() { return errno; }
 // Holds are record locks here, taken after the file is open: opening never fails for them.
 bool IsInUseError(int) { return false; }
 
-void Today(unsigned char date[3]) {
+LocalTime Now() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  date[0] = static_cast<unsigned char>(local.tm_year);
-  date[1] = static_cast<unsigned char>(local.tm_mon + 1);
-  date[2] = static_cast<unsigned char>(local.tm_mday);
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
 File::~File() {

@@ -143,12 +143,10 @@ std::string ErrorText(int error) {
 
 int LastError() { return Error(); }
 
-void Today(unsigned char date[3]) {
+LocalTime Now() {
   SYSTEMTIME now{};
   ::GetLocalTime(&now);
-  date[0] = static_cast<unsigned char>(now.wYear - 1900);
-  date[1] = static_cast<unsigned char>(now.wMonth);
-  date[2] = static_cast<unsigned char>(now.wDay);
+  return {now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond};
 }
 
 File::~File() {

@@ -85,7 +85,8 @@ std::string RunReport::Json() const {
   auto number = [](long value) { return value == 0 ? std::string("null") : std::to_string(value); };
   auto text = [](const std::string& value) { return value.empty() ? std::string("null") : Quoted(value); };
   std::string out = "{\n  \"orden\": " + Quoted(orden) + ",\n  \"archivo\": " + Quoted(archivo) +
-                    ",\n  \"salida\": " + text(salida) + ",\n  \"tablas\": [";
+                    ",\n  \"salida\": " + text(salida) + ",\n  \"copia\": " + text(copia) +
+                    ",\n  \"tablas\": [";
   for (size_t k = 0; k < tablas.size(); ++k) {
     out += (k ? ", " : "") + std::string("{\"tabla\": ") + Quoted(tablas[k].tabla) +
            ", \"filas\": " + std::to_string(tablas[k].filas) + "}";

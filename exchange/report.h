@@ -30,9 +30,10 @@ struct TableRows {
 
 class RunReport {
  public:
-  std::string orden;    // "exportar" or "importar"
+  std::string orden;    // "exportar", "importar" or "restaurar"
   std::string archivo;  // the chosen file
   std::string salida;   // the file written (import)
+  std::string copia;    // the copy that keeps the tables the run replaced (export, restore)
   std::vector<TableRows> tablas;
   size_t profesores = 0, actividades = 0;  // import
   std::vector<Finding> hallazgos;

@@ -23,7 +23,13 @@ void Put16(unsigned char* p, uint16_t v) {
   p[1] = static_cast<unsigned char>(v >> 8);
 }
 
-void PutToday(unsigned char* p) { platform::Today(p); }
+// The last update as dBase writes it: year since 1900, month, day.
+void PutToday(unsigned char* p) {
+  const platform::LocalTime now = platform::Now();
+  p[0] = static_cast<unsigned char>(now.year - 1900);
+  p[1] = static_cast<unsigned char>(now.month);
+  p[2] = static_cast<unsigned char>(now.day);
+}
 
 std::string Shown(const fs::path& path) { return platform::PathToUtf8(path); }
 

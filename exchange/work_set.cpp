@@ -1,7 +1,8 @@
 #include "exchange/work_set.h"
 
-#include <vector>
+#include <algorithm>
 
+#include "exchange/copies.h"
 #include "exchange/failure.h"
 
 namespace enlazor {
@@ -11,18 +12,13 @@ using platform::PathToUtf8;
 
 // Written into the staging folder before the first live table is touched:
 // from then on the new set replaces the old one, if need be by the next run.
+// It names where the set comes from and which tables it holds.
 constexpr const char* kMark = "COMPLETO";
-// Inside the staging folder: the old tables, set aside until the new ones are all in place.
+// Inside the staging folder: the old tables, set aside until the new ones are
+// all in place, then kept as a copy.
 constexpr const char* kSetAside = "anteriores";
 
 std::string Dbf(const char* table) { return std::string(table) + ".DBF"; }
-
-// A table's files in a folder, in any letter case: data and index.
-std::vector<fs::path> TableFiles(const fs::path& folder, const char* table) {
-  auto files = platform::FindAllNoCase(folder, Dbf(table));
-  for (auto& index : platform::FindAllNoCase(folder, std::string(table) + ".MDX")) files.push_back(std::move(index));
-  return files;
-}
 
 [[noreturn]] void RaiseCannotReplace(const fs::path& table, const std::string& why) {
   throw Failure(Format("No se puede sustituir la tabla '%s': %s", {PathToUtf8(table), why}));
@@ -70,33 +66,22 @@ class Journal {
   std::vector<std::pair<fs::path, fs::path>> done_;
 };
 
-// The tables whose new file is still in the staging folder.
-std::vector<const char*> StagedTables(const fs::path& staging) {
-  std::vector<const char*> staged;
-  for (const char* table : kWorkTables) {
-    if (platform::FileExists(staging / Dbf(table))) staged.push_back(table);
-  }
-  return staged;
-}
+bool HasFiles(const fs::path& folder, const char* table) { return !TableFiles(folder, table).empty(); }
 
-void CheckOurs(const fs::path& folder, const fs::path& work) {
-  std::error_code ec;
-  if (!fs::exists(fs::symlink_status(folder, ec)) || platform::IsPlainFolderBeside(folder, work)) return;
-  throw Failure(Format("'%s' no es una carpeta de Enlazor: es un archivo o un enlace, o está en otro disco. "
-                       "Cámbiele el nombre o quítela de la carpeta de trabajo y repita la orden",
-                       {PathToUtf8(folder)}));
+bool HoldsTables(const fs::path& folder) {
+  return std::any_of(kWorkTables.begin(), kWorkTables.end(), [&](const char* table) { return HasFiles(folder, table); });
 }
 
 // Sets each old table aside and moves each new one in.
 void MoveIntoPlace(const fs::path& staging, const fs::path& work, const std::vector<const char*>& tables, Journal& journal) {
   const fs::path aside = staging / kSetAside;
-  CheckOurs(aside, work);
+  CheckFolderIsOurs(aside, work);
   if (const int error = platform::MakeFolder(aside)) RaiseCannotReplace(work / Dbf(tables.front()), platform::ErrorText(error));
-  CheckOurs(aside, work);
+  CheckFolderIsOurs(aside, work);
   for (const char* table : tables) {
     const fs::path live = work / Dbf(table);
     for (const auto& old : TableFiles(work, table)) journal.Move(old, aside / old.filename(), live);
-    journal.Move(staging / Dbf(table), live, live);
+    for (const auto& staged : TableFiles(staging, table)) journal.Move(staged, work / staged.filename(), live);
   }
   platform::SyncFolder(work);
 }
@@ -106,28 +91,94 @@ void RemoveMark(const fs::path& staging) {
   platform::SyncFolder(staging);
 }
 
+// A fresh folder for the tables the commit sets aside, with the description
+// its copy will carry: written before the mark, so that the set it receives is
+// never without one.
+void PrepareAside(const fs::path& staging, const fs::path& work, const SetOrigin& origin, const std::string& fecha) {
+  const fs::path aside = staging / kSetAside;
+  CheckFolderIsOurs(aside, work);
+  if (const int error = platform::MakeFolder(aside)) RaiseCannotReplace(work / Dbf(kWorkTables[0]), platform::ErrorText(error));
+  CheckFolderIsOurs(aside, work);
+  const std::string text = FieldsText({{"fecha", fecha},
+                                       {"orden", origin.orden},
+                                       {"archivo", origin.archivo},
+                                       {"secuencia", std::to_string(NextSequence(work))}});
+  platform::DeleteFileQuietly(aside / kDescription);
+  int error = 0;
+  platform::File file = platform::File::CreateNew(aside / kDescription, error);
+  if (!file.IsOpen()) RaiseCannotReplace(work / Dbf(kWorkTables[0]), platform::ErrorText(error));
+  file.WriteAt(text.data(), text.size(), 0, aside / kDescription);
+  file.Sync(aside / kDescription);
+}
+
+// The set-aside tables become a copy; a failure leaves them where they are,
+// for the next run, and says why.
+Replaced KeepSetAside(const fs::path& staging, const fs::path& work) {
+  const fs::path aside = staging / kSetAside;
+  if (!platform::IsPlainFolderBeside(aside, work)) return {};
+  if (!HoldsTables(aside)) {
+    platform::DeleteFileQuietly(aside / kDescription);
+    platform::RemoveEmptyFolder(aside);
+    return {};
+  }
+  try {
+    return {KeepAsCopy(aside, work), {}};
+  } catch (const Failure& failure) {
+    return {{}, failure.what()};
+  }
+}
+
+// The tables of the new set, as the mark names them.
+std::vector<std::string> MarkedTables(const Fields& mark) {
+  const std::string listed = FieldOf(mark, "nuevas");
+  std::vector<std::string> tables;
+  for (size_t at = 0; at < listed.size();) {
+    const size_t end = std::min(listed.find(' ', at), listed.size());
+    if (end > at) tables.emplace_back(listed.substr(at, end - at));
+    at = end + 1;
+  }
+  return tables;
+}
+
 }  // namespace
+
+std::vector<fs::path> TableFiles(const fs::path& folder, const char* table) {
+  auto files = platform::FindAllNoCase(folder, Dbf(table));
+  for (auto& index : platform::FindAllNoCase(folder, std::string(table) + ".MDX")) files.push_back(std::move(index));
+  return files;
+}
+
+void CheckFolderIsOurs(const fs::path& folder, const fs::path& work) {
+  std::error_code ec;
+  if (!fs::exists(fs::symlink_status(folder, ec)) || platform::IsPlainFolderBeside(folder, work)) return;
+  throw Failure(Format("'%s' no es una carpeta de Enlazor: es un archivo o un enlace, o está en otro disco. "
+                       "Cámbiele el nombre o quítela de la carpeta de trabajo y repita la orden",
+                       {PathToUtf8(folder)}));
+}
 
 Staging::Staging(const fs::path& workDir) : work_(workDir), folder_(workDir / kStagingFolder) {
   std::error_code ec;
   if (!fs::is_directory(work_, ec)) {
     throw Failure(Format("No existe la carpeta de trabajo '%s'", {PathToUtf8(work_)}));
   }
+  CheckFolderIsOurs(work_ / kCopiesFolder, work_);
   Take();
   if (platform::FileExists(folder_ / kMark)) {
     pending_ = true;
     FinishPending();
   }
-  Clear();
+  KeepOrphanedSet();
+  ClearStaged();
+  PruneCopies(work_);
 }
 
 // Creates the folder if need be and holds it; another run holding it means
-// another export is under way.
+// another command is under way.
 void Staging::Take() {
   for (int attempt = 0; attempt < 5; ++attempt) {
-    CheckOurs(folder_, work_);
+    CheckFolderIsOurs(folder_, work_);
     int error = platform::MakeFolder(folder_);
-    if (error == 0) CheckOurs(folder_, work_);
+    if (error == 0) CheckFolderIsOurs(folder_, work_);
     if (error == 0) lock_ = platform::FolderLock::TryTake(folder_, error);
     if (error != 0) {
       throw Failure(Format("No se puede crear la carpeta '%s': %s", {PathToUtf8(folder_), platform::ErrorText(error)}));
@@ -143,9 +194,16 @@ void Staging::Take() {
 // A run cut short while it moved its tables: its set is whole in the staging
 // folder and goes in now, unless a table still to be replaced has changed since.
 void Staging::FinishPending() {
-  const auto staged = StagedTables(folder_);
+  const Fields mark = ReadFields(folder_ / kMark);
+  std::vector<std::string> listed = MarkedTables(mark);
+  if (listed.empty()) listed.assign(kWorkTables.begin(), kWorkTables.end());  // a mark that names none: an export's
+  std::vector<const char*> tables;  // a new table still staged, or a table the new set has not
+  for (const char* table : kWorkTables) {
+    const bool inNewSet = std::find(listed.begin(), listed.end(), table) != listed.end();
+    if (!inNewSet || HasFiles(folder_, table)) tables.push_back(table);
+  }
   const int64_t marked = platform::ModifiedTime(folder_ / kMark);
-  for (const char* table : staged) {
+  for (const char* table : tables) {
     for (const auto& live : platform::FindAllNoCase(work_, Dbf(table))) {
       if (marked != 0 && platform::ModifiedTime(live) > marked) {
         throw Failure(Format(
@@ -156,45 +214,62 @@ void Staging::FinishPending() {
       }
     }
   }
-  if (!staged.empty()) {
-    const auto holds = HoldLiveTables(work_, staged);
+  if (!tables.empty()) {
+    const auto holds = HoldLiveTables(work_, tables);
     Journal journal;
-    MoveIntoPlace(folder_, work_, staged, journal);
+    MoveIntoPlace(folder_, work_, tables, journal);
   }
   RemoveMark(folder_);
   pending_ = false;
 }
 
-// Removes what runs put in the staging folder, by name: never anything else,
-// never through a link.
-void Staging::Clear() {
-  for (const char* table : kWorkTables) platform::DeleteFileQuietly(folder_ / Dbf(table));
-  const fs::path aside = folder_ / kSetAside;
-  if (platform::IsPlainFolderBeside(aside, work_)) {
-    for (const char* table : kWorkTables) {
-      for (const auto& old : TableFiles(aside, table)) platform::DeleteFileQuietly(old);
-    }
-    platform::RemoveEmptyFolder(aside);
+// Tables set aside by a commit whose copy could not be made: kept now, and
+// nothing goes on until they are, since the next commit sets its own aside there.
+void Staging::KeepOrphanedSet() {
+  const Replaced kept = KeepSetAside(folder_, work_);
+  if (kept.problem.empty()) return;
+  throw Failure(Format("Las tablas que sustituyó la orden anterior siguen en '%s' y no se pueden guardar como copia: %s",
+                       {PathToUtf8(folder_ / kSetAside), kept.problem}));
+}
+
+// Removes the tables a command staged, by name: never anything else, never
+// through a link. Set-aside tables are never removed here.
+void Staging::ClearStaged() {
+  for (const char* table : kWorkTables) {
+    for (const auto& staged : TableFiles(folder_, table)) platform::DeleteFileQuietly(staged);
   }
 }
 
 Staging::~Staging() {
   if (pending_ || !lock_.Held()) return;
-  Clear();
+  ClearStaged();
+  const fs::path aside = folder_ / kSetAside;
+  if (platform::IsPlainFolderBeside(aside, work_) && !HoldsTables(aside)) {
+    platform::DeleteFileQuietly(aside / kDescription);
+    platform::RemoveEmptyFolder(aside);
+  }
   platform::RemoveEmptyFolder(folder_);
 }
 
-void Staging::Commit() {
+Replaced Staging::Commit(const SetOrigin& origin) {
+  std::vector<std::string> staged;
   for (const char* table : kWorkTables) {
-    int error = 0;
-    const fs::path staged = folder_ / Dbf(table);
-    platform::File file = platform::File::Open(staged, error, true);
-    if (!file.IsOpen()) throw Failure(Format("No existe la tabla '%s'", {PathToUtf8(staged)}));
-    file.Sync(staged);
+    for (const auto& file : TableFiles(folder_, table)) {
+      int error = 0;
+      platform::File written = platform::File::Open(file, error, true);
+      if (!written.IsOpen()) RaiseCannotReplace(work_ / Dbf(table), platform::ErrorText(error));
+      written.Sync(file);
+    }
+    if (HasFiles(folder_, table)) staged.emplace_back(table);
   }
+  std::string nuevas;
+  for (const auto& table : staged) nuevas += (nuevas.empty() ? "" : " ") + table;
   const std::vector<const char*> all(kWorkTables.begin(), kWorkTables.end());
   auto holds = HoldLiveTables(work_, all);
-  platform::WriteFileAtomically(folder_ / kMark, "");
+  const std::string fecha = Stamp();
+  PrepareAside(folder_, work_, origin, fecha);
+  platform::WriteFileAtomically(folder_ / kMark,
+                                FieldsText({{"fecha", fecha}, {"orden", origin.orden}, {"archivo", origin.archivo}, {"nuevas", nuevas}}));
   platform::SyncFolder(folder_);
   pending_ = true;
   Journal journal;
@@ -211,10 +286,12 @@ void Staging::Commit() {
   RemoveMark(folder_);
   pending_ = false;
   holds.clear();
+  return KeepSetAside(folder_, work_);
 }
 
 void FinishPendingSet(const fs::path& workDir) {
-  if (!SetIsMoving(workDir)) return;
+  const fs::path aside = workDir / kStagingFolder / kSetAside;
+  if (!SetIsMoving(workDir) && !(platform::IsPlainFolderBeside(aside, workDir) && HoldsTables(aside))) return;
   Staging finishing(workDir);
 }
 

@@ -1,16 +1,19 @@
-// Horavia's seven work tables as one set: an export replaces all of them or
-// none, and no run ever reads half of one set and half of another.
+// Horavia's seven work tables as one set: a command replaces all of them or
+// none, no run ever reads half of one set and half of another, and the set
+// replaced is kept as a copy, never deleted.
 //
-// An export builds the new set in the staging folder. Its commit holds every
-// live table, writes the mark, sets each old table aside and moves the new
-// one in, and only then removes the mark and the old tables. A failure during
-// the moves puts everything back; an interruption (a killed process, a power
-// cut) leaves the mark, and the next run of either command finishes the moves
-// before anything else.
+// A command builds the new set in the staging folder. Its commit holds every
+// live table, describes the set it replaces, writes the mark, sets each old
+// table aside and moves each new one in; it then removes the mark and keeps
+// the set-aside tables as a copy. A failure during the moves puts everything
+// back; an interruption (a killed process, a power cut) leaves the mark, and
+// the next run of either command finishes the moves before anything else.
 #pragma once
 
 #include <array>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "exchange/platform.h"
 
@@ -21,27 +24,41 @@ namespace fs = std::filesystem;
 // The work tables an export writes, in the order it builds them.
 inline constexpr std::array<const char*, 7> kWorkTables = {"CURSOACAD", "ASIGNOMT", "PROFT",     "AULAT",
                                                            "GRUPOST",   "ASIGT",    "DIASHORAST"};
-// The folder inside the work directory where an export builds its tables.
+// The folder inside the work directory where a command builds its tables.
 inline constexpr const char* kStagingFolder = ".enlazor-nuevo";
 
-// The staging folder of one export, held against other runs while it lives.
+// Where a new set comes from: it describes the copy of the set it replaces.
+struct SetOrigin {
+  std::string orden;    // "exportar" or "restaurar"
+  std::string archivo;  // the chosen file, or the name of the copy put back (UTF-8)
+};
+
+// What a commit did with the set it replaced.
+struct Replaced {
+  fs::path copy;        // the copy that keeps it; empty when there was no table to replace
+  std::string problem;  // why it is not a copy yet: it waits in the staging folder for the next run
+};
+
+// The staging folder of one command, held against other runs while it lives.
 class Staging {
  public:
   // Takes the staging folder of workDir, making it if need be, after
-  // finishing a set that an interrupted export left there.
+  // finishing what an interrupted command left there.
   explicit Staging(const fs::path& workDir);
   ~Staging();
   Staging(const Staging&) = delete;
   Staging& operator=(const Staging&) = delete;
 
   const fs::path& Folder() const { return folder_; }
-  // Puts the seven new tables in place of the live ones, all or none.
-  void Commit();
+  // Puts the staged tables in place of the live ones, all or none; a work
+  // table with nothing staged leaves the set. The replaced set is kept as a copy.
+  Replaced Commit(const SetOrigin& origin);
 
  private:
   void Take();
   void FinishPending();
-  void Clear();
+  void KeepOrphanedSet();
+  void ClearStaged();
 
   fs::path work_;
   fs::path folder_;
@@ -49,8 +66,12 @@ class Staging {
   bool pending_ = false;  // the mark is there: the folder is kept for the next run
 };
 
-// Finishes a set an interrupted export left pending; nothing when there is
-// none. Every run calls it before it reads a table.
+// A table's files in a folder, in any letter case: data and index.
+std::vector<fs::path> TableFiles(const fs::path& folder, const char* table);
+// Refuses a folder of ours (staging, copies) that is a file or a link, or lies on another disk.
+void CheckFolderIsOurs(const fs::path& folder, const fs::path& workDir);
+// Finishes what an interrupted command left in the staging folder; nothing
+// when there is nothing. Every run calls it before it reads a table.
 void FinishPendingSet(const fs::path& workDir);
 // True while a set is being put in place (or was left half in place): a
 // reader that sees this must not trust the tables it holds.

@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "exchange/copies.h"
 #include "exchange/failure.h"
 #include "exchange/platform.h"
 #include "export/builders.h"
@@ -50,7 +51,14 @@ RunReport RunExport(const fs::path& xmlFile, const fs::path& workDir, const std:
     ReadSenecaExport(xmlFile, dispatch);
     for (auto& builder : builders) report.tablas.push_back({builder->Table(), builder->Finish()});
   }
-  staging.Commit();
+  const Replaced replaced = staging.Commit({"exportar", report.archivo});
+  if (!replaced.copy.empty()) report.copia = platform::PathToUtf8(replaced.copy);
+  if (!replaced.problem.empty()) {
+    report.Add({"copia_pendiente", kCopiesFolder, 0, "", "", kStagingFolder, "", 0, 0,
+                "Las tablas sustituidas no se han podido guardar como copia (" + replaced.problem + "); siguen en " +
+                    kStagingFolder + " y la siguiente orden volverá a intentarlo."});
+  }
+  PruneCopies(workDir);
   return report;
 }
 

@@ -107,6 +107,14 @@ inline std::vector<std::pair<std::string, std::string>> Snapshot(const fs::path&
   return files;
 }
 
+// The files of a folder with their bytes, sorted by name, leaving out its
+// folders (the kept copies, the staging folder).
+inline std::vector<std::pair<std::string, std::string>> Tables(const fs::path& folder) {
+  auto files = Snapshot(folder);
+  std::erase_if(files, [](const auto& file) { return file.second == "<carpeta>"; });
+  return files;
+}
+
 // The fields of a timetable solution SOLUC as Horavia leaves them, on a table object about to be created.
 inline void DefineSoluc(Table& soluc) {
   for (const char* name : {"PROF", "AULA", "CODGRUPO", "ASIG"}) soluc.AddField({name, FieldType::Text, 4});

@@ -1,0 +1,69 @@
+// The sets of work tables that a command replaced, kept so that they can be
+// put back. A commit never deletes Horavia's tables: it sets them aside in the
+// staging folder and then moves that folder, whole and on the same disk, into
+// the copies folder of the work directory, with a description of when and by
+// what they were replaced. The newest kKeptCopies are kept.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "exchange/report.h"
+
+namespace enlazor {
+
+namespace fs = std::filesystem;
+
+// The folder of the work directory that holds the copies, one folder each.
+inline constexpr const char* kCopiesFolder = "Enlazor-copias";
+// The description in each copy's folder.
+inline constexpr const char* kDescription = "copia.txt";
+inline constexpr size_t kKeptCopies = 10;
+
+// A small text of "clave: valor" lines, for the description and the commit's mark.
+using Fields = std::vector<std::pair<std::string, std::string>>;
+std::string FieldsText(const Fields& fields);
+Fields ParseFields(std::string_view text);
+// The fields of a small file of ours; none when it cannot be read.
+Fields ReadFields(const fs::path& path);
+std::string FieldOf(const Fields& fields, std::string_view key);
+
+struct CopyInfo {
+  fs::path folder;
+  std::string name;     // the folder's name: its date and time
+  std::string fecha;    // when the tables were replaced, "2026-12-09 22:40:12"
+  std::string orden;    // what replaced them: "exportar" or "restaurar"
+  std::string archivo;  // the chosen file of that export, or the copy that restore put back
+  uint64_t secuencia = 0;
+  std::vector<TableRows> tablas;  // the tables kept, with their rows
+
+  // "09/12/2026 22:40:12"
+  std::string When() const;
+  // "antes de exportar horario.xml", "antes de restaurar la copia del 08/12/2026 10:00:00"
+  std::string Before() const;
+  // Rows of a table of the copy, or -1 when the copy does not have it.
+  long Rows(std::string_view table) const;
+};
+
+// The copies of the work directory, newest first. A copies folder that is a
+// file or a link is refused; a folder in it without a description is not ours.
+std::vector<CopyInfo> ListCopies(const fs::path& workDir);
+
+// A local moment as the copies name it: "2026-12-09 22:40:12".
+std::string Stamp();
+// The next number in the order copies were made: the clock may go back, this does not.
+uint64_t NextSequence(const fs::path& workDir);
+
+// Moves a folder of set-aside tables, described, into the copies folder under
+// its date and time; its rows are added to the description. Returns the copy's folder.
+fs::path KeepAsCopy(const fs::path& aside, const fs::path& workDir);
+// Removes a copy: only the files a copy holds, never through a link.
+void RemoveCopy(const CopyInfo& copy, const fs::path& workDir);
+// Removes the copies beyond the newest kKeptCopies.
+void PruneCopies(const fs::path& workDir);
+
+}  // namespace enlazor

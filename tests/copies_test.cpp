@@ -1,0 +1,180 @@
+// Nothing a command does loses Horavia's work: every replaced set is kept as
+// a copy, the ten newest stay, and a restore puts one back all or nothing and
+// can itself be undone.
+#include <gtest/gtest.h>
+
+#include "exchange/copies.h"
+#include "exchange/failure.h"
+#include "exchange/platform.h"
+#include "exchange/table.h"
+#include "exchange/work_set.h"
+#include "export/export_run.h"
+#include "export/restore_run.h"
+#include "support.h"
+
+namespace enlazor {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Group;
+using testing::Outcome;
+using testing::SenecaDocument;
+using testing::TempDir;
+using testing::WriteBytes;
+
+// The table files of a folder (data and index) with their bytes.
+std::vector<std::pair<std::string, std::string>> Tables(const fs::path& folder) {
+  auto files = testing::Tables(folder);
+  std::erase_if(files, [](const auto& file) {
+    const std::string ext = file.first.size() > 4 ? UpperAnsiText(file.first.substr(file.first.size() - 4)) : "";
+    return ext != ".DBF" && ext != ".MDX";
+  });
+  return files;
+}
+
+std::string School(const std::string& subject) {
+  return SenecaDocument(Group("MATERIAS", {{"1", "2", subject}}) +
+                        Group("EMPLEADOS", {{"10", "01/09/2010", "P", "García", "López", "Ana"}}));
+}
+
+class Copies : public ::testing::Test {
+ protected:
+  void SetUp() override { fs::create_directory(work); }
+  void Export(const std::string& name, const std::string& subject = "Lengua") {
+    WriteBytes(dir / name, School(subject));
+    RunExport(dir / name, work);
+  }
+  // Horavia's work since the export: an assignment in ASIGT.
+  void Assign(const std::string& subject) {
+    Table asigt(work, "ASIGT");
+    asigt.Open();
+    asigt.Append();
+    asigt.SetFieldText("CASIG", subject);
+    asigt.Post();
+  }
+
+  TempDir dir;
+  fs::path work = dir / "HTEMP";
+};
+
+TEST_F(Copies, ARestoreGivesBackTheSetBeforeTheExportAndTheNextRestoreUndoesIt) {
+  Export("a.xml");
+  Assign("L");
+  const auto beforeB = Tables(work);
+  Export("b.xml", "Música");
+  const auto afterB = Tables(work);
+  ASSERT_NE(afterB, beforeB);
+  const auto copies = ListCopies(work);
+  ASSERT_EQ(copies.size(), 1u);
+  EXPECT_EQ(copies[0].Before(), "antes de exportar b.xml");
+  EXPECT_EQ(copies[0].Rows("ASIGT"), 1);
+  EXPECT_EQ(copies[0].Rows("PROFT"), 1);
+
+  const RunReport restored = RunRestore(work, 1);
+  EXPECT_EQ(Tables(work), beforeB);
+  EXPECT_EQ(restored.orden, "restaurar");
+  ASSERT_EQ(ListCopies(work).size(), 1u);  // the restored copy is live now; what it replaced is the copy
+  EXPECT_EQ(Tables(ListCopies(work)[0].folder), afterB);
+  EXPECT_EQ(ListCopies(work)[0].Before().rfind("antes de restaurar la copia del ", 0), 0u);
+
+  RunRestore(work, 1);
+  EXPECT_EQ(Tables(work), afterB);
+}
+
+TEST_F(Copies, TheTenNewestCopiesAreKept) {
+  for (int n = 0; n <= 11; ++n) Export("e" + std::to_string(n) + ".xml");  // 12 exports replace 11 sets
+  const auto copies = ListCopies(work);
+  ASSERT_EQ(copies.size(), kKeptCopies);
+  EXPECT_EQ(copies.front().archivo, platform::PathToUtf8(dir / "e11.xml"));
+  EXPECT_EQ(copies.back().archivo, platform::PathToUtf8(dir / "e2.xml"));
+  size_t folders = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(work / kCopiesFolder)) ++folders;
+  EXPECT_EQ(folders, kKeptCopies);
+}
+
+// A copy of a set that lacked tables puts back exactly that set: the tables
+// it lacks leave the work folder, kept in the copy of what it replaced.
+TEST_F(Copies, APartialCopyRestoresThePartialSet) {
+  Export("a.xml");
+  for (const char* table : kWorkTables) {
+    if (std::string(table) != "ASIGT") fs::remove(work / (std::string(table) + ".DBF"));
+  }
+  WriteBytes(work / "ASIGT.MDX", "índice de Horavia");
+  const auto onlyAsigt = Tables(work);
+  Export("b.xml");
+  RunRestore(work, 1);
+  EXPECT_EQ(Tables(work), onlyAsigt);
+  EXPECT_EQ(ListCopies(work)[0].tablas.size(), kWorkTables.size());
+}
+
+// Killed at any rename of a restore, the next run finishes it or the old set
+// stays; both sets are still somewhere, whole.
+TEST_F(Copies, AKillAtAnyRenameOfARestoreNeverLeavesAMixedSet) {
+  Export("a.xml");
+  Assign("L");
+  const auto setA = Tables(work);
+  Export("b.xml", "Música");
+  const auto setB = Tables(work);
+  long n = 1;
+  for (;; ++n) {
+    platform::CutPowerAtNthRenameForTesting(n);
+    const bool cut = Outcome([&] {
+                       try {
+                         RunRestore(work, 1);
+                       } catch (const platform::PowerCutForTesting&) {
+                         throw Failure("corte");
+                       }
+                     }) == "corte";
+    platform::CutPowerAtNthRenameForTesting(0);
+    if (!cut) break;
+    FinishPendingSet(work);
+    const auto live = Tables(work);
+    ASSERT_TRUE(live == setA || live == setB) << "rename " << n;
+    bool otherKept = false;
+    for (const auto& copy : ListCopies(work)) otherKept = otherKept || Tables(copy.folder) == (live == setA ? setB : setA);
+    EXPECT_TRUE(otherKept) << "rename " << n;
+    if (live == setA) RunRestore(work, 1);  // back to B for the next round
+    while (ListCopies(work).size() > 1) RemoveCopy(ListCopies(work).back(), work);
+  }
+  EXPECT_GT(n, 15);
+  EXPECT_EQ(Tables(work), setA);
+}
+
+TEST_F(Copies, RefusalsLeaveEverythingAsItWas) {
+  Export("a.xml");
+  const auto tables = Tables(work);
+  EXPECT_EQ(Outcome([&] { RunRestore(work, 1); }),
+            "No hay copias de tablas anteriores en '" + platform::PathToUtf8(work / kCopiesFolder) + "'.");
+  Export("b.xml");
+  EXPECT_EQ(Outcome([&] { RunRestore(work, 2); }), "No hay copia número 2: hay 1 copia (de la 1, la más reciente, a la 1).");
+  EXPECT_EQ(Outcome([&] { RunRestore(work, std::string("1999-01-01 00.00.00")); }).rfind("La copia '1999-01-01 00.00.00' ya no", 0), 0u);
+  EXPECT_THROW(RunRestore(work, 0), Refusal);
+  EXPECT_EQ(Tables(work), tables);
+}
+
+// The copies folder must be ours: a file or a link there stops an export
+// before any table is touched.
+TEST_F(Copies, ACopiesFolderThatIsAFileOrALinkIsRefused) {
+  Export("a.xml");
+  const auto tables = Tables(work);
+  TempDir elsewhere;
+  const std::function<void()> makers[] = {
+      [&] { WriteBytes(work / kCopiesFolder, "un archivo"); },
+#ifndef _WIN32
+      [&] { fs::create_directory_symlink(elsewhere.path(), work / kCopiesFolder); },
+#endif
+  };
+  for (const auto& make : makers) {
+    fs::remove_all(work / kCopiesFolder);
+    make();
+    WriteBytes(dir / "b.xml", School("Música"));
+    const std::string outcome = Outcome([&] { RunExport(dir / "b.xml", work); });
+    EXPECT_EQ(outcome.rfind("'" + platform::PathToUtf8(work / kCopiesFolder) + "' no es una carpeta de Enlazor", 0), 0u)
+        << outcome;
+    EXPECT_EQ(Tables(work), tables);
+    EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+  }
+}
+
+}  // namespace
+}  // namespace enlazor
