@@ -5,25 +5,6 @@
 namespace enlazor {
 namespace {
 
-// A JSON string of UTF-8 text.
-std::string Quoted(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += c;
-    } else if (byte < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-      out += escaped;
-    } else {
-      out += c;
-    }
-  }
-  return out + "\"";
-}
-
 // What each kind is called in the summary line.
 const std::map<std::string, std::pair<const char*, const char*>>& KindNames() {
   static const std::map<std::string, std::pair<const char*, const char*>> names = {
@@ -44,9 +25,40 @@ const std::map<std::string, std::pair<const char*, const char*>>& KindNames() {
 
 }  // namespace
 
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out + "\"";
+}
+
+std::string Counted(size_t count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 void RunReport::Add(Finding finding) {
   if (kept_[finding.tipo]++ < kKeptPerKind) hallazgos.push_back(std::move(finding));
   else ++omitidos[finding.tipo];
+}
+
+std::string RunReport::Closing() const {
+  std::string text;
+  if (orden == "exportar") text = std::string(kExportDone) + "\nArchivo de Séneca: " + archivo;
+  if (orden == "importar") text = std::string(kImportDone) + "\nArchivo para Séneca: " + salida;
+  if (orden == "restaurar") text = std::string(kRestoreDone) + "\nCopia puesta de nuevo: " + archivo;
+  if (!copia.empty()) text += "\nTablas sustituidas guardadas en: " + copia;
+  return text;
 }
 
 size_t RunReport::Count() const {
@@ -83,12 +95,12 @@ std::string RunReport::Details() const {
 
 std::string RunReport::Json() const {
   auto number = [](long value) { return value == 0 ? std::string("null") : std::to_string(value); };
-  auto text = [](const std::string& value) { return value.empty() ? std::string("null") : Quoted(value); };
-  std::string out = "{\n  \"orden\": " + Quoted(orden) + ",\n  \"archivo\": " + Quoted(archivo) +
+  auto text = [](const std::string& value) { return value.empty() ? std::string("null") : JsonString(value); };
+  std::string out = "{\n  \"orden\": " + JsonString(orden) + ",\n  \"archivo\": " + JsonString(archivo) +
                     ",\n  \"salida\": " + text(salida) + ",\n  \"copia\": " + text(copia) +
                     ",\n  \"tablas\": [";
   for (size_t k = 0; k < tablas.size(); ++k) {
-    out += (k ? ", " : "") + std::string("{\"tabla\": ") + Quoted(tablas[k].tabla) +
+    out += (k ? ", " : "") + std::string("{\"tabla\": ") + JsonString(tablas[k].tabla) +
            ", \"filas\": " + std::to_string(tablas[k].filas) + "}";
   }
   out += "],\n";
@@ -98,16 +110,16 @@ std::string RunReport::Json() const {
   out += "  \"hallazgos\": [";
   for (size_t k = 0; k < hallazgos.size(); ++k) {
     const Finding& f = hallazgos[k];
-    out += std::string(k ? "," : "") + "\n    {\"tipo\": " + Quoted(f.tipo) + ", \"tabla\": " + text(f.tabla) +
-           ", \"fila\": " + number(f.fila) + ", \"campo\": " + text(f.campo) + ", \"valor\": " + Quoted(f.valor) +
-           ", \"queda\": " + Quoted(f.queda) + ", \"profesor\": " + text(f.profesor) + ", \"dia\": " + number(f.dia) +
-           ", \"tramo\": " + number(f.tramo) + ", \"mensaje\": " + Quoted(f.mensaje) + "}";
+    out += std::string(k ? "," : "") + "\n    {\"tipo\": " + JsonString(f.tipo) + ", \"tabla\": " + text(f.tabla) +
+           ", \"fila\": " + number(f.fila) + ", \"campo\": " + text(f.campo) + ", \"valor\": " + JsonString(f.valor) +
+           ", \"queda\": " + JsonString(f.queda) + ", \"profesor\": " + text(f.profesor) + ", \"dia\": " + number(f.dia) +
+           ", \"tramo\": " + number(f.tramo) + ", \"mensaje\": " + JsonString(f.mensaje) + "}";
   }
   out += hallazgos.empty() ? "],\n" : "\n  ],\n";
   out += "  \"omitidos\": {";
   bool first = true;
   for (const auto& [kind, omitted] : omitidos) {
-    out += (first ? "" : ", ") + Quoted(kind) + ": " + std::to_string(omitted);
+    out += (first ? "" : ", ") + JsonString(kind) + ": " + std::to_string(omitted);
     first = false;
   }
   return out + "}\n}\n";

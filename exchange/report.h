@@ -10,6 +10,11 @@
 
 namespace enlazor {
 
+// The first line of each command's closing message, as the user has always seen it.
+inline constexpr const char* kExportDone = "Proceso finalizado";
+inline constexpr const char* kImportDone = "Proceso Terminado";
+inline constexpr const char* kRestoreDone = "Tablas restauradas";
+
 struct Finding {
   std::string tipo;      // the kind, a stable name (see the README)
   std::string tabla;     // the table or Séneca group it is about
@@ -22,6 +27,11 @@ struct Finding {
   int tramo = 0;
   std::string mensaje;   // the finding in one sentence
 };
+
+// A count with its noun in agreement: "1 fila", "2 filas".
+std::string Counted(size_t count, const char* one, const char* many);
+// A JSON string of UTF-8 text.
+std::string JsonString(const std::string& text);
 
 struct TableRows {
   std::string tabla;
@@ -46,6 +56,9 @@ class RunReport {
   // Every finding, those only counted included.
   size_t Count() const;
 
+  // The closing message: its first line, then the file the run used or wrote
+  // and where the tables it replaced are kept.
+  std::string Closing() const;
   // One line: how many findings of each kind, or empty when there are none.
   std::string Summary() const;
   // Every finding's sentence, one per line.

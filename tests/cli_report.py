@@ -82,6 +82,31 @@ with tempfile.TemporaryDirectory() as folder:
           {"tipo": "aula_desconocida", "tabla": "SOLUC", "fila": 1, "campo": "AULA", "valor": "B7", "profesor": "AGL",
            "dia": 1, "tramo": 1})
 
+# Nothing lost: an assignment Horavia added survives a second export as a copy that restaurar puts back.
+with tempfile.TemporaryDirectory() as folder:
+    work = os.path.join(folder, "HTEMP")
+    os.mkdir(work)
+    school = os.path.join(folder, "a.xml")
+    with open(school, "w", encoding="utf-8") as out:
+        out.write("<SERVICIO><BLOQUE_DATOS>" + group("EMPLEADOS", [["100", "01/09/2010", "P", "García", "López", "Ana"]])
+                  + "</BLOQUE_DATOS></SERVICIO>")
+    run("export", school, "--workdir", work)
+    asigt = dbf.Table(os.path.join(work, "ASIGT.DBF"), codepage="cp1252")
+    asigt.open(dbf.READ_WRITE)
+    asigt.append(("L", "AGL", "1ESA", "A1", "", "", "", "", 3.0, ""))
+    asigt.close()
+    tables = lambda: {name: open(os.path.join(work, name), "rb").read() for name in sorted(os.listdir(work))
+                      if name.endswith(".DBF")}
+    before = tables()
+    check("second export", run("export", school, "--workdir", work).returncode, 0)
+    listed = run("copias", "--workdir", work).stdout.splitlines()
+    check("copias", len(listed), 2)
+    check("copias line", listed[-1].split("  ")[2:], ["antes de exportar a.xml", "PROFT: 1 fila, ASIGT: 1 fila"])
+    check("restaurar", run("restaurar", "1", "--workdir", work).returncode, 0)
+    check("restored tables", tables() == before, True)
+    missing = run("restaurar", "5", "--workdir", work)
+    check("no such copy", (missing.returncode, missing.stderr.startswith("No hay copia número 5")), (3, True))
+
 for failure in failures:
     print("FALLO", failure)
 sys.exit(1 if failures else 0)
