@@ -1,9 +1,12 @@
 #include "app/flows.h"
 
 #include "exchange/codec.h"
+#include "exchange/copies.h"
 #include "exchange/failure.h"
 #include "exchange/platform.h"
+#include "exchange/report.h"
 #include "export/export_run.h"
+#include "export/restore_run.h"
 #include "import/import_run.h"
 
 namespace enlazor {
@@ -30,10 +33,30 @@ class BusyCursor {
   bool shown_ = false;
 };
 
+// The folder the file dialog opens in: Horavia's exchange folder, C:\HTEMP\SAUCE, when it exists.
+std::string InitialFolder(const fs::path& workDir) {
+  const fs::path sauce = platform::FindNoCase(workDir, "sauce");
+  std::error_code ec;
+  return platform::PathToUtf8(fs::is_directory(sauce, ec) ? sauce : workDir);
+}
+
+const char* const kRestoreButton = "Restaurar";
+
+// When a kept copy was made, as the list of copies shows it; its name when it cannot be read.
+std::string WhenKept(const fs::path& workDir, const std::string& name) {
+  try {
+    for (const auto& copy : ListCopies(workDir)) {
+      if (copy.name == name) return copy.When();
+    }
+  } catch (const std::exception&) {
+  }
+  return name;
+}
+
 }  // namespace
 
 void CommandFlows::ChooseExchangeFile() {
-  const std::optional<std::string> chosen = ui_.ChooseFile(archivoXml_);
+  const std::optional<std::string> chosen = ui_.ChooseFile(archivoXml_, InitialFolder(workDir_));
   if (!chosen) return;
   archivoXml_ = *chosen;
   // As the Windows dialog does: the chosen file's folder becomes the current
@@ -44,35 +67,73 @@ void CommandFlows::ChooseExchangeFile() {
 }
 
 // Runs a command's run; refusals go to the message box, failures to the error
-// report, and the busy cursor is restored either way. The completion message
-// carries the findings, when there are any.
+// report, and the busy cursor is restored either way. The closing message
+// carries the findings and, when the run kept a copy of the tables it
+// replaced, the undo button: the report comes back when the user pressed it.
 template <typename Run>
-void CommandFlows::RunCommand(const char* done, Run run) {
+std::optional<RunReport> CommandFlows::RunCommand(Run run, const char* undo) {
   BusyCursor busy(ui_);
   try {
-    const RunReport report = run([&] { busy.Show(); });
+    RunReport report = run([&] { busy.Show(); });
     busy.Restore();
-    ui_.ShowMessage(done, report.Summary(), report.Details());
+    const std::string extra = report.copia.empty() ? "" : undo;
+    if (ui_.ShowMessage({report.Closing(), report.Summary(), report.Details(), extra})) return report;
   } catch (const Refusal& refusal) {
     busy.Restore();
-    ui_.ShowMessage(refusal.what());
+    ui_.ShowMessage({refusal.what()});
   } catch (const std::exception& failure) {
     busy.Restore();
     ui_.ReportError(WithFullStop(FailureText(failure)));
   }
+  return std::nullopt;
 }
 
 void CommandFlows::BExportarClick() {
   ChooseExchangeFile();
   const fs::path file = platform::PathFromUtf8(archivoXml_);
-  RunCommand("Proceso finalizado", [&](const auto& showBusy) { return RunExport(file, workDir_, showBusy); });
+  const auto undo = RunCommand([&](const auto& showBusy) { return RunExport(file, workDir_, showBusy); }, "Deshacer");
+  if (!undo) return;
+  const std::string copy = platform::PathToUtf8(platform::PathFromUtf8(undo->copia).filename());
+  Restore(copy, "¿Deshacer la exportación y volver a poner las tablas que había antes? Son la copia del " +
+                    WhenKept(workDir_, copy) +
+                    ", en '" + undo->copia + "'. Las tablas actuales se guardarán como otra copia.");
 }
 
 void CommandFlows::BImportarClick() {
   ChooseExchangeFile();
   const fs::path file = platform::PathFromUtf8(archivoXml_);
-  const fs::path base = fs::absolute("base.xml");
-  RunCommand("Proceso Terminado", [&](const auto& showBusy) { return RunImport(file, workDir_, base, showBusy); });
+  std::error_code ec;
+  fs::path base = fs::absolute(kTemplateName, ec);
+  if (ec) base = kTemplateName;
+  RunCommand([&](const auto& showBusy) { return RunImport(file, workDir_, base, showBusy); });
+}
+
+void CommandFlows::RecuperarClick() {
+  std::vector<CopyInfo> copies;
+  try {
+    copies = ListCopies(workDir_);
+  } catch (const std::exception& failure) {
+    return ui_.ReportError(WithFullStop(FailureText(failure)));
+  }
+  if (copies.empty()) {
+    ui_.ShowMessage({"No hay copias de tablas anteriores en '" + platform::PathToUtf8(workDir_ / kCopiesFolder) + "'."});
+    return;
+  }
+  std::vector<std::string> lines;
+  for (size_t k = 0; k < copies.size(); ++k) lines.push_back(std::to_string(k + 1) + ".  " + copies[k].Line());
+  const std::optional<size_t> chosen = ui_.ChooseCopy(lines);
+  if (!chosen || *chosen >= copies.size()) return;
+  const CopyInfo& copy = copies[*chosen];
+  Restore(copy.name, "¿Volver a poner las tablas de la copia del " + copy.When() + " (" + copy.Before() +
+                         ")? Las tablas actuales se guardarán como otra copia.");
+}
+
+void CommandFlows::Restore(const std::string& copyName, const std::string& question) {
+  if (!ui_.Confirm(question, kRestoreButton)) return;
+  RunCommand([&](const auto& showBusy) {
+    showBusy();
+    return RunRestore(workDir_, copyName);
+  });
 }
 
 std::string ApplicationTitle(const std::string& executablePath) {
@@ -81,11 +142,6 @@ std::string ApplicationTitle(const std::string& executablePath) {
   size_t split = stem.empty() ? 0 : 1;  // the first character, however many bytes it takes
   while (split < stem.size() && (static_cast<unsigned char>(stem[split]) & 0xC0) == 0x80) ++split;
   return stem.substr(0, split) + LowerWesternLetters(stem.substr(split));
-}
-
-std::string WithFullStop(const std::string& message) {
-  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
-  return message;
 }
 
 }  // namespace enlazor

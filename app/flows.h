@@ -1,4 +1,4 @@
-// The window's two commands from the click to the last message, without any
+// The window's commands from the click to the last message, without any
 // toolkit: the Qt window and the Windows window both call these, so they
 // behave alike and are tested once. Texts are UTF-8.
 #pragma once
@@ -6,23 +6,44 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace enlazor {
 
+class RunReport;
+
+// A message box: its text (a first line the user knows, then what the command
+// used and did), a summary of the findings and their full list, and the
+// caption of one button more when the command can be undone from there.
+struct Message {
+  std::string text;
+  std::string summary = {};
+  std::string details = {};
+  std::string extraButton = {};
+};
+
 // The user-interface services the commands use: the file choice, the message
-// box, the busy cursor and the default error report. Each window gives its
-// own; tests script the user's answers.
+// box, a question, the choice of a kept copy, the busy cursor and the default
+// error report. Each window gives its own; tests script the user's answers.
 class UiServices {
  public:
   virtual ~UiServices() = default;
-  // OpenDialogXML, opened on the name last confirmed: the confirmed path, or nothing when cancelled.
-  virtual std::optional<std::string> ChooseFile(const std::string& lastChoice) = 0;
-  // The message box. With findings, a summary line and the full list the user may open.
-  virtual void ShowMessage(const std::string& text, const std::string& summary = {}, const std::string& details = {}) = 0;
+  // OpenDialogXML, opened in initialFolder on the name last confirmed: the
+  // confirmed path, or nothing when cancelled.
+  virtual std::optional<std::string> ChooseFile(const std::string& lastChoice, const std::string& initialFolder) = 0;
+  // The message box; true when the user closed it with the extra button.
+  virtual bool ShowMessage(const Message& message) = 0;
+  // A question with two answers: true for yes (the caption given), false for "Cancelar".
+  virtual bool Confirm(const std::string& question, const std::string& yes) = 0;
+  // One of the kept copies, each a line; nothing when cancelled.
+  virtual std::optional<size_t> ChooseCopy(const std::vector<std::string>& copies) = 0;
   // The default error report, for a failure that ended a run.
   virtual void ReportError(const std::string& text) = 0;
   virtual void SetBusy(bool busy) = 0;
 };
+
+// The caption of the windows' menu entry that restores a kept copy.
+inline constexpr const char* kRecuperarCaption = "Recuperar tablas anteriores…";
 
 class CommandFlows {
  public:
@@ -31,6 +52,8 @@ class CommandFlows {
 
   void BExportarClick();
   void BImportarClick();
+  // "Recuperar tablas anteriores…": lists the kept copies and restores the one chosen.
+  void RecuperarClick();
   // The path last confirmed in the file dialog; shared by both commands.
   const std::string& ArchivoXML() const { return archivoXml_; }
 
@@ -38,7 +61,9 @@ class CommandFlows {
   // Both commands begin alike: the dialog replaces ArchivoXML only on confirm.
   void ChooseExchangeFile();
   template <typename Run>
-  void RunCommand(const char* done, Run run);
+  std::optional<RunReport> RunCommand(Run run, const char* extraButton = "");
+  // Restores the copy of that folder name after the user confirms it.
+  void Restore(const std::string& copyName, const std::string& question);
 
   std::filesystem::path workDir_;
   UiServices& ui_;
@@ -48,8 +73,5 @@ class CommandFlows {
 // The executable's name without folder and without everything from its first
 // "."; the first character keeps its case, the rest go to lower case.
 std::string ApplicationTitle(const std::string& executablePath);
-// A failure's message as the error report shows it: a full stop is added when
-// the message is not empty and ends in a character above ".".
-std::string WithFullStop(const std::string& message);
 
 }  // namespace enlazor

@@ -107,12 +107,7 @@ void Tell(const Arguments& args, const enlazor::RunReport& report) {
   }
   if (!report.hallazgos.empty()) summary += report.Summary() + " Los detalles van en la salida de errores.\n";
   PrintText(false, summary);
-  if (!report.hallazgos.empty()) PrintText(true, report.Details());
-}
-
-std::string RowsOf(const enlazor::CopyInfo& copy, const char* table) {
-  const long rows = copy.Rows(table);
-  return std::string(table) + ": " + (rows < 0 ? std::string("no está") : Counted(static_cast<size_t>(rows), "fila", "filas"));
+  if (!report.hallazgos.empty()) PrintText(true, report.Lines());
 }
 
 std::string CopiesJson(const std::filesystem::path& work, const std::vector<enlazor::CopyInfo>& copies) {
@@ -143,9 +138,7 @@ void ListCopies(const Arguments& args) {
   if (copies.empty()) return PrintText(false, "No hay copias de tablas anteriores en '" + folder + "'.\n");
   std::string text = "Copias de tablas anteriores en '" + folder + "', la más reciente primero:\n";
   for (size_t k = 0; k < copies.size(); ++k) {
-    const auto& copy = copies[k];
-    text += std::to_string(k + 1) + "  " + copy.When() + "  " + copy.Before() + "  " + RowsOf(copy, "PROFT") + ", " +
-            RowsOf(copy, "ASIGT") + "\n";
+    text += std::to_string(k + 1) + "  " + copies[k].Line() + "\n";
   }
   PrintText(false, text);
 }
@@ -154,8 +147,11 @@ int Run(const Arguments& args) {
   if (args.command == "export") {
     Tell(args, enlazor::RunExport(PathFromUtf8(args.file), WorkDir(args)));
   } else if (args.command == "import") {
-    const auto templatePath = PathFromUtf8(args.templatePath.value_or("base.xml"));
-    Tell(args, enlazor::RunImport(PathFromUtf8(args.file), WorkDir(args), templatePath));
+    // A template the user names must be there; the default one is made when missing.
+    const enlazor::TemplateChoice plantilla = args.templatePath
+                                                  ? enlazor::TemplateChoice(PathFromUtf8(*args.templatePath), false)
+                                                  : enlazor::TemplateChoice(enlazor::kTemplateName);
+    Tell(args, enlazor::RunImport(PathFromUtf8(args.file), WorkDir(args), plantilla));
   } else if (args.command == "restaurar") {
     Tell(args, enlazor::RunRestore(WorkDir(args), args.number.value_or(1)));
   } else {
@@ -184,7 +180,7 @@ int Main(const std::vector<std::string>& args) {
     PrintText(true, std::string(refusal.what()) + "\n");
     return kRefused;
   } catch (const std::exception& failure) {
-    PrintText(true, enlazor::FailureText(failure) + "\n");
+    PrintText(true, enlazor::WithFullStop(enlazor::FailureText(failure)) + "\n");
     return 1;
   }
 }

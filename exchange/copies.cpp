@@ -120,6 +120,16 @@ long CopyInfo::Rows(std::string_view table) const {
   return -1;
 }
 
+std::string CopyInfo::Line() const {
+  std::string line = When() + "  " + Before();
+  for (const char* table : {"PROFT", "ASIGT"}) {
+    const long rows = Rows(table);
+    line += std::string(table[0] == 'P' ? "  " : ", ") + table + ": " +
+            (rows < 0 ? std::string("no está") : Counted(static_cast<size_t>(rows), "fila", "filas"));
+  }
+  return line;
+}
+
 std::string Stamp() {
   const platform::LocalTime now = platform::Now();
   char text[32];

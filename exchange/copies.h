@@ -47,6 +47,8 @@ struct CopyInfo {
   std::string Before() const;
   // Rows of a table of the copy, or -1 when the copy does not have it.
   long Rows(std::string_view table) const;
+  // One line: when, before what, and the rows of PROFT and ASIGT.
+  std::string Line() const;
 };
 
 // The copies of the work directory, newest first. A copies folder that is a

@@ -47,4 +47,11 @@ inline std::string FailureText(const std::exception& failure) {
   return failure.what();
 }
 
+// A failure's message as the user reads it: a full stop is added when the
+// message is not empty and ends in a character above ".".
+inline std::string WithFullStop(const std::string& message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
+  return message;
+}
+
 }  // namespace enlazor

@@ -5,22 +5,52 @@
 namespace enlazor {
 namespace {
 
-// What each kind is called in the summary line.
-const std::map<std::string, std::pair<const char*, const char*>>& KindNames() {
-  static const std::map<std::string, std::pair<const char*, const char*>> names = {
-      {"valor_cortado", {"valor cortado", "valores cortados"}},
-      {"identificador_cortado", {"identificador cortado", "identificadores cortados"}},
-      {"codigo_renumerado", {"código renumerado", "códigos renumerados"}},
-      {"registro_incompleto", {"registro incompleto", "registros incompletos"}},
-      {"empleado_repetido", {"empleado repetido", "empleados repetidos"}},
-      {"tramo_desconocido", {"clase con tramo desconocido", "clases con tramo desconocido"}},
-      {"aula_desconocida", {"clase con aula desconocida", "clases con aula desconocida"}},
-      {"unidad_desconocida", {"clase con unidad desconocida", "clases con unidad desconocida"}},
-      {"materia_desconocida", {"clase con materia desconocida", "clases con materia desconocida"}},
-      {"profesor_sin_ficha", {"profesor de SOLUC que no está en PROFT", "profesores de SOLUC que no están en PROFT"}},
-      {"clase_sin_colocar", {"clase sin colocar", "clases sin colocar"}},
-  };
-  return names;
+// Every kind of finding, in the order the details list them, with its name
+// in the summary. All but the routine ones ask the user to look before the
+// data goes on.
+struct Kind {
+  const char* tipo;
+  const char* one;
+  const char* many;
+  bool routine;
+};
+constexpr Kind kKinds[] = {
+    {"clase_sin_colocar", "clase sin colocar", "clases sin colocar", false},
+    {"profesor_sin_ficha", "profesor de SOLUC que no está en PROFT", "profesores de SOLUC que no están en PROFT", false},
+    {"tramo_desconocido", "clase con tramo desconocido", "clases con tramo desconocido", false},
+    {"aula_desconocida", "clase con aula desconocida", "clases con aula desconocida", false},
+    {"unidad_desconocida", "clase con unidad desconocida", "clases con unidad desconocida", false},
+    {"materia_desconocida", "clase con materia desconocida", "clases con materia desconocida", false},
+    {"profesor_en_dos_sitios", "profesor en dos aulas a la vez", "profesores en dos aulas a la vez", false},
+    {"identificador_cortado", "identificador cortado", "identificadores cortados", false},
+    {"empleado_repetido", "empleado repetido", "empleados repetidos", false},
+    {"valor_cortado", "valor cortado", "valores cortados", false},
+    {"registro_incompleto", "registro incompleto", "registros incompletos", false},
+    {"plantilla_generada", "plantilla generada", "plantillas generadas", false},
+    {"curso_distinto", "plantilla de otro curso", "plantillas de otro curso", false},
+    {"copia_pendiente", "copia sin guardar", "copias sin guardar", false},
+    {"codigo_renumerado", "código renumerado", "códigos renumerados", true},
+};
+
+const Kind* KindOf(const std::string& tipo) {
+  for (const Kind& kind : kKinds) {
+    if (tipo == kind.tipo) return &kind;
+  }
+  return nullptr;
+}
+
+// The sentences of a kind's findings (of one table, when given), one per indented line.
+std::string Listed(const std::vector<Finding>& findings, const char* tipo, const std::string* tabla = nullptr) {
+  std::string text;
+  for (const auto& finding : findings) {
+    if (finding.tipo == tipo && (!tabla || finding.tabla == *tabla)) text += "  " + finding.mensaje + "\n";
+  }
+  return text;
+}
+
+std::string Capitalized(std::string text) {
+  if (!text.empty()) text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+  return text;
 }
 
 }  // namespace
@@ -43,12 +73,24 @@ std::string JsonString(const std::string& text) {
   return out + "\"";
 }
 
+std::string TableTitle(std::string_view table) {
+  static const std::map<std::string_view, const char*> titles = {
+      {"CURSOACAD", "Curso escolar"}, {"ASIGNOMT", "Materias"},         {"PROFT", "Profesorado"},
+      {"AULAT", "Aulas"},             {"GRUPOST", "Unidades"},          {"ASIGT", "Asignaciones"},
+      {"DIASHORAST", "Días y tramos"}, {"SOLUC", "Horario de Horavia"},
+  };
+  const auto found = titles.find(table);
+  return found == titles.end() ? std::string(table) : std::string(found->second) + " (" + std::string(table) + ")";
+}
+
 std::string Counted(size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 void RunReport::Add(Finding finding) {
-  if (kept_[finding.tipo]++ < kKeptPerKind) hallazgos.push_back(std::move(finding));
+  ++counts_[finding.tipo];
+  ++byTable_[{finding.tipo, finding.tabla}];
+  if (counts_[finding.tipo] <= kKeptPerKind) hallazgos.push_back(std::move(finding));
   else ++omitidos[finding.tipo];
 }
 
@@ -62,39 +104,65 @@ std::string RunReport::Closing() const {
 }
 
 size_t RunReport::Count() const {
-  size_t count = hallazgos.size();
-  for (const auto& [kind, omitted] : omitidos) count += omitted;
+  size_t count = 0;
+  for (const auto& [tipo, n] : counts_) count += n;
   return count;
 }
 
 std::string RunReport::Summary() const {
-  if (hallazgos.empty()) return {};
-  std::map<std::string, size_t> counts = omitidos;
-  for (const auto& finding : hallazgos) ++counts[finding.tipo];
-  std::string line = Count() == 1 ? "1 aviso: " : std::to_string(Count()) + " avisos: ";
-  bool first = true;
-  for (const auto& [kind, count] : counts) {
-    const auto name = KindNames().find(kind);
-    const std::string shown = name == KindNames().end() ? kind : count == 1 ? name->second.first : name->second.second;
-    line += (first ? "" : ", ") + std::to_string(count) + " " + shown;
-    first = false;
+  size_t review = 0;
+  std::string kinds, routine;
+  for (const Kind& kind : kKinds) {
+    const auto found = counts_.find(kind.tipo);
+    if (found == counts_.end()) continue;
+    const std::string counted = Counted(found->second, kind.one, kind.many);
+    if (kind.routine) {
+      routine += "; " + counted;
+    } else {
+      review += found->second;
+      kinds += (kinds.empty() ? "" : ", ") + counted;
+    }
   }
-  return line + ".";
+  if (review == 0 && routine.empty()) return {};
+  const std::string reviewed = review ? Counted(review, "aviso para revisar", "avisos para revisar") + " (" + kinds + ")" : "";
+  return (review ? reviewed + routine : routine.substr(2)) + ".";
 }
 
 std::string RunReport::Details() const {
+  std::string review, routine;
+  for (const Kind& kind : kKinds) {
+    const auto count = counts_.find(kind.tipo);
+    if (count == counts_.end()) continue;
+    const auto omitted = omitidos.find(kind.tipo);
+    const std::string more = omitted == omitidos.end() ? "" : "  ... y " + std::to_string(omitted->second) + " más.\n";
+    if (!kind.routine) {
+      review += Capitalized(kind.many) + " (" + std::to_string(count->second) + "):\n" + Listed(hallazgos, kind.tipo) + more;
+      continue;
+    }
+    for (const auto& [key, inTable] : byTable_) {
+      if (key.first != kind.tipo) continue;
+      routine += Capitalized(kind.many) + " en " + TableTitle(key.second) + ": " + std::to_string(inTable) + "\n" +
+                 Listed(hallazgos, kind.tipo, &key.second);
+    }
+    routine += more;
+  }
+  if (review.empty()) return routine;
+  return "Para revisar:\n" + review + (routine.empty() ? "" : "\nDe rutina:\n" + routine);
+}
+
+std::string RunReport::Lines() const {
   std::string text;
   for (const auto& finding : hallazgos) text += finding.mensaje + "\n";
-  for (const auto& [kind, omitted] : omitidos) {
-    const auto name = KindNames().find(kind);
-    text += "... y " + std::to_string(omitted) + " más del tipo «" +
-            (name == KindNames().end() ? kind : std::string(name->second.second)) + "».\n";
+  for (const auto& [tipo, omitted] : omitidos) {
+    const Kind* kind = KindOf(tipo);
+    text += "... y " + std::to_string(omitted) + " más del tipo «" + (kind ? kind->many : tipo) + "».\n";
   }
   return text;
 }
 
 std::string RunReport::Json() const {
   auto number = [](long value) { return value == 0 ? std::string("null") : std::to_string(value); };
+  auto optional = [](std::optional<int> value) { return value ? std::to_string(*value) : std::string("null"); };
   auto text = [](const std::string& value) { return value.empty() ? std::string("null") : JsonString(value); };
   std::string out = "{\n  \"orden\": " + JsonString(orden) + ",\n  \"archivo\": " + JsonString(archivo) +
                     ",\n  \"salida\": " + text(salida) + ",\n  \"copia\": " + text(copia) +
@@ -112,8 +180,8 @@ std::string RunReport::Json() const {
     const Finding& f = hallazgos[k];
     out += std::string(k ? "," : "") + "\n    {\"tipo\": " + JsonString(f.tipo) + ", \"tabla\": " + text(f.tabla) +
            ", \"fila\": " + number(f.fila) + ", \"campo\": " + text(f.campo) + ", \"valor\": " + JsonString(f.valor) +
-           ", \"queda\": " + JsonString(f.queda) + ", \"profesor\": " + text(f.profesor) + ", \"dia\": " + number(f.dia) +
-           ", \"tramo\": " + number(f.tramo) + ", \"mensaje\": " + JsonString(f.mensaje) + "}";
+           ", \"queda\": " + JsonString(f.queda) + ", \"profesor\": " + text(f.profesor) + ", \"dia\": " + optional(f.dia) +
+           ", \"tramo\": " + optional(f.tramo) + ", \"mensaje\": " + JsonString(f.mensaje) + "}";
   }
   out += hallazgos.empty() ? "],\n" : "\n  ],\n";
   out += "  \"omitidos\": {";

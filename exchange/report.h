@@ -5,7 +5,9 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace enlazor {
@@ -23,13 +25,15 @@ struct Finding {
   std::string valor;     // the value as found
   std::string queda;     // what became of it
   std::string profesor;  // the teacher's code (import)
-  int dia = 0;           // day and slot of a lesson (import); 0 when none
-  int tramo = 0;
+  std::optional<int> dia;    // day and slot of a lesson (import); an unplaced lesson's day is 0
+  std::optional<int> tramo;
   std::string mensaje;   // the finding in one sentence
 };
 
 // A count with its noun in agreement: "1 fila", "2 filas".
 std::string Counted(size_t count, const char* one, const char* many);
+// A table in plain words and by file, as findings name it: "Materias (ASIGNOMT)".
+std::string TableTitle(std::string_view table);
 // A JSON string of UTF-8 text.
 std::string JsonString(const std::string& text);
 
@@ -59,15 +63,20 @@ class RunReport {
   // The closing message: its first line, then the file the run used or wrote
   // and where the tables it replaced are kept.
   std::string Closing() const;
-  // One line: how many findings of each kind, or empty when there are none.
+  // One line: how many findings to look at, of which kinds, and how many
+  // routine ones; empty when there are none.
   std::string Summary() const;
-  // Every finding's sentence, one per line.
+  // The findings as a reader goes through them: first those to look at, kind
+  // by kind, then the routine ones, one line per table with their list below.
   std::string Details() const;
+  // Every finding's sentence, one per line, in the order found.
+  std::string Lines() const;
   // The whole report as a JSON document.
   std::string Json() const;
 
  private:
-  std::map<std::string, size_t> kept_;
+  std::map<std::string, size_t> counts_;                              // per kind, those only counted included
+  std::map<std::pair<std::string, std::string>, size_t> byTable_;  // per kind and table
 };
 
 }  // namespace enlazor

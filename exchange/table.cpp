@@ -116,14 +116,22 @@ void Table::RaiseDamaged(std::string_view what) const {
   throw Failure(Format("La tabla '%s' está dañada: %s", {Shown(path_), what}));
 }
 
-void Table::RaiseInUse() const {
-  throw Failure(Format("La tabla '%s' está en uso por otro programa", {Shown(path_)}));
+void Table::RaiseInUse() const { RaiseTableInUse(path_); }
+
+void RaiseTableInUse(const fs::path& table) {
+  throw Failure(Format("La tabla '%s' está en uso por otro programa: cierre Horavia y repita la orden", {Shown(table)}));
+}
+
+void RaiseNoWorkFolder(const fs::path& folder) {
+  throw Failure(Format("No existe la carpeta de trabajo '%s'. Compruebe que Horavia está instalado: Enlazor trabaja "
+                       "en su carpeta",
+                       {Shown(folder)}));
 }
 
 void Table::CreateTable() {
   std::error_code ec;
   if (!fs::is_directory(directory_, ec)) {
-    throw Failure(Format("No existe la carpeta de trabajo '%s'", {Shown(directory_)}));
+    RaiseNoWorkFolder(directory_);
   }
   for (const auto& field : definitions_) CheckDefinition(field);
   Close();
@@ -152,7 +160,7 @@ void Table::Open() {
   path_ = FilePath();
   std::error_code ec;
   if (!fs::is_directory(directory_, ec)) {
-    throw Failure(Format("No existe la carpeta de trabajo '%s'", {Shown(directory_)}));
+    RaiseNoWorkFolder(directory_);
   }
   if (!platform::FileExists(path_)) throw Failure(Format("No existe la tabla '%s'", {Shown(path_)}));
   int error = 0;

@@ -15,6 +15,10 @@ namespace enlazor {
 
 enum class FieldType { Text, Integer, Float };
 
+// The failures a user meets most, each with what to do about it.
+[[noreturn]] void RaiseTableInUse(const std::filesystem::path& table);
+[[noreturn]] void RaiseNoWorkFolder(const std::filesystem::path& folder);
+
 struct FieldDef {
   std::string name;
   FieldType type = FieldType::Text;

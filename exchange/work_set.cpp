@@ -4,6 +4,7 @@
 
 #include "exchange/copies.h"
 #include "exchange/failure.h"
+#include "exchange/table.h"
 
 namespace enlazor {
 namespace {
@@ -35,7 +36,7 @@ std::vector<platform::File> HoldLiveTables(const fs::path& work, const std::vect
       auto file = platform::File::Open(live, error, true);
       if (!file.IsOpen() && !platform::IsInUseError(error)) RaiseCannotReplace(live, platform::ErrorText(error));
       if (!file.IsOpen() || !file.TryLock(platform::File::Lock::Exclusive)) {
-        throw Failure(Format("La tabla '%s' está en uso por otro programa", {PathToUtf8(live)}));
+        RaiseTableInUse(live);
       }
       if (!file.IsWritable()) RaiseCannotReplace(live, "es de solo lectura o está protegida contra cambios");
       holds.push_back(std::move(file));
@@ -159,7 +160,7 @@ void CheckFolderIsOurs(const fs::path& folder, const fs::path& work) {
 Staging::Staging(const fs::path& workDir) : work_(workDir), folder_(workDir / kStagingFolder) {
   std::error_code ec;
   if (!fs::is_directory(work_, ec)) {
-    throw Failure(Format("No existe la carpeta de trabajo '%s'", {PathToUtf8(work_)}));
+    RaiseNoWorkFolder(work_);
   }
   CheckFolderIsOurs(work_ / kCopiesFolder, work_);
   Take();
@@ -301,7 +302,7 @@ void RefuseFileInStaging(const fs::path& file, const fs::path& workDir) {
   const fs::path staging = workDir / kStagingFolder;
   if (!platform::IsInside(file, staging)) return;
   throw Refusal(Format("El archivo '%s' está dentro de la carpeta '%s', que Enlazor vacía en cada exportación. "
-                       "Cópielo a otra carpeta y elíjalo allí",
+                       "Cópielo a otra carpeta y elíjalo allí.",
                        {PathToUtf8(file), PathToUtf8(staging)}));
 }
 

@@ -46,18 +46,18 @@ TableBuilder::TableBuilder(const fs::path& folder, Layout layout, std::initializ
 
 void TableBuilder::Offer(const Datos& datos) {
   ++record_;
-  const std::string where = group_ + ", registro " + std::to_string(record_);
+  const std::string where = "Séneca, grupo " + group_ + ", registro " + std::to_string(record_);
   if (datos.count < layout_.minimum) {
-    Report({"registro_incompleto", group_, record_, "", std::to_string(datos.count) + " datos", "sin fila", "", 0, 0,
+    Report({"registro_incompleto", group_, record_, "", std::to_string(datos.count) + " datos", "sin fila", "", {}, {},
             where + ": tiene " + std::to_string(datos.count) + (datos.count == 1 ? " dato" : " datos") +
-                " y hacen falta al menos " + std::to_string(layout_.minimum) + "; no pasa a la tabla " + name_ + "."});
+                 " y hacen falta al menos " + std::to_string(layout_.minimum) + "; no pasa a " + TableTitle(name_) + "."});
     return;
   }
   if (datos.count < layout_.read) {
     Report({"registro_incompleto", group_, record_, "", std::to_string(datos.count) + " datos", "vacíos los que faltan",
-            "", 0, 0,
+            "", {}, {},
             where + ": tiene " + std::to_string(datos.count) + " datos de los " + std::to_string(layout_.read) +
-                " que se leen; los que faltan quedan vacíos en " + name_ + "."});
+                 " que se leen; los que faltan quedan vacíos en " + TableTitle(name_) + "."});
   }
   Take(datos);
 }
@@ -68,8 +68,8 @@ void TableBuilder::Report(Finding finding) { report_.Add(std::move(finding)); }
 void TableBuilder::ReportRenumbered(std::string_view base, std::string_view code) {
   if (code == base) return;
   Report({"codigo_renumerado", name_, static_cast<long>(rows_), name_ == "ASIGNOMT" ? "COD" : "ABREV", Utf8(base),
-          Utf8(code), "", 0, 0,
-          name_ + ", fila " + std::to_string(rows_) + ": el código " + Quote(base) + " ya lo tenía otra fila; queda " +
+          Utf8(code), "", {}, {},
+          TableTitle(name_) + ", fila " + std::to_string(rows_) + ": el código " + Quote(base) + " ya lo tenía otra fila; queda " +
               Quote(code) + "."});
 }
 
@@ -93,8 +93,8 @@ void TableBuilder::Add(Row values) {
     }
     const std::string size = std::to_string(def->size);
     Report({identifier ? "identificador_cortado" : "valor_cortado", name_, static_cast<long>(rows_), field, Utf8(text),
-            Utf8(stored), "", 0, 0,
-            name_ + ", fila " + std::to_string(rows_) + ", " + field + ": " + Quote(text) + " no cabe en " + size +
+            Utf8(stored), "", {}, {},
+            TableTitle(name_) + ", fila " + std::to_string(rows_) + ", " + field + ": " + Quote(text) + " no cabe en " + size +
                 " caracteres; " + (identifier ? "Séneca recibirá " : "queda ") + Quote(stored) + "."});
   }
   table_.Post();
@@ -124,7 +124,7 @@ void TableBuilder::CheckCutIdentifiers() {
       const std::string first = otherFirst ? otherOriginal : cut.original, second = otherFirst ? cut.original : otherOriginal;
       throw Refusal(Format("Los identificadores %s (fila %s) y %s (fila %s) de %s no caben en los %s caracteres del "
                            "campo %s y quedarían iguales, %s: Séneca recibiría datos equivocados. La exportación no se "
-                           "ha hecho y las tablas de trabajo no han cambiado",
+                           "ha hecho y las tablas de trabajo no han cambiado.",
                            {Quote(first), std::to_string(std::min(row, cut.row)), Quote(second),
                             std::to_string(std::max(row, cut.row)), name_, std::to_string(cut.stored.size()), cut.field,
                             Quote(cut.stored)}));
@@ -207,8 +207,8 @@ class CrearProfesores final : public TableBuilder {
       for (size_t k = first; k < last; ++k) list += (k == first ? "" : k + 1 == last ? " y " : ", ") + std::to_string(ids_[k].second);
       const std::string& id = ids_[first].first;
       Report({"empleado_repetido", "PROFT", static_cast<long>(ids_[first].second), "X_EMPLEADO", Utf8(id),
-              std::to_string(last - first) + " filas", "", 0, 0,
-              "PROFT, filas " + list + ": el empleado " + Quote(id) + " aparece " + std::to_string(last - first) +
+              std::to_string(last - first) + " filas", "", {}, {},
+              TableTitle("PROFT") + ", filas " + list + ": el empleado " + Quote(id) + " aparece " + std::to_string(last - first) +
                   " veces (varios puestos); Horavia lo tendrá como profesores distintos."});
     }
     ids_ = {};

@@ -14,7 +14,7 @@ namespace {
 constexpr const char* kCatalogue[] = {"MATERIAS", "EMPLEADOS", "DEPENDENCIAS", "UNIDADES", "TRAMOS_HORARIOS"};
 
 [[noreturn]] void RefuseNotSeneca(const std::string& name, const std::string& why) {
-  throw Refusal(Format("El archivo '%s' no es una exportación de Séneca: %s. Las tablas de trabajo no se han cambiado",
+  throw Refusal(Format("El archivo '%s' no es una exportación de Séneca: %s. Las tablas de trabajo no se han cambiado.",
                        {name, why}));
 }
 

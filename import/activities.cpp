@@ -74,9 +74,13 @@ void Activities::ReportMissing(const char* kind, const char* table, const char* 
   const std::string shown = "«" + AnsiToUtf8(value) + "»";
   report_.Add({kind, "SOLUC", static_cast<long>(lesson_.row), field, AnsiToUtf8(value), outcome,
                AnsiToUtf8(lesson_.profesor), lesson_.dia, lesson_.hora,
-               "Profesor «" + AnsiToUtf8(lesson_.profesor) + "», día " + std::to_string(lesson_.dia) + ", tramo " +
-                   std::to_string(lesson_.hora) + " (SOLUC, fila " + std::to_string(lesson_.row) + "): " + what + " " +
-                   shown + " no está en " + table + "; " + outcome + "."});
+               LessonPlace() + ": " + what + " " + shown + " no está en " + TableTitle(table) + "; " + outcome + "."});
+}
+
+// "Horario de Horavia (SOLUC), fila 4: profesor «AGL», día 1, tramo 2"
+std::string Activities::LessonPlace() const {
+  return TableTitle("SOLUC") + ", fila " + std::to_string(lesson_.row) + ": profesor «" + AnsiToUtf8(lesson_.profesor) +
+         "», día " + std::to_string(lesson_.dia) + ", tramo " + std::to_string(lesson_.hora);
 }
 
 std::vector<std::string> Activities::BuscarTramo(const std::string& slotKey) {
@@ -128,18 +132,35 @@ const std::vector<size_t>& Activities::LessonsOf(const std::string& abrev) {
 }
 
 int Activities::CountActividades(const std::string& abrev) {
-  int count = 0, unplaced = 0;
+  int count = 0;
+  std::map<std::pair<int, int>, std::pair<std::string, size_t>> rooms;  // (day, slot) -> first room and its row
   for (const size_t row : LessonsOf(abrev)) {
     soluc_.MoveTo(row);
-    (soluc_.FieldInteger(Field(field_.dia, "DIA")) == 0 ? unplaced : count)++;
-  }
-  if (unplaced > 0) {
-    const std::string lessons = unplaced == 1 ? "1 clase" : std::to_string(unplaced) + " clases";
-    report_.Add({"clase_sin_colocar", "SOLUC", 0, "DIA", "0", "no pasa a Séneca", AnsiToUtf8(abrev), 0, 0,
-                 "Profesor «" + AnsiToUtf8(abrev) + "»: " + lessons + " sin colocar (DIA 0) en SOLUC; no " +
-                     (unplaced == 1 ? "pasa" : "pasan") + " a Séneca."});
+    lesson_ = {abrev, soluc_.FieldInteger(Field(field_.dia, "DIA")), soluc_.FieldInteger(Field(field_.hora, "HORA")), row + 1};
+    if (lesson_.dia == 0) {
+      report_.Add({"clase_sin_colocar", "SOLUC", static_cast<long>(lesson_.row), "DIA", "0", "no pasa a Séneca",
+                   AnsiToUtf8(abrev), 0, lesson_.hora, LessonPlace() + ": la clase está sin colocar (DIA 0); no pasa a Séneca."});
+      continue;
+    }
+    ++count;
+    CheckOneRoomAtATime(rooms, std::string(TrimControls(soluc_.FieldText(Field(field_.aula, "AULA")))));
   }
   return count;
+}
+
+// A teacher in two rooms at one day and slot is a clash Séneca takes without a
+// word. One lesson given to several units in one room, or a row without a
+// room, is no clash.
+void Activities::CheckOneRoomAtATime(std::map<std::pair<int, int>, std::pair<std::string, size_t>>& rooms,
+                                     const std::string& room) {
+  if (room.empty()) return;
+  auto [first, isNew] = rooms.try_emplace({lesson_.dia, lesson_.hora}, room, lesson_.row);
+  if (isNew || first->second.first == room || first->second.second == 0) return;
+  report_.Add({"profesor_en_dos_sitios", "SOLUC", static_cast<long>(lesson_.row), "AULA", AnsiToUtf8(room),
+               AnsiToUtf8(first->second.first), AnsiToUtf8(lesson_.profesor), lesson_.dia, lesson_.hora,
+               LessonPlace() + ": está a la vez en el aula «" + AnsiToUtf8(first->second.first) + "» (fila " +
+                   std::to_string(first->second.second) + ") y en «" + AnsiToUtf8(room) + "»."});
+  first->second.second = 0;  // told once per day and slot
 }
 
 int Activities::GenerarActividades(const std::string& abrev, XmlText& teacherGroup, const FechasCurso& fechas) {
@@ -179,11 +200,12 @@ void Activities::ReportTeachersNotInProft(const std::vector<std::string>& proftC
   for (const auto& [code, rows] : lessons_) unread.emplace(code, rows.size());
   for (const auto& code : proftCodes) unread.erase(code);
   for (const auto& [code, rows] : unread) {
-    const std::string lessons = rows == 1 ? "1 fila" : std::to_string(rows) + " filas";
-    report_.Add({"profesor_sin_ficha", "SOLUC", static_cast<long>(lessons_[code].front() + 1), "PROF", AnsiToUtf8(code),
-                 "no pasa a Séneca", AnsiToUtf8(code), 0, 0,
-                 "SOLUC tiene " + lessons + " del profesor «" + AnsiToUtf8(code) +
-                     "», que no está en PROFT: esas clases no pasan a Séneca."});
+    const size_t first = lessons_[code].front() + 1;
+    report_.Add({"profesor_sin_ficha", "SOLUC", static_cast<long>(first), "PROF", AnsiToUtf8(code), "no pasa a Séneca",
+                 AnsiToUtf8(code), {}, {},
+                 TableTitle("SOLUC") + ", fila " + std::to_string(first) + ": " + Counted(rows, "clase", "clases") +
+                     " del profesor «" + AnsiToUtf8(code) + "», que no está en " + TableTitle("PROFT") + "; " +
+                     (rows == 1 ? "no pasa" : "no pasan") + " a Séneca."});
   }
 }
 

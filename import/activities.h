@@ -2,6 +2,7 @@
 // with its day, slot, room, unit and subject in Séneca's identifiers.
 #pragma once
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -77,6 +78,8 @@ class Activities {
   const std::vector<size_t>& LessonsOf(const std::string& abrev);
   // A SOLUC field's number, found at its first reading.
   size_t Field(size_t& number, const char* name);
+  std::string LessonPlace() const;
+  void CheckOneRoomAtATime(std::map<std::pair<int, int>, std::pair<std::string, size_t>>& rooms, const std::string& room);
   // A lookup found nothing for the lesson: the user hears of it.
   void ReportMissing(const char* kind, const char* table, const char* field, const char* what, const std::string& value,
                      const std::string& outcome);

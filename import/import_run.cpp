@@ -1,6 +1,7 @@
 #include "import/import_run.h"
 
 #include <array>
+#include <cstdio>
 
 #include "exchange/codec.h"
 #include "exchange/failure.h"
@@ -41,13 +42,61 @@ struct Components {
   Table soluc, grupos, profesor, aulas, nomAsg, tramos;
 };
 
-XmlNode LoadTemplate(XmlDocument& doc, const fs::path& templatePath) {
-  doc.Load(templatePath);
-  XmlNode bloque = doc.DocumentElement().SelectSingleNode("BLOQUE_DATOS");
-  if (bloque.IsNull()) {
-    throw Failure(Format("La plantilla '%s' no tiene el elemento BLOQUE_DATOS", {platform::PathToUtf8(templatePath)}));
+// What a real "base.xml" holds: the envelope of an import file for Séneca and
+// the school year, made from CURSOACAD.
+void GenerateTemplate(XmlDocument& doc, const std::string& cursoAnno) {
+  const platform::LocalTime now = platform::Now();
+  char fecha[32];
+  std::snprintf(fecha, sizeof fecha, "%02d/%02d/%04d %02d:%02d:%02d", now.day, now.month, now.year, now.hour, now.minute,
+                now.second);
+  doc.LoadBytes(std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<SERVICIO modulo=\"HORARIOS\" tipo=\"I\" "
+                            "autor=\"Enlazor\" fecha=\"") +
+                    fecha + "\"><BLOQUE_DATOS><grupo_datos seq=\"ANNO_ACADEMICO\"><dato nombre_dato=\"C_ANNO\"/>"
+                            "</grupo_datos></BLOQUE_DATOS></SERVICIO>",
+                kTemplateName);
+  doc.SelectNodes("/SERVICIO/BLOQUE_DATOS/grupo_datos/dato").Item(0).SetText(AnsiToUtf8(cursoAnno));
+}
+
+// The template's BLOQUE_DATOS; a template that cannot serve says what to do.
+XmlNode LoadTemplate(XmlDocument& doc, const TemplateChoice& plantilla, const std::string& cursoAnno, RunReport& report) {
+  const std::string shown = platform::PathToUtf8(plantilla.path);
+  const char* remedy = plantilla.generateWhenMissing
+                           ? "Corrija la plantilla o quítela de esa carpeta: sin ella, Enlazor genera una con el curso "
+                             "de las tablas de trabajo"
+                           : "Corrija la plantilla, o no la indique para que Enlazor genere una con el curso de las "
+                             "tablas de trabajo";
+  if (!platform::FileExists(plantilla.path) && plantilla.generateWhenMissing) {
+    GenerateTemplate(doc, cursoAnno);
+    report.Add({"plantilla_generada", "CURSOACAD", 1, "CURSOANNO", AnsiToUtf8(cursoAnno), shown, "", {}, {},
+                "No hay plantilla «" + std::string(kTemplateName) + "» en " +
+                    platform::PathToUtf8(plantilla.path.parent_path()) + ": se ha generado una con el curso «" +
+                    AnsiToUtf8(cursoAnno) + "» de " + TableTitle("CURSOACAD") + "."});
+    return doc.DocumentElement().SelectSingleNode("BLOQUE_DATOS");
   }
+  if (!platform::FileExists(plantilla.path)) {
+    throw Failure(Format("No existe la plantilla '%s', el archivo de Séneca en que se escribe el horario. %s",
+                         {shown, remedy}));
+  }
+  try {
+    doc.Load(plantilla.path);
+  } catch (const Failure& failure) {
+    throw Failure(std::string(failure.what()) + ". " + remedy);
+  }
+  XmlNode bloque = doc.DocumentElement().SelectSingleNode("BLOQUE_DATOS");
+  if (bloque.IsNull()) throw Failure(Format("La plantilla '%s' no tiene el elemento BLOQUE_DATOS. %s", {shown, remedy}));
   return bloque;
+}
+
+// The public Séneca clients refuse a file for another school year than theirs.
+void CheckSchoolYear(const XmlNode& bloque, const std::string& cursoAnno, const fs::path& templatePath, RunReport& report) {
+  const XmlNode anno = bloque.SelectSingleNode("grupo_datos[@seq=\"ANNO_ACADEMICO\"]/dato[@nombre_dato=\"C_ANNO\"]");
+  const std::string inTemplate(TrimControls(anno.Text()));
+  const std::string inTables(TrimControls(AnsiToUtf8(cursoAnno)));
+  if (anno.IsNull() || inTemplate == inTables || inTables.empty()) return;
+  report.Add({"curso_distinto", "CURSOACAD", 1, "CURSOANNO", inTables, inTemplate, "", {}, {},
+              "La plantilla «" + platform::PathToUtf8(templatePath) + "» es del curso «" + inTemplate + "» y " +
+                  TableTitle("CURSOACAD") + " del curso «" + inTables +
+                  "»: Séneca rechaza un archivo de otro curso. El archivo se ha escrito igualmente."});
 }
 
 // A table's field as it goes into the output, at the table's current row.
@@ -91,7 +140,7 @@ std::string OutputPathFor(const std::string& archivoXml) {
   return archivoXml.substr(0, nameStart) + "ResultadoTempra" + archivoXml.substr(nameStart);
 }
 
-RunReport RunImport(const fs::path& archivoXml, const fs::path& workDir, const fs::path& templatePath,
+RunReport RunImport(const fs::path& archivoXml, const fs::path& workDir, const TemplateChoice& plantilla,
                     const std::function<void()>& afterDates) {
   if (!platform::FileExists(archivoXml)) throw Refusal("No existe archivo");
   RefuseFileInStaging(archivoXml, workDir);
@@ -102,19 +151,27 @@ RunReport RunImport(const fs::path& archivoXml, const fs::path& workDir, const f
   cursoAcad.Open();
   cursoAcad.First();
   const FechasCurso fechas{Checked(cursoAcad, "F_INICIO", 1), Checked(cursoAcad, "F_FIN", 1)};
+  const std::string cursoAnno = cursoAcad.HasField("CURSOANNO") ? Checked(cursoAcad, "CURSOANNO", 1) : std::string();
   if (afterDates) afterDates();
 
+  RunReport report;
+  report.orden = "importar";
+  report.archivo = platform::PathToUtf8(archivoXml);
   XmlDocument doc;
-  XmlNode bloque = LoadTemplate(doc, fs::absolute(templatePath));
+  XmlNode bloque = LoadTemplate(doc, plantilla, cursoAnno, report);
+  CheckSchoolYear(bloque, cursoAnno, plantilla.path, report);
+  const fs::path soluc = platform::FindNoCase(workDir, "SOLUC.DBF");
+  if (!platform::FileExists(soluc)) {
+    throw Failure(Format("No existe la tabla '%s', el horario que hace Horavia. Haga primero el horario en Horavia y "
+                         "repita la orden",
+                         {platform::PathToUtf8(soluc)}));
+  }
   Components tables(workDir);
   if (SetIsMoving(workDir)) {
     throw Failure(Format("La carpeta de trabajo '%s' está en uso por otra orden", {platform::PathToUtf8(workDir)}));
   }
   cursoAcad.Close();
 
-  RunReport report;
-  report.orden = "importar";
-  report.archivo = platform::PathToUtf8(archivoXml);
   for (Table* table : tables.InOrder()) report.tablas.push_back({table->TableName(), table->RowCount()});
   doc.AppendProduced(bloque, [&](XmlText& out) { WriteTimetables(out, tables, fechas, report); });
   const fs::path output = platform::PathFromUtf8(OutputPathFor(platform::PathToUtf8(archivoXml)));

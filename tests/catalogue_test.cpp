@@ -76,7 +76,7 @@ TEST_F(Catalogue, BadExportFilesChangeNoTable) {
   const std::string invalid = "carácter no válido o marca mal escrita";
   const std::string notSeneca = "El archivo '" + file + "' no es una exportación de Séneca: ";
   const std::string noGroups = "no tiene ninguno de los grupos MATERIAS, EMPLEADOS, DEPENDENCIAS, UNIDADES ni TRAMOS_HORARIOS";
-  const std::string untouched = ". Las tablas de trabajo no se han cambiado";
+  const std::string untouched = ". Las tablas de trabajo no se han cambiado.";
   const std::string bomb = "<!DOCTYPE S [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
                            "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">]><SERVICIO>&c;</SERVICIO>";
   const ExportCase cases[] = {
@@ -130,7 +130,7 @@ TEST_F(Catalogue, ExportFilesAndFoldersThatAreNotThere) {
   const std::pair<std::string, std::function<void()>> cases[] = {
       {"No existe archivo", [&] { RunExport(dir / "no-existe.xml", work); }},
       {"No existe archivo", [&] { RunExport(dir / "carpeta.xml", work); }},
-      {"No existe la carpeta de trabajo '" + (dir / "NOHAY").string() + "'", [&] { RunExport(dir / "seneca.xml", dir / "NOHAY"); }},
+      {"No existe la carpeta de trabajo '" + (dir / "NOHAY").string() + "'. Compruebe que Horavia está instalado: Enlazor trabaja en su carpeta", [&] { RunExport(dir / "seneca.xml", dir / "NOHAY"); }},
   };
   for (const auto& [outcome, run] : cases) EXPECT_EQ(Outcome(run), outcome);
   EXPECT_EQ(Snapshot(work), before);
@@ -184,6 +184,8 @@ void Corrupt(const fs::path& table, const std::function<void(std::string&)>& cha
 TEST_F(Catalogue, BadTablesAndTemplatesWriteNoOutput) {
   const std::string output = (dir / "ResultadoTemprahorario.xml").string();
   const std::string base = (dir / "base.xml").string();
+  const std::string noSoluc = "', el horario que hace Horavia. Haga primero el horario en Horavia y repita la orden";
+  const std::string remedy = ". Corrija la plantilla o quítela de esa carpeta: sin ella, Enlazor genera una con el curso de las tablas de trabajo";
   struct ImportCase {
     const char* what;
     std::function<void()> spoil;
@@ -230,17 +232,15 @@ TEST_F(Catalogue, BadTablesAndTemplatesWriteNoOutput) {
        "'' no es un valor entero válido"},
       {"DIASHORAST without DIHO", withFields("DIASHORAST", {{"DIA", FieldType::Text, 2}}, {{"1"}}),
        "wwTableTramos: No se encuentra el campo 'DIHO'"},
-      {"SOLUC missing", [&] { fs::remove(work / "SOLUC.DBF"); }, "No existe la tabla '" + Path("SOLUC.DBF") + "'"},
+      {"SOLUC missing", [&] { fs::remove(work / "SOLUC.DBF"); }, "No existe la tabla '" + Path("SOLUC.DBF") + noSoluc},
       {"SOLUC is a folder", [&] { fs::remove(work / "SOLUC.DBF"); fs::create_directory(work / "SOLUC.DBF"); },
-       "No existe la tabla '" + Path("SOLUC.DBF") + "'"},
+       "No existe la tabla '" + Path("SOLUC.DBF") + noSoluc},
       {"CURSOACAD missing", [&] { fs::remove(work / "CURSOACAD.DBF"); }, kAtencion},
       {"exchange file missing", [&] { fs::remove(dir / "horario.xml"); }, "No existe archivo"},
-      {"template missing", [&] { fs::remove(dir / "base.xml"); },
-       "No se puede leer el archivo XML '" + base + "': no existe el archivo o la carpeta"},
       {"template ill-formed", [&] { WriteBytes(dir / "base.xml", "<SERVICIO><BLOQUE_DATOS></SERVICIO>"); },
-       "Error en el archivo XML '" + base + "', línea 1, columna 27: la etiqueta de cierre no corresponde a la abierta"},
+       "Error en el archivo XML '" + base + "', línea 1, columna 27: la etiqueta de cierre no corresponde a la abierta" + remedy},
       {"template without BLOQUE_DATOS", [&] { WriteBytes(dir / "base.xml", "<SERVICIO/>"); },
-       "La plantilla '" + base + "' no tiene el elemento BLOQUE_DATOS"},
+       "La plantilla '" + base + "' no tiene el elemento BLOQUE_DATOS" + remedy},
       {"output name is a folder", [&] { fs::create_directory(output); },
        "No se puede escribir el archivo '" + output + "': es una carpeta"},
   };

@@ -43,20 +43,21 @@ with tempfile.TemporaryDirectory() as folder:
     check("export exit", done.returncode, 0)
     check("export stdout", done.stdout.splitlines()[0], "Proceso finalizado")
     check("export summary", done.stdout.splitlines()[-1],
-          "1 aviso: 1 valor cortado. Los detalles van en la salida de errores.")
+          "1 aviso para revisar (1 valor cortado). Los detalles van en la salida de errores.")
     check("export stderr", done.stderr,
-          f"ASIGNOMT, fila 1, NOMBRE: «{name}» no cabe en 40 caracteres; queda «{name[:40]}».\n")
+          f"Materias (ASIGNOMT), fila 1, NOMBRE: «{name}» no cabe en 40 caracteres; queda «{name[:40]}».\n")
     data = json.load(open(report, encoding="utf-8"))
     check("orden", data["orden"], "exportar")
     check("archivo", data["archivo"], school)
     check("salida", data["salida"], None)
+    check("copia", data["copia"], None)
     check("tablas", [(t["tabla"], t["filas"]) for t in data["tablas"]],
           [("CURSOACAD", 0), ("ASIGNOMT", 1), ("PROFT", 1), ("AULAT", 1), ("GRUPOST", 1), ("ASIGT", 0), ("DIASHORAST", 7)])
     check("omitidos", data["omitidos"], {})
     check("hallazgos", data["hallazgos"], [{
         "tipo": "valor_cortado", "tabla": "ASIGNOMT", "fila": 1, "campo": "NOMBRE", "valor": name, "queda": name[:40],
         "profesor": None, "dia": None, "tramo": None,
-        "mensaje": f"ASIGNOMT, fila 1, NOMBRE: «{name}» no cabe en 40 caracteres; queda «{name[:40]}».",
+        "mensaje": f"Materias (ASIGNOMT), fila 1, NOMBRE: «{name}» no cabe en 40 caracteres; queda «{name[:40]}».",
     }])
 
     # Horavia's solution: one lesson in a room the tables lack.

@@ -146,8 +146,8 @@ TEST_F(Concurrency, AnExportCannotReplaceTablesAnImportIsReading) {
   ASSERT_TRUE(WaitFor([&] { return InUse(work, "SOLUC"); }));
   const std::string outcome = Outcome([&] { RunExport(dir / "small.xml", work); });
   // Caught on the school year the import holds until it has its tables, or on the first of those.
-  EXPECT_TRUE(outcome == "La tabla '" + (work / "CURSOACAD.DBF").string() + "' está en uso por otro programa" ||
-              outcome == "La tabla '" + (work / "ASIGNOMT.DBF").string() + "' está en uso por otro programa")
+  EXPECT_TRUE(outcome == "La tabla '" + (work / "CURSOACAD.DBF").string() + "' está en uso por otro programa: cierre Horavia y repita la orden" ||
+              outcome == "La tabla '" + (work / "ASIGNOMT.DBF").string() + "' está en uso por otro programa: cierre Horavia y repita la orden")
       << outcome;
   EXPECT_EQ(import.Wait(), 0);
   EXPECT_EQ(Snapshot(work), before);
@@ -160,7 +160,7 @@ TEST_F(Concurrency, ASecondImportFailsWhileTheFirstHoldsTheTables) {
   OtherProcess first([&] { return Outcome([&] { RunImport(dir / "a.xml", work, dir / "base.xml"); }) == kDone ? 0 : 1; });
   ASSERT_TRUE(WaitFor([&] { return InUse(work, "SOLUC"); }));
   EXPECT_EQ(Outcome([&] { RunImport(dir / "b.xml", work, dir / "base.xml"); }),
-            "La tabla '" + (work / "SOLUC.DBF").string() + "' está en uso por otro programa");
+            "La tabla '" + (work / "SOLUC.DBF").string() + "' está en uso por otro programa: cierre Horavia y repita la orden");
   EXPECT_EQ(first.Wait(), 0);
   EXPECT_TRUE(OutputIsWhole("ResultadoTempraa.xml"));
   EXPECT_FALSE(fs::exists(dir / "ResultadoTemprab.xml"));
@@ -179,7 +179,7 @@ TEST_F(Concurrency, AnImportWaitsForNobodyWhileAnotherProgramHoldsSoluc) {
   });
   ASSERT_TRUE(WaitFor([&] { return InUse(work, "SOLUC"); }));
   EXPECT_EQ(Outcome([&] { RunImport(dir / "a.xml", work, dir / "base.xml"); }),
-            "La tabla '" + (work / "SOLUC.DBF").string() + "' está en uso por otro programa");
+            "La tabla '" + (work / "SOLUC.DBF").string() + "' está en uso por otro programa: cierre Horavia y repita la orden");
   EXPECT_FALSE(fs::exists(dir / "ResultadoTempraa.xml"));
   ASSERT_EQ(write(release[1], "x", 1), 1);
   EXPECT_EQ(horavia.Wait(), 0);

@@ -335,7 +335,7 @@ TEST_F(Export, RefusesAMissingFileAndReportsAMissingWorkDirectory) {
     RunExport(dir / "s.xml", dir / "NOHAY");
     FAIL();
   } catch (const Failure& failure) {
-    EXPECT_EQ(std::string(failure.what()), "No existe la carpeta de trabajo '" + (dir / "NOHAY").string() + "'");
+    EXPECT_EQ(std::string(failure.what()), "No existe la carpeta de trabajo '" + (dir / "NOHAY").string() + "'. Compruebe que Horavia está instalado: Enlazor trabaja en su carpeta");
   }
   EXPECT_FALSE(fs::exists(dir / "NOHAY"));
 }

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include "exchange/platform.h"
+#include "exchange/copies.h"
+#include "exchange/failure.h"
+#include "export/export_run.h"
 #include "import/import_run.h"
 #include "scripted_ui.h"
 #include "support.h"
@@ -70,16 +73,20 @@ TEST_F(Flows, TheAtencionMessageComesOnlyWhenTheChosenFileExists) {
   EXPECT_EQ(script.shown, (Shown{"mensaje: No existe archivo", std::string("mensaje: ") + kAtencion}));
 }
 
+// Each closing box keeps its first line and names the file the command used
+// or wrote, so that a command started by "Cancelar" can be seen for what it is.
 TEST_F(Flows, BothCommandsEndToEndWithTheFileChosenOnce) {
-  script.answers = {Sample(), std::nullopt};
+  const std::string chosen = Sample();
+  script.answers = {chosen, std::nullopt};
   flows.BExportarClick();
   ASSERT_EQ(script.shown.size(), 3u);
-  EXPECT_EQ(script.shown[2].rfind("mensaje: Proceso finalizado | ", 0), 0u);  // the sample has findings
+  EXPECT_EQ(script.shown[2].rfind("mensaje: Proceso finalizado\nArchivo de Séneca: " + chosen + " | ", 0), 0u);
   Timetable({{"AGN", "1", "1", "2081400"}});
   script.shown.clear();
   script.answers = {std::nullopt};  // the import reuses the export's file and finds base.xml beside it
   flows.BImportarClick();
-  EXPECT_EQ(script.shown, (Shown{"reloj", "cursor normal", "mensaje: Proceso Terminado"}));
+  EXPECT_EQ(script.shown, (Shown{"reloj", "cursor normal",
+                                 "mensaje: Proceso Terminado\nArchivo para Séneca: " + Path("sauce/ResultadoTemprahorario.xml")}));
   EXPECT_TRUE(fs::exists(dir / "sauce/ResultadoTemprahorario.xml"));
 }
 
@@ -91,11 +98,15 @@ TEST_F(Flows, TheClosingMessageCarriesTheFindings) {
   WriteBytes(dir / "base.xml", "<SERVICIO><BLOQUE_DATOS/></SERVICIO>");
   Timetable({{"AGL", "1", "1", ""}, {"AGL", "0", "0", ""}});
   flows.BImportarClick();
-  EXPECT_EQ(script.shown, (Shown{"reloj", "cursor normal", "mensaje: Proceso finalizado", "reloj", "cursor normal",
-                                 "mensaje: Proceso Terminado | 2 avisos: 1 clase sin colocar, 1 clase con tramo desconocido. | "
-                                 "detalles: Profesor «AGL»: 1 clase sin colocar (DIA 0) en SOLUC; no pasa a Séneca.\n"
-                                 "Profesor «AGL», día 1, tramo 1 (SOLUC, fila 1): el tramo «11» no está en DIASHORAST; "
-                                 "N_DIASEMANA, X_TRAMO, N_HORINI y N_HORFIN van vacíos a Séneca.\n"}));
+  EXPECT_EQ(script.shown, (Shown{"reloj", "cursor normal", "mensaje: Proceso finalizado\nArchivo de Séneca: " + Path("s.xml"),
+                                 "reloj", "cursor normal",
+                                 "mensaje: Proceso Terminado\nArchivo para Séneca: " + Path("ResultadoTempras.xml") +
+                                     " | 2 avisos para revisar (1 clase sin colocar, 1 clase con tramo desconocido). | "
+                                     "detalles: Para revisar:\nClases sin colocar (1):\n  Horario de Horavia (SOLUC), fila 2: "
+                                     "profesor «AGL», día 0, tramo 0: la clase está sin colocar (DIA 0); no pasa a Séneca.\n"
+                                     "Clases con tramo desconocido (1):\n  Horario de Horavia (SOLUC), fila 1: profesor «AGL», "
+                                     "día 1, tramo 1: el tramo «11» no está en Días y tramos (DIASHORAST); N_DIASEMANA, X_TRAMO, "
+                                     "N_HORINI y N_HORFIN van vacíos a Séneca.\n"}));
 }
 
 TEST_F(Flows, AFailingRunIsReportedWithAFullStopAndTheCursorRestored) {
@@ -106,15 +117,69 @@ TEST_F(Flows, AFailingRunIsReportedWithAFullStopAndTheCursorRestored) {
   EXPECT_TRUE(fs::is_empty(work()));
 }
 
-TEST_F(Flows, AMissingTemplateIsReportedWithTheFullPathTried) {
+TEST_F(Flows, WithoutATemplateTheImportMakesOneAndSaysSo) {
   script.answers = {Sample()};
   flows.BExportarClick();
   fs::remove(dir / "sauce/base.xml");
+  Timetable({{"AGN", "1", "1", "2081400"}});
   script.shown.clear();
   flows.BImportarClick();
   ASSERT_EQ(script.shown.size(), 3u);
-  EXPECT_EQ(script.shown[2], "error: No se puede leer el archivo XML '" + platform::PathToUtf8(dir / "sauce" / "base.xml") +
-                                 "': no existe el archivo o la carpeta.");
+  EXPECT_NE(script.shown[2].find(" | 1 aviso para revisar (1 plantilla generada). | "), std::string::npos) << script.shown[2];
+  EXPECT_FALSE(fs::exists(dir / "sauce/base.xml"));
+}
+
+// "Deshacer" in the export's closing box puts back what the export replaced,
+// once the user confirms it; without the confirmation nothing changes.
+TEST_F(Flows, DeshacerPutsBackTheTablesTheExportReplaced) {
+  WriteBytes(dir / "a.xml", testing::SenecaDocument(testing::Group("MATERIAS", {{"1", "2", "Lengua"}})));
+  WriteBytes(dir / "b.xml", testing::SenecaDocument(testing::Group("MATERIAS", {{"1", "2", "Música"}})));
+  script.answers = {Path("a.xml")};
+  flows.BExportarClick();
+  EXPECT_EQ(script.shown.back().find("botón"), std::string::npos);  // the first export replaced nothing
+  for (const bool confirm : {false, true}) {
+    RunExport(dir / "a.xml", work());
+    const auto before = testing::Tables(work());
+    script.answers = {Path("b.xml")};
+    script.extraPressed = {true};
+    script.confirmed = {confirm};
+    script.shown.clear();
+    flows.BExportarClick();
+    ASSERT_GE(script.shown.size(), 4u);
+    EXPECT_NE(script.shown[2].find(" | botón: Deshacer"), std::string::npos);
+    EXPECT_EQ(script.shown[3].rfind("pregunta: ¿Deshacer la exportación y volver a poner las tablas que había antes? "
+                                    "Son la copia del ", 0), 0u) << script.shown[3];
+    EXPECT_EQ(testing::Tables(work()) == before, confirm);
+  }
+  EXPECT_EQ(script.shown.back().rfind("mensaje: Tablas restauradas\nCopia puesta de nuevo: ", 0), 0u) << script.shown.back();
+}
+
+TEST_F(Flows, RecuperarListsTheCopiesAndRestoresTheOneChosen) {
+  flows.RecuperarClick();
+  EXPECT_EQ(script.shown, (Shown{"mensaje: No hay copias de tablas anteriores en '" + Path("HTEMP/Enlazor-copias") + "'."}));
+  WriteBytes(dir / "a.xml", testing::SenecaDocument(testing::Group("MATERIAS", {{"1", "2", "Lengua"}})));
+  for (int n = 0; n < 3; ++n) RunExport(dir / "a.xml", work());
+  const auto copies = ListCopies(work());
+  ASSERT_EQ(copies.size(), 2u);
+  script.shown.clear();
+  script.copyChosen = {std::nullopt, 1, 1};
+  script.confirmed = {false, true};
+  for (int click = 0; click < 3; ++click) flows.RecuperarClick();
+  const std::string listed = "copias:\n1.  " + copies[0].Line() + "\n2.  " + copies[1].Line();
+  const std::string question = "pregunta: ¿Volver a poner las tablas de la copia del " + copies[1].When() +
+                               " (antes de exportar a.xml)? Las tablas actuales se guardarán como otra copia. [Restaurar]";
+  ASSERT_EQ(script.shown.size(), 8u);
+  EXPECT_EQ(Shown(script.shown.begin(), script.shown.begin() + 7),
+            (Shown{listed, listed, question, listed, question, "reloj", "cursor normal"}));
+  EXPECT_EQ(script.shown[7].rfind("mensaje: Tablas restauradas\n", 0), 0u);
+  EXPECT_FALSE(fs::exists(copies[1].folder));  // put back: its tables are the live ones now
+}
+
+TEST_F(Flows, TheFileDialogOpensInTheExchangeFolderWhenThereIsOne) {
+  flows.BExportarClick();
+  fs::create_directory(work() / "SAUCE");
+  flows.BExportarClick();
+  EXPECT_EQ(script.folders, (Shown{Path("HTEMP"), Path("HTEMP/SAUCE")}));
 }
 
 TEST(Shell, ErrorReportAddsAFullStopAfterLettersAndDigits) {

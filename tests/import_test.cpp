@@ -191,12 +191,49 @@ TEST(OutputPath, PrefixesTheChosenFilesName) {
   EXPECT_EQ(OutputPathFor("/datos/exportacion.seneca.xml"), "/datos/ResultadoTempraexportacion.seneca.xml");
 }
 
-TEST_F(Import, TemplateFailuresNameTheTemplateAndWriteNothing) {
+// Without a template the import makes one, as a real base.xml is, from the
+// school year of the tables; a template of another year is written but told.
+TEST_F(Import, TheTemplateIsMadeWhenMissingAndItsYearChecked) {
+  const std::string other = std::string(kTemplate).replace(std::string(kTemplate).find("2026"), 4, "2025");
+  const struct {
+    const char* what;
+    std::string template_;  // empty: none
+    std::vector<std::string> kinds;
+  } cases[] = {
+      {"absent", "", {"plantilla_generada"}},
+      {"present", kTemplate, {}},
+      {"another year", other, {"curso_distinto"}},
+  };
+  for (const auto& c : cases) {
+    fs::remove(dir / "base.xml");
+    if (!c.template_.empty()) WriteBytes(dir / "base.xml", c.template_);
+    const RunReport report = RunImport(dir / "horario.xml", work, dir / "base.xml");
+    std::vector<std::string> kinds;
+    for (const auto& finding : report.hallazgos) {
+      if (finding.tipo == "plantilla_generada" || finding.tipo == "curso_distinto") kinds.push_back(finding.tipo);
+    }
+    EXPECT_EQ(kinds, c.kinds) << c.what;
+    XmlDocument output;
+    output.Load(report.salida);
+    const XmlNode root = output.DocumentElement();
+    EXPECT_EQ(root.SelectNodes("BLOQUE_DATOS/grupo_datos[@seq=\"ANNO_ACADEMICO\"]/dato").Item(0).Text(),
+              c.what == std::string("another year") ? "2025" : "2026") << c.what;
+    EXPECT_EQ(root.SelectNodes("BLOQUE_DATOS/grupo_datos[@seq=\"HORARIOS_REGULARES\"]/grupo_datos").Length(), 3u);
+    if (c.template_.empty()) {
+      EXPECT_EQ(root.Attribute("tipo"), "I");
+      EXPECT_EQ(root.Attribute("fecha").size(), std::string("dd/mm/yyyy hh:mm:ss").size());
+      EXPECT_FALSE(fs::exists(dir / "base.xml"));  // made for the run, never written
+    }
+  }
+}
+
+TEST_F(Import, TemplateFailuresNameTheTemplateSayWhatToDoAndWriteNothing) {
   const std::string path = (dir / "base.xml").string();
+  const std::string remedy = ". Corrija la plantilla o quítela de esa carpeta: sin ella, Enlazor genera una con el curso de las tablas de trabajo";
   const std::pair<const char*, std::string> cases[] = {
-      {"<SERVICIO><OTRO/></SERVICIO>", "La plantilla '" + path + "' no tiene el elemento BLOQUE_DATOS"},
-      {"<SERVICIO><BLOQUE_DATOS>", "Error en el archivo XML '" + path + "', línea 1, columna 25: el documento está vacío o termina antes de cerrar sus elementos"},
-      {"<SERVICIO><X><BLOQUE_DATOS/></X></SERVICIO>", "La plantilla '" + path + "' no tiene el elemento BLOQUE_DATOS"},
+      {"<SERVICIO><OTRO/></SERVICIO>", "La plantilla '" + path + "' no tiene el elemento BLOQUE_DATOS" + remedy},
+      {"<SERVICIO><BLOQUE_DATOS>", "Error en el archivo XML '" + path + "', línea 1, columna 25: el documento está vacío o termina antes de cerrar sus elementos" + remedy},
+      {"<SERVICIO><X><BLOQUE_DATOS/></X></SERVICIO>", "La plantilla '" + path + "' no tiene el elemento BLOQUE_DATOS" + remedy},
   };
   for (const auto& [bytes, message] : cases) {
     WriteBytes(dir / "base.xml", bytes);
@@ -204,7 +241,9 @@ TEST_F(Import, TemplateFailuresNameTheTemplateAndWriteNothing) {
     EXPECT_FALSE(fs::exists(dir / "ResultadoTemprahorario.xml"));
   }
   fs::remove(dir / "base.xml");
-  EXPECT_EQ(RunFailure(), "No se puede leer el archivo XML '" + path + "': no existe el archivo o la carpeta");
+  EXPECT_EQ(testing::Outcome([&] { RunImport(dir / "horario.xml", work, TemplateChoice(dir / "base.xml", false)); }),
+            "No existe la plantilla '" + path + "', el archivo de Séneca en que se escribe el horario. Corrija la "
+            "plantilla, o no la indique para que Enlazor genere una con el curso de las tablas de trabajo");
   EXPECT_TRUE(TablesReleased());
 }
 
@@ -232,7 +271,7 @@ TEST_F(Import, AFailedRunReleasesTheTablesAndKeepsTheEarlierOutput) {
 TEST_F(Import, ATableHeldByAnotherProgramStopsTheRunNamingIt) {
   Table held(work, "AULAT", Table::Use::Shared);
   held.Open();
-  EXPECT_EQ(RunFailure(), "La tabla '" + (work / "AULAT.DBF").string() + "' está en uso por otro programa");
+  EXPECT_EQ(RunFailure(), "La tabla '" + (work / "AULAT.DBF").string() + "' está en uso por otro programa: cierre Horavia y repita la orden");
   held.Close();
   EXPECT_TRUE(TablesReleased());
   EXPECT_FALSE(fs::exists(dir / "ResultadoTemprahorario.xml"));

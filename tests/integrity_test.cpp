@@ -267,7 +267,7 @@ TEST_F(Integrity, EveryTemplateGivesAnOutputAConformingParserReads) {
     WriteBytes(dir / "base.xml", c.bytes);
     const std::string outcome = Import();
     if (c.outcome != testing::kDone) {
-      EXPECT_EQ(outcome.substr(outcome.size() - std::min(outcome.size(), c.outcome.size())), c.outcome);
+      EXPECT_NE(outcome.find(c.outcome), std::string::npos) << outcome;
     } else {
       EXPECT_EQ(outcome, c.outcome) << c.what;
     }
@@ -307,7 +307,7 @@ TEST(Failures, RunOutOfMemoryIsToldInSpanish) {
 // lock): our runs must see it, and Horavia must see our holds.
 TEST_F(Integrity, HoldsAreSeenBothWaysWithAProgramHoldingTablesAsHoraviaDoes) {
   Soluc({{"AGL", "1", "1", "A1"}});
-  const std::string inUse = "La tabla '" + platform::PathToUtf8(work / "AULAT.DBF") + "' está en uso por otro programa";
+  const std::string inUse = "La tabla '" + platform::PathToUtf8(work / "AULAT.DBF") + "' está en uso por otro programa: cierre Horavia y repita la orden";
   {
     testing::OtherProgram horavia({testing::Helper("hold_table"), platform::PathToUtf8(work), "AULAT", "horavia"});
     ASSERT_EQ(horavia.ReadLine(), "listo");

@@ -106,29 +106,32 @@ TEST(Report, EveryKindOfImportFindingNamesTheLesson) {
   fs::create_directory(dir / "HTEMP");
   WriteBytes(dir / "s.xml", SenecaDocument(Group("MATERIAS", {{"310000", "41000", "Lengua"}}) +
                                            Group("EMPLEADOS", {{"100", "", "", "García", "López", "Ana"}}) +
-                                           Group("DEPENDENCIAS", {{"A1", "Aula"}}) + Group("UNIDADES", {{"U1", "1º ESO A"}}) +
+                                           Group("DEPENDENCIAS", {{"A1", "Aula"}, {"A2", "Otra"}}) +
+                                           Group("UNIDADES", {{"U1", "1º ESO A"}, {"U2", "1º ESO B"}}) +
                                            Group("TRAMOS_HORARIOS", {{"T1", "1", "0800", "0900"}})));
   RunExport(dir / "s.xml", dir / "HTEMP");
   WriteBytes(dir / "base.xml", "<SERVICIO><BLOQUE_DATOS/></SERVICIO>");
   const struct {
     const char* kind;
-    std::vector<std::string> lesson;  // PROF, DIA, HORA, AULA, CODGRUPO, ASIG
+    std::vector<std::vector<std::string>> lessons;  // PROF, DIA, HORA, AULA, CODGRUPO, ASIG
     std::string finding;
     std::string datos;  // the lesson's eleven datos as written, when it is written
   } cases[] = {
-      {"tramo_desconocido", {"AGL", "1", "9", "A1", "1ESA", "L"}, "SOLUC 1 DIA+HORA 19 -> N_DIASEMANA, X_TRAMO, N_HORINI y N_HORFIN van vacíos a Séneca",
+      {"tramo_desconocido", {{"AGL", "1", "9", "A1", "1ESA", "L"}}, "SOLUC 1 DIA+HORA 19 -> N_DIASEMANA, X_TRAMO, N_HORINI y N_HORFIN van vacíos a Séneca",
        "||A1|U1|310000|41000|||||1"},
-      {"aula_desconocida", {"AGL", "1", "1", "Z9", "1ESA", "L"}, "SOLUC 1 AULA Z9 -> X_DEPENDENCIA lleva el código de SOLUC",
+      {"aula_desconocida", {{"AGL", "1", "1", "Z9", "1ESA", "L"}}, "SOLUC 1 AULA Z9 -> X_DEPENDENCIA lleva el código de SOLUC",
        "1|T1|Z9|U1|310000|41000|||0800|0900|1"},
-      {"unidad_desconocida", {"AGL", "1", "1", "A1", "9ZZ", "L"}, "SOLUC 1 CODGRUPO 9ZZ -> X_UNIDAD va vacío a Séneca",
+      {"unidad_desconocida", {{"AGL", "1", "1", "A1", "9ZZ", "L"}}, "SOLUC 1 CODGRUPO 9ZZ -> X_UNIDAD va vacío a Séneca",
        "1|T1|A1||310000|41000|||0800|0900|1"},
-      {"materia_desconocida", {"AGL", "1", "1", "A1", "1ESA", "Q"}, "SOLUC 1 ASIG Q -> X_OFERTAMATRIG y X_MATERIAOMG van vacíos a Séneca",
+      {"materia_desconocida", {{"AGL", "1", "1", "A1", "1ESA", "Q"}}, "SOLUC 1 ASIG Q -> X_OFERTAMATRIG y X_MATERIAOMG van vacíos a Séneca",
        "1|T1|A1|U1|||||0800|0900|1"},
-      {"profesor_sin_ficha", {"XYZ", "1", "1", "A1", "1ESA", "L"}, "SOLUC 1 PROF XYZ -> no pasa a Séneca", ""},
-      {"clase_sin_colocar", {"AGL", "0", "0", "A1", "1ESA", "L"}, "SOLUC 0 DIA 0 -> no pasa a Séneca", ""},
+      {"profesor_sin_ficha", {{"XYZ", "1", "1", "A1", "1ESA", "L"}}, "SOLUC 1 PROF XYZ -> no pasa a Séneca", ""},
+      {"clase_sin_colocar", {{"AGL", "0", "0", "A1", "1ESA", "L"}}, "SOLUC 1 DIA 0 -> no pasa a Séneca", ""},
+      {"profesor_en_dos_sitios", {{"AGL", "1", "1", "A1", "1ESA", "L"}, {"AGL", "1", "1", "A2", "1ESA", "L"}},
+       "SOLUC 2 AULA A2 -> A1", "1|T1|A1|U1|310000|41000|||0800|0900|1|1|T1|A2|U1|310000|41000|||0800|0900|1"},
   };
   for (const auto& c : cases) {
-    testing::WriteSoluc(dir / "HTEMP", {c.lesson});
+    testing::WriteSoluc(dir / "HTEMP", c.lessons);
     const RunReport report = RunImport(dir / "s.xml", dir / "HTEMP", dir / "base.xml");
     EXPECT_EQ(Only(report, c.kind), c.finding) << c.kind;
     EXPECT_EQ(report.Count(), 1u) << c.kind << "\n" << report.Details();
@@ -139,17 +142,44 @@ TEST(Report, EveryKindOfImportFindingNamesTheLesson) {
     for (size_t d = 0; d < datos.Length(); ++d) written += (d ? "|" : "") + datos.Item(d).Text();
     EXPECT_EQ(written, c.datos) << c.kind;
   }
+  // One lesson for two units in one room, or a row without a room, is no clash.
+  testing::WriteSoluc(dir / "HTEMP", {{"AGL", "1", "1", "A1", "1ESA", "L"}, {"AGL", "1", "1", "A1", "1ESB", "L"},
+                                      {"AGL", "1", "1", "", "1ESB", "L"}});
+  EXPECT_EQ(RunImport(dir / "s.xml", dir / "HTEMP", dir / "base.xml").Count(), 0u);
 }
 
 TEST(Report, BeyondFiveHundredFindingsOfAKindOnlyTheCountGrows) {
   RunReport report;
-  for (int i = 0; i < 503; ++i) report.Add({"codigo_renumerado", "PROFT", i + 1, "ABREV", "A", "A1", "", 0, 0, "m"});
-  report.Add({"valor_cortado", "ASIGNOMT", 1, "NOMBRE", "x", "y", "", 0, 0, "m"});
+  for (int i = 0; i < 503; ++i) report.Add({"codigo_renumerado", "PROFT", i + 1, "ABREV", "A", "A1", "", {}, {}, "m"});
+  report.Add({"valor_cortado", "ASIGNOMT", 1, "NOMBRE", "x", "y", "", {}, {}, "m"});
   EXPECT_EQ(report.hallazgos.size(), 501u);
   EXPECT_EQ(report.Count(), 504u);
-  EXPECT_EQ(report.Summary(), "504 avisos: 503 códigos renumerados, 1 valor cortado.");
-  EXPECT_NE(report.Details().find("... y 3 más del tipo «códigos renumerados»."), std::string::npos);
+  EXPECT_EQ(report.Summary(), "1 aviso para revisar (1 valor cortado); 503 códigos renumerados.");
+  EXPECT_NE(report.Lines().find("... y 3 más del tipo «códigos renumerados»."), std::string::npos);
+  EXPECT_NE(report.Details().find("Códigos renumerados en Profesorado (PROFT): 503\n  m\n"), std::string::npos);
   EXPECT_NE(report.Json().find("\"omitidos\": {\"codigo_renumerado\": 3}"), std::string::npos);
+}
+
+// What a user must look at comes first, kind by kind; the routine
+// renumberings last, one line per table with their list below.
+TEST(Report, TheDetailsPutWhatToLookAtFirst) {
+  RunReport report;
+  report.Add({"codigo_renumerado", "PROFT", 2, "ABREV", "AGL", "AGL1", "", {}, {}, "p2"});
+  report.Add({"empleado_repetido", "PROFT", 1, "X_EMPLEADO", "7", "2 filas", "", {}, {}, "e"});
+  report.Add({"codigo_renumerado", "ASIGNOMT", 9, "COD", "LC", "LC1", "", {}, {}, "a9"});
+  report.Add({"clase_sin_colocar", "SOLUC", 3, "DIA", "0", "no pasa a Séneca", "AGL", 0, 2, "c"});
+  report.Add({"codigo_renumerado", "PROFT", 5, "ABREV", "AGL", "AGL2", "", {}, {}, "p5"});
+  EXPECT_EQ(report.Summary(), "2 avisos para revisar (1 clase sin colocar, 1 empleado repetido); 3 códigos renumerados.");
+  EXPECT_EQ(report.Details(),
+            "Para revisar:\nClases sin colocar (1):\n  c\nEmpleados repetidos (1):\n  e\n\nDe rutina:\n"
+            "Códigos renumerados en Materias (ASIGNOMT): 1\n  a9\nCódigos renumerados en Profesorado (PROFT): 2\n  p2\n  p5\n");
+  EXPECT_EQ(report.Lines(), "p2\ne\na9\nc\np5\n");
+  EXPECT_NE(report.Json().find("\"fila\": 3, \"campo\": \"DIA\", \"valor\": \"0\", \"queda\": \"no pasa a Séneca\", "
+                               "\"profesor\": \"AGL\", \"dia\": 0, \"tramo\": 2"),
+            std::string::npos);
+  RunReport routine;
+  routine.Add({"codigo_renumerado", "PROFT", 2, "ABREV", "AGL", "AGL1", "", {}, {}, "p2"});
+  EXPECT_EQ(routine.Summary(), "1 código renumerado.");
 }
 
 }  // namespace

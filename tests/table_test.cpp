@@ -237,7 +237,7 @@ TEST(Table, MissingFolderOrTableIsReported) {
   TempDir dir;
   Table missing(dir / "NOHAY", "CURSOACAD.DBF");
   EXPECT_EQ(testing::Outcome([&] { missing.CreateTable(); }),
-            "No existe la carpeta de trabajo '" + (dir / "NOHAY").string() + "'");
+            "No existe la carpeta de trabajo '" + (dir / "NOHAY").string() + "'. Compruebe que Horavia está instalado: Enlazor trabaja en su carpeta");
   Table absent(dir.path(), "SOLUC");
   EXPECT_EQ(testing::Outcome([&] { absent.Open(); }), "No existe la tabla '" + (dir / "SOLUC.DBF").string() + "'");
 }
@@ -258,7 +258,7 @@ class HeldByAnotherProcess {
 TEST(Table, ExclusiveHoldRefusesOtherProcessesUntilReleased) {
   TempDir dir;
   CreateSample(dir.path());
-  const std::string inUse = "La tabla '" + (dir / "MUESTRA.DBF").string() + "' está en uso por otro programa";
+  const std::string inUse = "La tabla '" + (dir / "MUESTRA.DBF").string() + "' está en uso por otro programa: cierre Horavia y repita la orden";
   HeldByAnotherProcess other(dir.path(), "enlazor-exclusive");
   Table shared(dir.path(), "MUESTRA", Table::Use::Shared);
   Table exclusive(dir.path(), "MUESTRA", Table::Use::Exclusive);

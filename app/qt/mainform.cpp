@@ -3,6 +3,7 @@
 #include "app/look.h"
 #include "app/qt/qt_ui_services.h"
 
+#include <QAction>
 #include <QIcon>
 #include <QScreen>
 #include <QShortcut>
@@ -71,6 +72,11 @@ TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<enlazor::UiService
   for (const auto& key : {QKeySequence(Qt::Key_S), QKeySequence(Qt::ALT | Qt::Key_S)}) {
     connect(new QShortcut(key, this), &QShortcut::activated, BClose, &QPushButton::click);
   }
+  // The window's menu, on a right click anywhere on it.
+  auto* recuperar = new QAction(QString::fromUtf8(enlazor::kRecuperarCaption), this);
+  connect(recuperar, &QAction::triggered, this, &TMForm::RecuperarClick);
+  addAction(recuperar);
+  setContextMenuPolicy(Qt::ActionsContextMenu);
 }
 
 TMForm::~TMForm() = default;
@@ -128,3 +134,5 @@ void TMForm::showEvent(QShowEvent* event) {
 void TMForm::BExportarClick() { flows_.BExportarClick(); }
 
 void TMForm::BImportarClick() { flows_.BImportarClick(); }
+
+void TMForm::RecuperarClick() { flows_.RecuperarClick(); }

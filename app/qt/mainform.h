@@ -27,6 +27,8 @@ class TMForm : public QWidget {
  public slots:
   void BExportarClick();
   void BImportarClick();
+  // "Recuperar tablas anteriores…", in the window's context menu.
+  void RecuperarClick();
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "exchange/platform.h"
+#include "app/qt/message_dialog.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), stati
 
 }  // namespace
 
-std::optional<std::string> QtUiServices::ChooseFile(const std::string& lastChoice) {
+std::optional<std::string> QtUiServices::ChooseFile(const std::string& lastChoice, const std::string& initialFolder) {
   QFileDialog dialog(owner_, "Archivo XML");
   dialog.setNameFilter("*.xml (*.xml)");
   dialog.setDefaultSuffix("xml");
@@ -22,21 +22,32 @@ std::optional<std::string> QtUiServices::ChooseFile(const std::string& lastChoic
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   dialog.setSizeGripEnabled(true);
-  const std::string sauce = enlazor::platform::PathToUtf8(enlazor::platform::MapWindowsPath("c:\\htemp\\sauce"));
-  dialog.setDirectory(Q(sauce));
+  dialog.setDirectory(Q(initialFolder));
   if (!lastChoice.empty()) dialog.selectFile(Q(lastChoice));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().first().toStdString();
 }
 
-void QtUiServices::ShowMessage(const std::string& text, const std::string& summary, const std::string& details) {
-  QMessageBox box(QMessageBox::NoIcon, Title(), Q(text), QMessageBox::NoButton, owner_);
-  QPushButton* ok = box.addButton("Aceptar", QMessageBox::AcceptRole);
-  box.setDefaultButton(ok);
-  box.setEscapeButton(ok);
-  if (!summary.empty()) box.setInformativeText(Q(summary));
-  if (!details.empty()) box.setDetailedText(Q(details));
+bool QtUiServices::ShowMessage(const enlazor::Message& message) {
+  MessageDialog box(owner_, Title(), message);
   box.exec();
+  return box.ExtraPressed();
+}
+
+bool QtUiServices::Confirm(const std::string& question, const std::string& yes) {
+  QMessageBox box(QMessageBox::Question, Title(), Q(question), QMessageBox::NoButton, owner_);
+  QPushButton* accept = box.addButton(Q(yes), QMessageBox::AcceptRole);
+  QPushButton* cancel = box.addButton("Cancelar", QMessageBox::RejectRole);
+  box.setDefaultButton(cancel);
+  box.setEscapeButton(cancel);
+  box.exec();
+  return box.clickedButton() == accept;
+}
+
+std::optional<size_t> QtUiServices::ChooseCopy(const std::vector<std::string>& copies) {
+  CopyChooser chooser(owner_, Title(), copies);
+  if (chooser.exec() != QDialog::Accepted) return std::nullopt;
+  return chooser.Chosen();
 }
 
 void QtUiServices::ReportError(const std::string& text) { QMessageBox::critical(owner_, Title(), Q(text), QMessageBox::Ok); }

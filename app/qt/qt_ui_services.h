@@ -1,5 +1,5 @@
-// The user-interface services of the Qt window: Qt's dialogs and the
-// application-wide cursor.
+// The user-interface services of the Qt window: Qt's file dialog, our own
+// message box and copy chooser, and the application-wide cursor.
 #pragma once
 
 #include <QWidget>
@@ -9,8 +9,10 @@
 class QtUiServices : public enlazor::UiServices {
  public:
   explicit QtUiServices(QWidget* owner) : owner_(owner) {}
-  std::optional<std::string> ChooseFile(const std::string& lastChoice) override;
-  void ShowMessage(const std::string& text, const std::string& summary, const std::string& details) override;
+  std::optional<std::string> ChooseFile(const std::string& lastChoice, const std::string& initialFolder) override;
+  bool ShowMessage(const enlazor::Message& message) override;
+  bool Confirm(const std::string& question, const std::string& yes) override;
+  std::optional<size_t> ChooseCopy(const std::vector<std::string>& copies) override;
   void ReportError(const std::string& text) override;
   void SetBusy(bool busy) override;
 

@@ -1,0 +1,118 @@
+#include "app/qt/message_dialog.h"
+
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QScreen>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+namespace {
+
+QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+QRect ScreenArea(const QWidget* widget) {
+  const QScreen* screen = widget && widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
+  return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+QPushButton* AddButton(QHBoxLayout* row, const QString& caption) {
+  auto* button = new QPushButton(caption);
+  button->setAutoDefault(false);
+  row->addWidget(button);
+  return button;
+}
+
+// A list as wide as its longest line and up to twenty lines high, within the screen.
+QSize ListSize(const QPlainTextEdit* list, const QString& text, const QRect& screen) {
+  int longest = 0, lines = 0;
+  for (const QString& line : text.split('\n')) {
+    longest = std::max(longest, list->fontMetrics().horizontalAdvance(line));
+    ++lines;
+  }
+  const int chrome = 2 * (list->frameWidth() + static_cast<int>(list->document()->documentMargin())) +
+                     list->verticalScrollBar()->sizeHint().width() + 4;
+  const int height = std::min(lines, 20) * list->fontMetrics().lineSpacing() + chrome;
+  return {std::min(longest + chrome, screen.width() - 64), std::min(height, screen.height() / 2)};
+}
+
+}  // namespace
+
+MessageDialog::MessageDialog(QWidget* owner, const QString& title, const enlazor::Message& message) : QDialog(owner) {
+  setWindowTitle(title);
+  setSizeGripEnabled(true);
+  const QRect screen = ScreenArea(owner);
+  auto* layout = new QVBoxLayout(this);
+  Text = new QLabel(Q(message.text));
+  Text->setWordWrap(true);
+  Text->setMaximumWidth(screen.width() / 2);
+  Text->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(Text);
+  Summary = new QLabel(Q(message.summary));
+  Summary->setWordWrap(true);
+  Summary->setMaximumWidth(screen.width() / 2);
+  Summary->setVisible(!message.summary.empty());
+  layout->addWidget(Summary);
+  Details = new QPlainTextEdit(Q(message.details));
+  Details->setReadOnly(true);
+  Details->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Details->setMinimumSize(ListSize(Details, Details->toPlainText(), screen));
+  Details->setVisible(false);
+  layout->addWidget(Details, 1);
+  auto* row = new QHBoxLayout;
+  if (!message.extraButton.empty()) {
+    Extra = AddButton(row, Q(message.extraButton));
+    connect(Extra, &QPushButton::clicked, this, [this] {
+      extraPressed_ = true;
+      accept();
+    });
+  }
+  if (!message.details.empty()) {
+    DetailsButton = AddButton(row, "Detalles");
+    connect(DetailsButton, &QPushButton::clicked, this, &MessageDialog::ToggleDetails);
+  }
+  row->addStretch(1);
+  Ok = AddButton(row, "Aceptar");
+  Ok->setDefault(true);
+  connect(Ok, &QPushButton::clicked, this, &QDialog::accept);
+  layout->addLayout(row);
+  Ok->setFocus();
+}
+
+void MessageDialog::ToggleDetails() {
+  const bool show = !Details->isVisible();
+  Details->setVisible(show);
+  DetailsButton->setText(show ? "Ocultar" : "Detalles");
+  // The list fits its lines again whenever it is shown; the user may make it larger.
+  if (show) resize(std::max(width(), Details->minimumWidth() + 2 * layout()->contentsMargins().left()), sizeHint().height());
+  else resize(sizeHint());
+}
+
+CopyChooser::CopyChooser(QWidget* owner, const QString& title, const std::vector<std::string>& copies)
+    : QDialog(owner), list_(new QListWidget) {
+  setWindowTitle(title);
+  setSizeGripEnabled(true);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(new QLabel("Elija la copia de las tablas de trabajo que quiere volver a poner:"));
+  int widest = 0;
+  for (const auto& line : copies) {
+    list_->addItem(Q(line));
+    widest = std::max(widest, list_->fontMetrics().horizontalAdvance(Q(line)));
+  }
+  list_->setCurrentRow(0);
+  list_->setMinimumWidth(std::min(widest + 48, ScreenArea(owner).width() - 64));
+  connect(list_, &QListWidget::itemDoubleClicked, this, &QDialog::accept);
+  layout->addWidget(list_, 1);
+  auto* row = new QHBoxLayout;
+  row->addStretch(1);
+  QPushButton* ok = AddButton(row, "Aceptar");
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  connect(AddButton(row, "Cancelar"), &QPushButton::clicked, this, &QDialog::reject);
+  layout->addLayout(row);
+}
+
+std::optional<size_t> CopyChooser::Chosen() const {
+  if (list_->currentRow() < 0) return std::nullopt;
+  return static_cast<size_t>(list_->currentRow());
+}
