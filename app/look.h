@@ -15,6 +15,9 @@ struct Rgb {
 // taller than 256 rows is drawn as 256 bands of nearly equal height.
 Rgb GradientRow(int row, int height, Rgb start, Rgb middle, Rgb end);
 
+// A length at 96 dpi in the pixels of a display at the given scale (dpi / 96).
+inline int Scaled(int pixels, double scale) { return static_cast<int>(pixels * scale + 0.5); }
+
 struct Rect {
   int left, top, width, height;
 };

@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# Starts the window on a virtual screen (Xvfb) and saves a picture of it.
+# Starts the window, and its closing box and copy chooser, on a virtual screen
+# (Xvfb) and saves a picture of each, at 100 % and at 150 % scale:
+# enlazor.png, enlazor-mensaje.png, enlazor-copias.png and the same with -150.
 set -euo pipefail
 build=${1:-build}
 out=${2:-enlazor.png}
 root=$(cd "$(dirname "$0")/.." && pwd)
-xvfb-run -a -s "-screen 0 800x400x24" "$root/$build/app/qt/enlazor_screenshot" "$out"
-echo "Captura guardada en $out"
+shot="$root/$build/app/qt/enlazor_screenshot"
+for scale in 1 1.5; do
+  suffix=$([ "$scale" = 1 ] && echo "" || echo "-150")
+  for scene in ventana mensaje copias; do
+    name=${out%.png}$([ "$scene" = ventana ] && echo "" || echo "-$scene")$suffix.png
+    QT_SCALE_FACTOR=$scale xvfb-run -a -s "-screen 0 1600x1000x24" "$shot" "$name" "$scene" \
+      "$root/samples/seneca-ies-enlazor.xml"
+    echo "Captura guardada en $name"
+  done
+done

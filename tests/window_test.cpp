@@ -1,10 +1,14 @@
+#include <QAction>
 #include <QApplication>
+#include <QScreen>
 #include <QDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include "app/look.h"
 #include "app/qt/mainform.h"
+#include "app/qt/message_dialog.h"
 #include "exchange/platform.h"
 #include "scripted_ui.h"
 #include "support.h"
@@ -108,6 +112,61 @@ TEST_F(Window, LayoutAndCaptions) {
   EXPECT_EQ(form.BClose->parentWidget(), form.Draw3D1);
   EXPECT_EQ(form.BExportar->parentWidget(), form.Draw3D2);
   EXPECT_EQ(form.BImportar->parentWidget(), form.Draw3D3);
+}
+
+// At the display scales laptops use (QT_SCALE_FACTOR, one run each), the
+// window keeps its layout in the display's own pixels: 632 x 266 times the
+// scale, every gradient row on the formula at that height, no caption cut.
+TEST_F(Window, SharpAtTheDisplaysScale) {
+  const qreal scale = form.devicePixelRatioF();
+  const QImage whole = form.grab().toImage();
+  EXPECT_NEAR(whole.width(), 632 * scale, 1);
+  EXPECT_NEAR(whole.height(), 266 * scale, 1);
+  for (GradientPanel* panel : {form.Draw3D1, form.Draw3D2, form.Draw3D3}) {
+    const QImage image = panel->grab().toImage();
+    const int h = image.height(), edge = enlazor::look::Scaled(1, scale);
+    for (int row = edge; row < h - edge; ++row) {
+      const auto& c = enlazor::look::kPanels[panel == form.Draw3D1 ? 0 : panel == form.Draw3D2 ? 1 : 2];
+      const QColor want = GradientPanel::RowColour(row, h, {c.start.r, c.start.g, c.start.b}, {c.middle.r, c.middle.g, c.middle.b},
+                                                   {c.end.r, c.end.g, c.end.b});
+      ASSERT_EQ(image.pixelColor(edge, row), want) << panel->objectName().toStdString() << " row " << row << " of " << h;
+    }
+  }
+  for (QLabel* label : {form.Label3, form.Label4}) {
+    const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 1000), Qt::TextWordWrap, label->text());
+    EXPECT_LE(needed.height(), label->height()) << label->objectName().toStdString();
+  }
+  EXPECT_LE(form.Label1->fontMetrics().horizontalAdvance(form.Label1->text()), form.Label1->width());
+  for (GlyphButton* button : {form.BClose, form.BExportar, form.BImportar}) {
+    EXPECT_LE(18 + 4 + button->fontMetrics().horizontalAdvance(button->text().remove('&')), button->width());
+  }
+}
+
+// The closing box fits its lines: the list is as wide as its longest line,
+// within the screen, and the user can make the box larger.
+TEST_F(Window, TheMessageBoxFitsItsListAndCanBeResized) {
+  const std::string longLine(150, 'M');
+  MessageDialog box(&form, "Enlazor", {"Proceso finalizado", "1 aviso para revisar.", "corta\n" + longLine, "Deshacer"});
+  box.show();
+  box.DetailsButton->click();
+  EXPECT_TRUE(box.Details->isVisible());
+  const int needed = box.Details->fontMetrics().horizontalAdvance(QString::fromStdString(longLine));
+  const int screen = box.screen()->availableGeometry().width();
+  EXPECT_GE(box.Details->viewport()->width(), std::min(needed, screen - 200));
+  EXPECT_LE(box.width(), screen);
+  EXPECT_NE(box.minimumSize(), box.maximumSize());
+  box.Extra->click();
+  EXPECT_TRUE(box.ExtraPressed());
+}
+
+TEST_F(Window, TheContextMenuRecoversEarlierTables) {
+  const auto actions = form.actions();
+  ASSERT_EQ(actions.size(), 1);
+  EXPECT_EQ(actions[0]->text(), QString::fromUtf8("Recuperar tablas anteriores…"));
+  EXPECT_EQ(form.contextMenuPolicy(), Qt::ActionsContextMenu);
+  actions[0]->trigger();
+  ASSERT_EQ(script.shown.size(), 1u);
+  EXPECT_EQ(script.shown[0].rfind("mensaje: No hay copias de tablas anteriores", 0), 0u);
 }
 
 TEST(Glyphs, HaveAGreyedDisabledForm) {

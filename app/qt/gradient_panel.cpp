@@ -2,7 +2,10 @@
 
 #include "app/look.h"
 
+#include <QImage>
 #include <QPainter>
+
+#include <algorithm>
 
 
 GradientPanel::GradientPanel(QColor start, QColor middle, QColor end, QWidget* parent)
@@ -17,14 +20,24 @@ QColor GradientPanel::RowColour(int row, int height, QColor start, QColor middle
   return QColor(colour.r, colour.g, colour.b);
 }
 
+// Drawn in the display's own pixels: at any scale every row is on the
+// formula, and the bevel is as wide as one pixel at 96 dpi becomes.
 void GradientPanel::paintEvent(QPaintEvent*) {
-  QPainter painter(this);
-  const int w = width(), h = height();
-  for (int row = 0; row < h; ++row) painter.fillRect(0, row, w, 1, RowColour(row, h, start_, middle_, end_));
+  const qreal scale = devicePixelRatioF();
+  const int w = qRound(width() * scale), h = qRound(height() * scale), edge = enlazor::look::Scaled(1, scale);
+  QImage image(w, h, QImage::Format_RGB32);
+  for (int row = 0; row < h; ++row) {
+    const QRgb colour = RowColour(row, h, start_, middle_, end_).rgb();
+    std::fill_n(reinterpret_cast<QRgb*>(image.scanLine(row)), w, colour);
+  }
+  QPainter bevel(&image);
   const QColor light = palette().color(QPalette::Light);
   const QColor shadow = palette().color(QPalette::Dark);
-  painter.fillRect(0, 0, w - 1, 1, light);   // top edge
-  painter.fillRect(0, 0, 1, h - 1, light);   // left edge
-  painter.fillRect(w - 1, 0, 1, h, shadow);  // right edge
-  painter.fillRect(0, h - 1, w, 1, shadow);  // bottom edge
+  bevel.fillRect(0, 0, w - edge, edge, light);       // top edge
+  bevel.fillRect(0, 0, edge, h - edge, light);       // left edge
+  bevel.fillRect(w - edge, 0, edge, h, shadow);      // right edge
+  bevel.fillRect(0, h - edge, w, edge, shadow);      // bottom edge
+  bevel.end();
+  image.setDevicePixelRatio(scale);
+  QPainter(this).drawImage(QPointF(0, 0), image);
 }
