@@ -51,7 +51,7 @@ deb: deps
 deb-test: deb
 	bash tests/deb_test.sh enlazor_*_amd64.deb samples/seneca-ies-enlazor.xml
 
-# Windows: enlazor.exe, enlazor-cli.exe and their MSI, cross-built with MinGW-w64
+# Windows: Enlazor.exe, enlazor-cli.exe and their MSI, cross-built with MinGW-w64
 # into $(WINDOWS_BUILD)/Enlazor; tested under Wine (a prefix of its own).
 WINDOWS_BUILD ?= build-windows
 WINE_ENV = WINEPREFIX=$(abspath $(WINDOWS_BUILD))/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -69,10 +69,13 @@ windows-test: build windows
 	$(WINE_ENV) bash tests/windows/roundtrip.sh $(BUILD) $(WINDOWS_BUILD) .
 	$(WINE_ENV) bash tests/windows/wine_holds.sh $(BUILD) $(WINDOWS_BUILD) .
 	$(WINE_ENV) bash tests/windows/msi_test.sh $(WINDOWS_BUILD) .
+	$(WINE_ENV) bash tests/windows/dpi.sh $(WINDOWS_BUILD)
 	$(WINE_ENV) wineserver -k || true
 
+# The window at 96 and 144 dpi, and the export's closing box, the copies and the question at 144.
 windows-screenshot: windows
-	$(WINE_ENV) bash scripts/windows-screenshot.sh $(WINDOWS_BUILD) enlazor-windows.png
+	$(WINE_ENV) bash scripts/windows-screenshot.sh $(WINDOWS_BUILD) enlazor-windows.png 96
+	$(WINE_ENV) bash scripts/windows-screenshot.sh $(WINDOWS_BUILD) enlazor-windows-144.png 144 exportar
 
 # The fuzz targets, each run for FUZZ_SECONDS (libFuzzer, clang, ASan + UBSan).
 FUZZ_SECONDS ?= 60

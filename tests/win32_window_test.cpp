@@ -9,6 +9,7 @@
 
 #include "app/look.h"
 #include "app/win32/glyphs.h"
+#include "app/win32/dpi.h"
 #include "app/win32/mainform.h"
 #include "app/win32/message_box.h"
 #include "scripted_ui.h"
@@ -17,6 +18,9 @@
 namespace {
 
 namespace look = enlazor::look;
+
+// As the program itself does before its first window.
+const bool kDpiAware = (enlazor::win32::BecomeDpiAware(), true);
 using enlazor::testing::Script;
 using enlazor::testing::ScriptedUi;
 
@@ -48,6 +52,8 @@ class Win32Window : public ::testing::Test {
     ::MapWindowPoints(HWND_DESKTOP, ::GetParent(child), reinterpret_cast<POINT*>(&r), 2);
     return {r.left, r.top, r.right - r.left, r.bottom - r.top};
   }
+  double Scale() const { return form.Dpi() / 96.0; }
+  int Scaled(int pixels) const { return look::Scaled(pixels, Scale()); }
   // A key as the message loop gets it, for the window's own keys.
   bool Key(UINT message, WPARAM key) {
     MSG m{::GetFocus() ? ::GetFocus() : form.MForm, message, key, 0, 0, {}};
@@ -67,8 +73,8 @@ TEST_F(Win32Window, FrameCaptionAndCentredClientArea) {
   EXPECT_EQ(enlazor::win32::Narrow(caption), look::kCaption);
   RECT client{};
   ::GetClientRect(form.MForm, &client);
-  EXPECT_EQ(client.right, look::kClientWidth);
-  EXPECT_EQ(client.bottom, look::kClientHeight);
+  EXPECT_NEAR(client.right, Scaled(look::kClientWidth), 1) << "dpi " << form.Dpi();
+  EXPECT_NEAR(client.bottom, Scaled(look::kClientHeight), 1) << "dpi " << form.Dpi();
   const LONG style = ::GetWindowLongW(form.MForm, GWL_STYLE);
   EXPECT_TRUE(style & WS_SYSMENU);
   EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
@@ -84,8 +90,7 @@ TEST_F(Win32Window, PanelsAndButtonsSitWhereTheyShould) {
   const HWND buttons[] = {form.BClose, form.BExportar, form.BImportar};
   for (int k = 0; k < 3; ++k) {
     const auto p = Geometry(panels[k]), b = Geometry(buttons[k]);
-    const auto& wantP = look::kPanels[k].where;
-    const auto& wantB = look::kButtons[k];
+    const auto wantP = look::ScaledRect(look::kPanels[k].where, Scale()), wantB = look::ScaledRect(look::kButtons[k], Scale());
     EXPECT_EQ(std::tie(p.left, p.top, p.width, p.height), std::tie(wantP.left, wantP.top, wantP.width, wantP.height)) << k;
     EXPECT_EQ(std::tie(b.left, b.top, b.width, b.height), std::tie(wantB.left, wantB.top, wantB.width, wantB.height)) << k;
     EXPECT_EQ(::GetParent(buttons[k]), panels[k]);
@@ -97,17 +102,20 @@ TEST_F(Win32Window, PanelsAndButtonsSitWhereTheyShould) {
   EXPECT_EQ(std::wstring(caption), L"Aceptar");
 }
 
-// Every pixel row of every panel, as it reaches the screen, within 1 of the formula.
+// Every pixel row of every panel, as it reaches the screen, within 1 of the
+// formula at the panel's height in the display's pixels.
 TEST_F(Win32Window, PanelsPaintTheirGradientRowByRow) {
   const HWND panels[] = {form.Draw3D1, form.Draw3D2, form.Draw3D3};
+  const int edge = Scaled(1);
   for (int k = 0; k < 3; ++k) {
     const HDC dc = ::GetDC(panels[k]);
     RECT r{};
     ::GetClientRect(panels[k], &r);
-    const int covered = k == 0 ? 1 : 0;  // Draw3D1's top row lies under the other two
-    for (int row = 1 + covered; row < r.bottom - 1; ++row) {
+    // Draw3D1's top rows lie under the other two panels.
+    const int covered = k == 0 ? Geometry(form.Draw3D2).top + Geometry(form.Draw3D2).height - Geometry(form.Draw3D1).top : 0;
+    for (int row = std::max(edge, covered); row < r.bottom - edge; ++row) {
       const auto want = look::GradientRow(row, r.bottom, look::kPanels[k].start, look::kPanels[k].middle, look::kPanels[k].end);
-      for (const int x : {2, static_cast<int>(r.right) - 3}) {
+      for (const int x : {edge + 1, static_cast<int>(r.right) - edge - 2}) {
         const COLORREF got = ::GetPixel(dc, x, row);
         EXPECT_LE(std::abs(GetRValue(got) - want.r), 1) << "panel " << k << " row " << row;
         EXPECT_LE(std::abs(GetGValue(got) - want.g), 1) << "panel " << k << " row " << row;
@@ -118,6 +126,44 @@ TEST_F(Win32Window, PanelsPaintTheirGradientRowByRow) {
     EXPECT_EQ(::GetPixel(dc, r.right / 2, r.bottom - 1), ::GetSysColor(COLOR_BTNSHADOW)) << k;
     ::ReleaseDC(panels[k], dc);
   }
+}
+
+// No caption is cut at any scale: each label's text, measured in its font,
+// fits its rectangle, and each button's glyph and caption fit the button.
+TEST_F(Win32Window, NoTextIsClipped) {
+  const HWND panels[] = {form.Draw3D1, form.Draw3D2, form.Draw3D3};
+  const HDC dc = ::GetDC(form.MForm);
+  for (int k = 0; k < 3; ++k) {
+    const auto& label = look::kLabels[k];
+    const RECT room = form.LabelRect(k, panels[label.panel]);
+    const std::wstring text = enlazor::win32::Wide(label.caption);
+    ::SelectObject(dc, form.LabelFont(k));
+    RECT needed{0, 0, room.right - room.left, 0};
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &needed,
+                DT_CALCRECT | DT_NOPREFIX | (label.where.width ? DT_WORDBREAK : DT_SINGLELINE));
+    EXPECT_LE(needed.right, room.right - room.left) << label.caption;
+    EXPECT_LE(needed.bottom, room.bottom - room.top) << label.caption;
+  }
+  for (const HWND button : {form.BClose, form.BExportar, form.BImportar}) {
+    ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(button, WM_GETFONT, 0, 0)));
+    wchar_t caption[32];
+    const int length = ::GetWindowTextW(button, caption, 32);
+    RECT needed{};
+    ::DrawTextW(dc, caption, length, &needed, DT_CALCRECT | DT_SINGLELINE);
+    EXPECT_LE(Scaled(look::kGlyphSize + look::kGlyphSpacing) + needed.right, Geometry(button).width);
+    EXPECT_LE(needed.bottom, Geometry(button).height);
+  }
+  ::ReleaseDC(form.MForm, dc);
+}
+
+TEST_F(Win32Window, TheSystemMenuRecoversEarlierTables) {
+  const HMENU menu = ::GetSystemMenu(form.MForm, FALSE);
+  wchar_t text[64] = {};
+  ASSERT_GT(::GetMenuStringW(menu, TMForm::kRecuperarCommand, text, 64, MF_BYCOMMAND), 0);
+  EXPECT_EQ(enlazor::win32::Narrow(text), "Recuperar tablas anteriores…");
+  ::SendMessageW(form.MForm, WM_SYSCOMMAND, TMForm::kRecuperarCommand, 0);
+  ASSERT_EQ(script.shown.size(), 1u);
+  EXPECT_EQ(script.shown[0].rfind("mensaje: No hay copias de tablas anteriores", 0), 0u);
 }
 
 TEST_F(Win32Window, KeyboardFollowsTheTabOrderAndEnterPressesTheFocusedButton) {
@@ -140,6 +186,72 @@ TEST_F(Win32Window, KeyboardFollowsTheTabOrderAndEnterPressesTheFocusedButton) {
 TEST_F(Win32Window, AltSClosesTheWindowToo) {
   EXPECT_TRUE(Key(WM_SYSCHAR, 'S'));
   EXPECT_FALSE(::IsWindow(form.MForm));
+}
+
+// The message box, driven from a timer inside its own modal loop: it can be
+// resized, its list of findings is as wide as its lines, and its extra button
+// closes it with that answer.
+HWND g_box = nullptr;
+std::string g_seen;
+void CALLBACK LookAtTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  g_box = ::FindWindowW(L"EnlazorCuadro", nullptr);
+  if (!g_box) return;
+  ::KillTimer(nullptr, timer);
+  g_seen += ::GetWindowLongW(g_box, GWL_STYLE) & WS_THICKFRAME ? "redimensionable " : "fijo ";
+  ::SendMessageW(::GetDlgItem(g_box, 90), BM_CLICK, 0, 0);  // "Detalles"
+  const HWND list = ::FindWindowExW(g_box, nullptr, L"EDIT", nullptr);
+  RECT inside{};
+  ::GetClientRect(list, &inside);
+  g_seen += ::IsWindowVisible(list) ? "lista " : "sin lista ";
+  g_seen += std::to_string(inside.right);
+  ::SendMessageW(::GetDlgItem(g_box, 100), BM_CLICK, 0, 0);  // "Deshacer"
+}
+
+TEST(Win32Box, TheMessageBoxFitsItsListCanBeResizedAndAnswers) {
+  const std::wstring longLine(120, L'M');
+  enlazor::win32::BoxSpec spec{L"Enlazor", L"Proceso finalizado", L"1 aviso para revisar.", L"corta\n" + longLine};
+  spec.buttons = {L"Deshacer", L"Aceptar"};
+  spec.defaultButton = 1;
+  spec.firstOnLeft = true;
+  g_seen.clear();
+  ::SetTimer(nullptr, 0, 50, LookAtTheBox);
+  const auto result = enlazor::win32::ShowBox(nullptr, spec);
+  EXPECT_EQ(result.button, 0);
+  const HDC dc = ::GetDC(nullptr);
+  const HFONT font = enlazor::win32::MessageFont(enlazor::win32::DpiOf(nullptr));
+  ::SelectObject(dc, font);
+  SIZE needed{};
+  ::GetTextExtentPoint32W(dc, longLine.c_str(), static_cast<int>(longLine.size()), &needed);
+  ::ReleaseDC(nullptr, dc);
+  ::DeleteObject(font);
+  const int screen = ::GetSystemMetrics(SM_CXSCREEN);
+  ASSERT_EQ(g_seen.rfind("redimensionable lista ", 0), 0u) << g_seen;
+  EXPECT_GE(std::stoi(g_seen.substr(22)), std::min<int>(needed.cx, screen - 200)) << g_seen;
+}
+
+void CALLBACK ChooseTheSecondCopy(HWND, UINT, UINT_PTR timer, DWORD) {
+  const HWND box = ::FindWindowW(L"EnlazorCuadro", nullptr);
+  if (!box) return;
+  ::KillTimer(nullptr, timer);
+  const HWND list = ::FindWindowExW(box, nullptr, L"LISTBOX", nullptr);
+  RECT inside{};
+  ::GetClientRect(list, &inside);
+  g_seen = std::to_string(::SendMessageW(list, LB_GETCOUNT, 0, 0)) + " líneas, " +
+           (inside.bottom >= 2 * ::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0) ? "a la vista" : "sin sitio");
+  ::SendMessageW(list, LB_SETCURSEL, 1, 0);
+  ::SendMessageW(::GetDlgItem(box, 100), BM_CLICK, 0, 0);  // "Aceptar"
+}
+
+TEST(Win32Box, TheCopyChooserShowsItsListAndAnswersTheLineChosen) {
+  enlazor::win32::BoxSpec spec{L"Enlazor", L"Elija la copia:"};
+  spec.choices = {L"1.  una", L"2.  otra"};
+  spec.buttons = {L"Aceptar", L"Cancelar"};
+  spec.cancelButton = 1;
+  ::SetTimer(nullptr, 0, 50, ChooseTheSecondCopy);
+  const auto result = enlazor::win32::ShowBox(nullptr, spec);
+  EXPECT_EQ(g_seen, "2 líneas, a la vista");
+  EXPECT_EQ(result.button, 0);
+  EXPECT_EQ(result.choice, 1);
 }
 
 TEST(Win32Glyphs, HaveAGreyedDisabledForm) {

@@ -11,21 +11,23 @@
 
 namespace {
 
-QFont SansSerif8(bool bold) {
+namespace look = enlazor::look;
+
+template <size_t N>
+QFont Font(const char* const (&faces)[N], int pixels, bool bold) {
   QFont font;
-  font.setFamilies({"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"});
-  font.setPixelSize(11);
+  QStringList families;
+  for (const char* face : faces) families << face;
+  font.setFamilies(families);
+  font.setPixelSize(pixels);
   font.setBold(bold);
   return font;
 }
 
-QFont Arial12Bold() {
-  QFont font;
-  font.setFamilies({"Arial", "Liberation Sans", "DejaVu Sans"});
-  font.setPixelSize(16);
-  font.setBold(true);
-  return font;
-}
+QFont SansSerif8(bool bold) { return Font(look::kSmallFontFaces, look::kSmallFontPixels, bold); }
+QFont Arial12Bold() { return Font(look::kBigFontFaces, look::kBigFontPixels, true); }
+
+QRect Q(look::Rect r) { return QRect(r.left, r.top, r.width, r.height); }
 
 QLabel* MakeLabel(const QString& caption, QWidget* parent, QRect geometry, const QFont& font, bool wrap) {
   auto* label = new QLabel(caption, parent);
@@ -54,12 +56,12 @@ TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<enlazor::UiService
       ui_(ui ? std::move(ui) : std::make_unique<QtUiServices>(this)),
       flows_(std::move(workDir), *ui_) {
   setObjectName("MForm");
-  setWindowTitle(QString::fromUtf8(enlazor::look::kCaption));
+  setWindowTitle(QString::fromUtf8(look::kCaption));
   Q_INIT_RESOURCE(icon);  // the icon lives in this static library
   QIcon icon;
   for (const char* size : {"16", "32", "48", "64", "256"}) icon.addFile(QString(":/icono/") + size + ".png");
   setWindowIcon(icon);
-  setFixedSize(enlazor::look::kClientWidth, enlazor::look::kClientHeight);
+  setFixedSize(look::kClientWidth, look::kClientHeight);
   setFont(SansSerif8(false));
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);
@@ -82,39 +84,43 @@ TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<enlazor::UiService
 TMForm::~TMForm() = default;
 
 void TMForm::CreatePanels() {
-  auto make = [this](const enlazor::look::Panel& p) {
-    auto colour = [](enlazor::look::Rgb c) { return QColor(c.r, c.g, c.b); };
+  auto make = [this](const look::Panel& p) {
+    auto colour = [](look::Rgb c) { return QColor(c.r, c.g, c.b); };
     auto* panel = new GradientPanel(colour(p.start), colour(p.middle), colour(p.end), this);
     panel->setGeometry(p.where.left, p.where.top, p.where.width, p.where.height);
     return panel;
   };
-  Draw3D1 = make(enlazor::look::kPanels[0]);
-  Draw3D2 = make(enlazor::look::kPanels[1]);
-  Draw3D3 = make(enlazor::look::kPanels[2]);
+  Draw3D1 = make(look::kPanels[0]);
+  Draw3D2 = make(look::kPanels[1]);
+  Draw3D3 = make(look::kPanels[2]);
   Draw3D1->setObjectName("Draw3D1");
   Draw3D2->setObjectName("Draw3D2");
   Draw3D3->setObjectName("Draw3D3");
 }
 
 void TMForm::CreateLabels() {
-  Label1 = MakeLabel("Enlazor V-1.2", Draw3D1, QRect(8, 72, 0, 0), SansSerif8(true), false);
-  Label1->setStyleSheet("color: rgb(255, 0, 0)");
+  QLabel** labels[] = {&Label1, &Label3, &Label4};
+  GradientPanel* panels[] = {Draw3D1, Draw3D2, Draw3D3};
+  for (int k = 0; k < 3; ++k) {
+    const look::Label& label = look::kLabels[k];
+    *labels[k] = MakeLabel(QString::fromUtf8(label.caption), panels[label.panel], Q(label.where),
+                           label.big ? Arial12Bold() : SansSerif8(true), label.big);
+  }
+  const auto red = look::kVersionColour;
+  Label1->setStyleSheet(QString("color: rgb(%1, %2, %3)").arg(red.r).arg(red.g).arg(red.b));
   Label1->adjustSize();
-  Label3 = MakeLabel("Transformar datos desde Séneca hacia Horavia ", Draw3D2, QRect(24, 24, 265, 57), Arial12Bold(), true);
-  Label4 = MakeLabel("Transformar datos desde Horavia hacia Séneca", Draw3D3, QRect(8, 24, 305, 57), Arial12Bold(), true);
   Label1->setObjectName("Label1");
   Label3->setObjectName("Label3");
   Label4->setObjectName("Label4");
 }
 
 void TMForm::CreateButtons() {
-  auto where = [](int k) {
-    const auto& r = enlazor::look::kButtons[k];
-    return QRect(r.left, r.top, r.width, r.height);
+  auto make = [&](int k, GlyphButton::Glyph glyph, QWidget* panel) {
+    return MakeButton(look::kButtonCaptions[k], glyph, panel, Q(look::kButtons[k]));
   };
-  BClose = MakeButton("&Salir", GlyphButton::Glyph::Door, Draw3D1, where(0));
-  BExportar = MakeButton("Aceptar", GlyphButton::Glyph::Check, Draw3D2, where(1));
-  BImportar = MakeButton("Aceptar", GlyphButton::Glyph::Check, Draw3D3, where(2));
+  BClose = make(0, GlyphButton::Glyph::Door, Draw3D1);
+  BExportar = make(1, GlyphButton::Glyph::Check, Draw3D2);
+  BImportar = make(2, GlyphButton::Glyph::Check, Draw3D3);
   BClose->setObjectName("BClose");
   BExportar->setObjectName("BExportar");
   BImportar->setObjectName("BImportar");

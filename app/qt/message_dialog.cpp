@@ -68,7 +68,7 @@ MessageDialog::MessageDialog(QWidget* owner, const QString& title, const enlazor
     });
   }
   if (!message.details.empty()) {
-    DetailsButton = AddButton(row, "Detalles");
+    DetailsButton = AddButton(row, "&Detalles");
     connect(DetailsButton, &QPushButton::clicked, this, &MessageDialog::ToggleDetails);
   }
   row->addStretch(1);
@@ -82,7 +82,7 @@ MessageDialog::MessageDialog(QWidget* owner, const QString& title, const enlazor
 void MessageDialog::ToggleDetails() {
   const bool show = !Details->isVisible();
   Details->setVisible(show);
-  DetailsButton->setText(show ? "Ocultar" : "Detalles");
+  DetailsButton->setText(show ? "&Ocultar" : "&Detalles");
   // The list fits its lines again whenever it is shown; the user may make it larger.
   if (show) resize(std::max(width(), Details->minimumWidth() + 2 * layout()->contentsMargins().left()), sizeHint().height());
   else resize(sizeHint());

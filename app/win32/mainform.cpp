@@ -4,6 +4,7 @@
 #include <array>
 
 #include "app/look.h"
+#include "app/win32/dpi.h"
 #include "app/win32/glyphs.h"
 #include "app/win32/message_box.h"
 #include "app/win32/win32_ui_services.h"
@@ -11,29 +12,16 @@
 namespace {
 
 using enlazor::win32::Glyph;
+using enlazor::win32::Scaled;
 using enlazor::win32::Wide;
 namespace look = enlazor::look;
 
 constexpr wchar_t kFormClass[] = L"TMForm";
 constexpr wchar_t kPanelClass[] = L"TDraw3D";
 enum ButtonId { kClose = 1, kExport = 2, kImport = 3 };
-
-struct Label {
-  int panel;
-  look::Rect where;  // width 0: sized to its text, one line
-  const char* caption;
-  bool big;
-};
-constexpr Label kLabels[] = {
-    {0, {8, 72, 0, 0}, "Enlazor V-1.2", false},
-    {1, {24, 24, 265, 57}, "Transformar datos desde Séneca hacia Horavia ", true},
-    {2, {8, 24, 305, 57}, "Transformar datos desde Horavia hacia Séneca", true},
-};
-
-HFONT Font(int pixels, bool bold, const wchar_t* face) {
-  return ::CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
-}
+// A fixed dialog frame with the system menu and the close button, no minimise or maximise.
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 
 void RegisterClasses(WNDPROC form, WNDPROC panel) {
   static const bool done = [&] {
@@ -54,29 +42,26 @@ void RegisterClasses(WNDPROC form, WNDPROC panel) {
   (void)done;
 }
 
-void FillRow(HDC dc, int row, int width, COLORREF colour) {
-  const RECT r{0, row, width, row + 1};
+void Fill(HDC dc, int x, int y, int w, int h, COLORREF colour) {
+  const RECT r{x, y, x + w, y + h};
   const HBRUSH brush = ::CreateSolidBrush(colour);
   ::FillRect(dc, &r, brush);
   ::DeleteObject(brush);
 }
+
+void Move(HWND window, look::Rect r) { ::SetWindowPos(window, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE); }
 
 }  // namespace
 
 TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<enlazor::UiServices> ui)
     : ui_(ui ? std::move(ui) : std::make_unique<Win32UiServices>(&MForm)), flows_(std::move(workDir), *ui_) {
   RegisterClasses(FormProcedure, PanelProcedure);
-  sansSerif8_ = Font(11, false, L"MS Sans Serif");
-  sansSerif8Bold_ = Font(11, true, L"MS Sans Serif");
-  arial12Bold_ = Font(16, true, L"Arial");
-  // A fixed dialog frame with the system menu and the close button, no minimise or maximise.
-  constexpr DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  RECT frame{0, 0, look::kClientWidth, look::kClientHeight};
-  ::AdjustWindowRectEx(&frame, style, FALSE, WS_EX_DLGMODALFRAME);
-  MForm = ::CreateWindowExW(WS_EX_DLGMODALFRAME, kFormClass, Wide(look::kCaption).c_str(), style, CW_USEDEFAULT, 0,
-                            frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, nullptr, this);
+  MForm = ::CreateWindowExW(kExStyle, kFormClass, Wide(look::kCaption).c_str(), kStyle, CW_USEDEFAULT, 0, 100, 100, nullptr,
+                            nullptr, nullptr, this);
   CreatePanels();
   CreateButtons();
+  AddToSystemMenu();
+  ApplyDpi(enlazor::win32::DpiOf(MForm));
 }
 
 TMForm::~TMForm() {
@@ -87,10 +72,8 @@ TMForm::~TMForm() {
 void TMForm::CreatePanels() {
   std::array<HWND*, 3> panels{&Draw3D1, &Draw3D2, &Draw3D3};
   for (int k = 0; k < 3; ++k) {
-    const auto& where = look::kPanels[k].where;
     *panels[k] = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                                   where.left, where.top, where.width, where.height, MForm,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(10 + k)), nullptr, this);
+                                   0, 0, 10, 10, MForm, reinterpret_cast<HMENU>(static_cast<INT_PTR>(10 + k)), nullptr, this);
   }
   // Draw3D1 lies lowest: the two upper panels cover its top row.
   ::SetWindowPos(Draw3D1, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -99,16 +82,49 @@ void TMForm::CreatePanels() {
 void TMForm::CreateButtons() {
   const std::array<HWND*, 3> buttons{&BClose, &BExportar, &BImportar};
   const std::array<HWND, 3> parents{Draw3D1, Draw3D2, Draw3D3};
-  const std::array<const wchar_t*, 3> captions{L"&Salir", L"Aceptar", L"Aceptar"};
   for (int k = 0; k < 3; ++k) {
-    const auto& where = look::kButtons[k];
-    *buttons[k] = ::CreateWindowExW(0, L"BUTTON", captions[k], WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW,
-                                    where.left, where.top, where.width, where.height, parents[k],
+    *buttons[k] = ::CreateWindowExW(0, L"BUTTON", Wide(look::kButtonCaptions[k]).c_str(),
+                                    WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, 0, 10, 10, parents[k],
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kClose + k)), nullptr, nullptr);
-    ::SendMessageW(*buttons[k], WM_SETFONT, reinterpret_cast<WPARAM>(sansSerif8_), FALSE);
   }
   focused_ = BClose;
 }
+
+void TMForm::AddToSystemMenu() {
+  const HMENU menu = ::GetSystemMenu(MForm, FALSE);
+  ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  ::AppendMenuW(menu, MF_STRING, kRecuperarCommand, Wide(enlazor::kRecuperarCaption).c_str());
+}
+
+void TMForm::ApplyDpi(UINT dpi) {
+  dpi_ = dpi;
+  for (HFONT font : {sansSerif8_, sansSerif8Bold_, arial12Bold_}) ::DeleteObject(font);
+  sansSerif8_ = enlazor::win32::MakeFont(L"MS Sans Serif", look::kSmallFontPixels, false, dpi);
+  sansSerif8Bold_ = enlazor::win32::MakeFont(L"MS Sans Serif", look::kSmallFontPixels, true, dpi);
+  arial12Bold_ = enlazor::win32::MakeFont(L"Arial", look::kBigFontPixels, true, dpi);
+  const double scale = enlazor::win32::ScaleOf(dpi);
+  RECT frame{0, 0, Scaled(look::kClientWidth, dpi), Scaled(look::kClientHeight, dpi)};
+  ::AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
+  ::SetWindowPos(MForm, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  const std::array<HWND, 3> panels{Draw3D1, Draw3D2, Draw3D3}, buttons{BClose, BExportar, BImportar};
+  for (int k = 0; k < 3; ++k) {
+    Move(panels[k], look::ScaledRect(look::kPanels[k].where, scale));
+    Move(buttons[k], look::ScaledRect(look::kButtons[k], scale));
+    ::SendMessageW(buttons[k], WM_SETFONT, reinterpret_cast<WPARAM>(sansSerif8_), FALSE);
+  }
+  ::InvalidateRect(MForm, nullptr, TRUE);
+}
+
+RECT TMForm::LabelRect(int label, HWND panel) const {
+  const look::Rect r = look::ScaledRect(look::kLabels[label].where, enlazor::win32::ScaleOf(dpi_));
+  RECT client{};
+  ::GetClientRect(panel, &client);
+  // A label sized to its text has the panel's room to the right and below.
+  return {r.left, r.top, r.width ? r.left + r.width : client.right, r.height ? r.top + r.height : client.bottom};
+}
+
+HFONT TMForm::LabelFont(int label) const { return look::kLabels[label].big ? arial12Bold_ : sansSerif8Bold_; }
 
 void TMForm::Show() {
   RECT area{}, window{};
@@ -165,12 +181,14 @@ void TMForm::Command(int id) {
   }
 }
 
+// The gradient row by row in the display's own pixels, on the formula at the
+// panel's height there, and the bevel as wide as one pixel at 96 dpi becomes.
 void TMForm::PaintPanel(HWND panel, int index) {
   PAINTSTRUCT paint;
   const HDC screen = ::BeginPaint(panel, &paint);
   RECT client{};
   ::GetClientRect(panel, &client);
-  const int w = client.right, h = client.bottom;
+  const int w = client.right, h = client.bottom, edge = Scaled(1, dpi_);
   // Drawn off-screen and copied in one step: no flicker.
   const HDC dc = ::CreateCompatibleDC(screen);
   const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, w, h);
@@ -178,27 +196,22 @@ void TMForm::PaintPanel(HWND panel, int index) {
   const auto& colours = look::kPanels[index];
   for (int row = 0; row < h; ++row) {
     const auto c = look::GradientRow(row, h, colours.start, colours.middle, colours.end);
-    FillRow(dc, row, w, RGB(c.r, c.g, c.b));
+    Fill(dc, 0, row, w, 1, RGB(c.r, c.g, c.b));
   }
   const COLORREF light = ::GetSysColor(COLOR_BTNHIGHLIGHT), shadow = ::GetSysColor(COLOR_BTNSHADOW);
-  auto edge = [&](int x, int y, int ew, int eh, COLORREF colour) {
-    const RECT r{x, y, x + ew, y + eh};
-    const HBRUSH brush = ::CreateSolidBrush(colour);
-    ::FillRect(dc, &r, brush);
-    ::DeleteObject(brush);
-  };
-  edge(0, 0, w - 1, 1, light);
-  edge(0, 0, 1, h - 1, light);
-  edge(w - 1, 0, 1, h, shadow);
-  edge(0, h - 1, w, 1, shadow);
+  Fill(dc, 0, 0, w - edge, edge, light);
+  Fill(dc, 0, 0, edge, h - edge, light);
+  Fill(dc, w - edge, 0, edge, h, shadow);
+  Fill(dc, 0, h - edge, w, edge, shadow);
   ::SetBkMode(dc, TRANSPARENT);
-  for (const Label& label : kLabels) {
+  for (int k = 0; k < 3; ++k) {
+    const look::Label& label = look::kLabels[k];
     if (label.panel != index) continue;
     const std::wstring text = Wide(label.caption);
-    ::SelectObject(dc, label.big ? arial12Bold_ : sansSerif8Bold_);
-    ::SetTextColor(dc, label.big ? ::GetSysColor(COLOR_WINDOWTEXT) : RGB(255, 0, 0));
-    RECT r{label.where.left, label.where.top, label.where.left + (label.where.width ? label.where.width : w),
-           label.where.top + (label.where.height ? label.where.height : h)};
+    ::SelectObject(dc, LabelFont(k));
+    const auto red = look::kVersionColour;
+    ::SetTextColor(dc, label.big ? ::GetSysColor(COLOR_WINDOWTEXT) : RGB(red.r, red.g, red.b));
+    RECT r = LabelRect(k, panel);
     ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
                 DT_LEFT | DT_TOP | DT_NOPREFIX | (label.where.width ? DT_WORDBREAK : DT_SINGLELINE));
   }
@@ -220,17 +233,20 @@ void TMForm::DrawButton(const DRAWITEMSTRUCT& item) {
   const HGDIOBJ oldFont = ::SelectObject(dc, sansSerif8_);
   RECT measured{0, 0, 0, 0};
   ::DrawTextW(dc, caption, length, &measured, DT_CALCRECT | DT_SINGLELINE);
-  const int total = look::kGlyphSize + look::kGlyphSpacing + measured.right;
-  const int shift = down ? 1 : 0;
-  const int left = (r.right - r.left - total) / 2 + shift, top = (r.bottom - r.top - look::kGlyphSize) / 2 + shift;
-  enlazor::win32::DrawGlyph(dc, left, top, item.CtlID == kClose ? Glyph::Door : Glyph::Check, enabled);
-  RECT text{left + look::kGlyphSize + look::kGlyphSpacing, shift, r.right, r.bottom + shift};
+  const int glyph = Scaled(look::kGlyphSize, dpi_), spacing = Scaled(look::kGlyphSpacing, dpi_);
+  const int total = glyph + spacing + measured.right;
+  const int shift = down ? Scaled(1, dpi_) : 0;
+  const int left = (r.right - r.left - total) / 2 + shift, top = (r.bottom - r.top - glyph) / 2 + shift;
+  enlazor::win32::DrawGlyph(dc, left, top, item.CtlID == kClose ? Glyph::Door : Glyph::Check, enabled,
+                            enlazor::win32::ScaleOf(dpi_));
+  RECT text{left + glyph + spacing, shift, r.right, r.bottom + shift};
   ::SetBkMode(dc, TRANSPARENT);
   ::SetTextColor(dc, ::GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
   ::DrawTextW(dc, caption, length, &text, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
   ::SelectObject(dc, oldFont);
   if (item.itemState & ODS_FOCUS) {
-    RECT focus{r.left + 4, r.top + 4, r.right - 4, r.bottom - 4};
+    const int inset = Scaled(4, dpi_);
+    RECT focus{r.left + inset, r.top + inset, r.right - inset, r.bottom - inset};
     ::DrawFocusRect(dc, &focus);
   }
 }
@@ -250,6 +266,19 @@ LRESULT CALLBACK TMForm::FormProcedure(HWND window, UINT message, WPARAM w, LPAR
     case WM_COMMAND:
       if (form && HIWORD(w) == BN_CLICKED) form->Command(LOWORD(w));
       return 0;
+    case WM_SYSCOMMAND:
+      if (form && (w & 0xFFF0) == kRecuperarCommand) {
+        form->RecuperarClick();
+        return 0;
+      }
+      return ::DefWindowProcW(window, message, w, l);
+    case WM_DPICHANGED: {  // moved to a monitor of another scale: the suggested place, redrawn at its DPI
+      if (!form) return 0;
+      const RECT* suggested = reinterpret_cast<RECT*>(l);
+      form->ApplyDpi(HIWORD(w));
+      ::SetWindowPos(window, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
     case WM_ACTIVATE:  // the focus goes back where it was, at first to BClose
       if (form && LOWORD(w) != WA_INACTIVE && form->focused_) ::SetFocus(form->focused_);
       else if (form && LOWORD(w) == WA_INACTIVE && ::GetFocus()) form->focused_ = ::GetFocus();

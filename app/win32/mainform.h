@@ -1,5 +1,5 @@
-// MForm on Windows: the same window as the Qt one, drawn with the Win32 API;
-// both run the commands through the same flows.
+// MForm on Windows: the same window as the Qt one, drawn with the Win32 API
+// at its monitor's scale; both run the commands through the same flows.
 #pragma once
 
 #include <windows.h>
@@ -29,7 +29,17 @@ class TMForm {
 
   void BExportarClick() { flows_.BExportarClick(); }
   void BImportarClick() { flows_.BImportarClick(); }
+  // "Recuperar tablas anteriores…", in the window's system menu.
+  void RecuperarClick() { flows_.RecuperarClick(); }
   const std::string& ArchivoXML() const { return flows_.ArchivoXML(); }
+  // The DPI the window is drawn at.
+  UINT Dpi() const { return dpi_; }
+  // Where a label sits in its panel, and its font, at the window's DPI.
+  RECT LabelRect(int label, HWND panel) const;
+  HFONT LabelFont(int label) const;
+
+  // The system menu's command that restores a kept copy.
+  static constexpr UINT kRecuperarCommand = 0x0100;
 
   HWND MForm = nullptr;
   HWND Draw3D1 = nullptr, Draw3D2 = nullptr, Draw3D3 = nullptr;
@@ -41,12 +51,17 @@ class TMForm {
   static LRESULT CALLBACK PanelProcedure(HWND window, UINT message, WPARAM w, LPARAM l);
   void CreatePanels();
   void CreateButtons();
+  void AddToSystemMenu();
+  // Fonts, sizes and places for a DPI: at creation, and when the window moves
+  // to a monitor of another scale.
+  void ApplyDpi(UINT dpi);
   void Command(int id);
   void PaintPanel(HWND panel, int index);
   void DrawButton(const DRAWITEMSTRUCT& item);
 
   std::unique_ptr<enlazor::UiServices> ui_;
   enlazor::CommandFlows flows_;
+  UINT dpi_ = 96;
   HFONT sansSerif8_ = nullptr, sansSerif8Bold_ = nullptr, arial12Bold_ = nullptr;
   HWND focused_ = nullptr;
 };

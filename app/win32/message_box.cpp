@@ -2,66 +2,219 @@
 
 #include <algorithm>
 
+#include "app/win32/dpi.h"
+
 namespace enlazor::win32 {
 namespace {
 
-constexpr int kMargin = 12, kButtonWidth = 89, kButtonHeight = 25, kDetailsHeight = 240;
-constexpr int kDetailsButton = 100;
-constexpr wchar_t kClass[] = L"EnlazorMensaje";
+constexpr wchar_t kClass[] = L"EnlazorCuadro";
+constexpr int kFirstButton = 100, kDetailsButton = 90;
+// Sizes at 96 dpi.
+constexpr int kMargin = 12, kGap = 8, kButtonWidth = 89, kButtonHeight = 25, kMaxListLines = 20;
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 
 struct Box {
-  HWND window = nullptr, details = nullptr, detailsButton = nullptr;
+  const BoxSpec& spec;
+  HWND owner = nullptr, window = nullptr, text = nullptr, summary = nullptr, list = nullptr, detailsButton = nullptr;
+  std::vector<HWND> buttons = {};
   HFONT font = nullptr;
-  int width = 0, height = 0;  // client size without the details
+  UINT dpi = 96;
+  SIZE smallest{};  // the client size without the details: never smaller
+  BoxResult result = {};
   bool open = true;
+  int S(int pixels) const { return Scaled(pixels, dpi); }
+  // Its own style, not IsWindowVisible: that is false for every child until the box itself shows.
+  bool ListShown() const { return list && (::GetWindowLongW(list, GWL_STYLE) & WS_VISIBLE); }
 };
 
-SIZE TextSize(HFONT font, const std::wstring& text, int maxWidth) {
+RECT WorkArea(HWND window) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &info);
+  return info.rcWork;
+}
+
+int FontHeight(HFONT font) {
   const HDC dc = ::GetDC(nullptr);
   const HGDIOBJ old = ::SelectObject(dc, font);
-  RECT r{0, 0, maxWidth, 0};
-  ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  TEXTMETRICW metrics{};
+  ::GetTextMetricsW(dc, &metrics);
   ::SelectObject(dc, old);
   ::ReleaseDC(nullptr, dc);
-  return {r.right, r.bottom};
+  return metrics.tmHeight;
 }
 
-HWND Child(HWND parent, const wchar_t* kind, const std::wstring& text, DWORD style, int x, int y, int w, int h, int id,
-           HFONT font) {
-  const HWND child = ::CreateWindowExW(0, kind, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h, parent,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
-  ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-  return child;
+// The lines of the details, or the choices.
+std::vector<std::wstring> ListLines(const BoxSpec& spec) {
+  if (!spec.choices.empty()) return spec.choices;
+  std::vector<std::wstring> lines;
+  size_t at = 0;
+  for (size_t end; (end = spec.details.find(L'\n', at)) != std::wstring::npos; at = end + 1) {
+    lines.push_back(spec.details.substr(at, end - at));
+  }
+  if (at < spec.details.size()) lines.push_back(spec.details.substr(at));
+  return lines;
 }
 
-void Resize(Box& box, bool withDetails) {
-  RECT frame{0, 0, box.width, box.height + (withDetails ? kDetailsHeight + kMargin : 0)};
-  ::AdjustWindowRectEx(&frame, static_cast<DWORD>(::GetWindowLongW(box.window, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(::GetWindowLongW(box.window, GWL_EXSTYLE)));
-  RECT area{};
-  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
-  const int w = frame.right - frame.left, h = frame.bottom - frame.top;
-  ::SetWindowPos(box.window, nullptr, (area.left + area.right - w) / 2, (area.top + area.bottom - h) / 2, w, h, SWP_NOZORDER);
-  if (box.details) ::ShowWindow(box.details, withDetails ? SW_SHOW : SW_HIDE);
+// As wide as the longest line and up to twenty lines high, within the screen.
+SIZE ListSize(const Box& box) {
+  const auto lines = ListLines(box.spec);
+  LONG widest = 0;
+  for (const auto& line : lines) widest = std::max(widest, TextSize(box.font, line, 0).cx);
+  const RECT area = WorkArea(box.window);
+  const int rows = std::clamp(static_cast<int>(lines.size()), 3, kMaxListLines);
+  return {std::min<LONG>(widest + box.S(32), area.right - area.left - box.S(2 * kMargin + 32)),
+          std::min<LONG>(rows * (FontHeight(box.font) + box.S(2)) + box.S(8), (area.bottom - area.top) / 2)};
+}
+
+int ButtonWidth(const Box& box, HWND button) {
+  wchar_t caption[64];
+  const int length = ::GetWindowTextW(button, caption, 64);
+  return std::max<int>(box.S(kButtonWidth), TextSize(box.font, std::wstring(caption, length), 0).cx + box.S(24));
+}
+
+LONG ButtonsWidth(const Box& box) {
+  LONG width = box.detailsButton ? ButtonWidth(box, box.detailsButton) + box.S(kGap) : 0;
+  for (const HWND button : box.buttons) width += ButtonWidth(box, button) + box.S(kGap);
+  return width + (box.spec.firstOnLeft ? box.S(2 * kGap) : 0);
+}
+
+// The client size the box needs, with its list shown or not.
+SIZE Needed(const Box& box, bool withList) {
+  const RECT area = WorkArea(box.window);
+  const int m = box.S(kMargin), gap = box.S(kGap);
+  const int textLimit = std::max<int>(box.S(200), (area.right - area.left) / 2 - 2 * m);
+  const SIZE list = withList ? ListSize(box) : SIZE{0, 0};
+  LONG content = std::max({TextSize(box.font, box.spec.text, textLimit).cx,
+                           TextSize(box.font, box.spec.summary, textLimit).cx, ButtonsWidth(box), list.cx,
+                           static_cast<LONG>(box.S(160))});
+  LONG height = m + TextSize(box.font, box.spec.text, content).cy;
+  if (!box.spec.summary.empty()) height += gap + TextSize(box.font, box.spec.summary, content).cy;
+  if (withList) height += gap + list.cy;
+  return {content + 2 * m, height + m + box.S(kButtonHeight) + m};
+}
+
+SIZE WindowSize(const Box& box, SIZE client) {
+  RECT frame{0, 0, client.cx, client.cy};
+  ::AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, box.dpi);
+  return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+// Sets the client size, keeping the box inside its monitor's work area.
+void Resize(Box& box, SIZE client, bool centre) {
+  const SIZE size = WindowSize(box, client);
+  const RECT area = WorkArea(box.window);
+  RECT now{};
+  ::GetWindowRect(box.window, &now);
+  int x = centre ? (area.left + area.right - size.cx) / 2 : now.left;
+  int y = centre ? (area.top + area.bottom - size.cy) / 2 : now.top;
+  x = std::clamp<int>(x, area.left, std::max<int>(area.left, area.right - size.cx));
+  y = std::clamp<int>(y, area.top, std::max<int>(area.top, area.bottom - size.cy));
+  ::SetWindowPos(box.window, nullptr, x, y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Place(HWND control, int x, int y, int w, int h) { ::MoveWindow(control, x, y, w, h, TRUE); }
+
+// Everything where it belongs in the box's present size: texts on top, the
+// list filling what is left, the buttons along the bottom.
+void Layout(Box& box) {
+  RECT client{};
+  ::GetClientRect(box.window, &client);
+  const int m = box.S(kMargin), gap = box.S(kGap), bh = box.S(kButtonHeight), width = client.right - 2 * m;
+  int y = m;
+  const LONG textHeight = TextSize(box.font, box.spec.text, width).cy;
+  Place(box.text, m, y, width, textHeight);
+  y += textHeight;
+  if (box.summary) {
+    const LONG summaryHeight = TextSize(box.font, box.spec.summary, width).cy;
+    Place(box.summary, m, y + gap, width, summaryHeight);
+    y += gap + summaryHeight;
+  }
+  const int buttonsTop = client.bottom - m - bh;
+  if (box.ListShown()) Place(box.list, m, y + gap, width, std::max(buttonsTop - m - y - gap, box.S(40)));
+  int left = m, right = client.right - m;
+  for (size_t k = box.buttons.size(); k-- > 0;) {
+    const int w = ButtonWidth(box, box.buttons[k]);
+    if (k == 0 && box.spec.firstOnLeft) {
+      Place(box.buttons[k], left, buttonsTop, w, bh);
+      left += w + gap;
+    } else {
+      right -= w;
+      Place(box.buttons[k], right, buttonsTop, w, bh);
+      right -= gap;
+    }
+  }
+  if (box.detailsButton) Place(box.detailsButton, left, buttonsTop, ButtonWidth(box, box.detailsButton), bh);
+  // Controls that moved within a box that grew are drawn anew, whole.
+  ::RedrawWindow(box.window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+void ToggleDetails(Box& box) {
+  const bool show = !box.ListShown();
+  ::ShowWindow(box.list, show ? SW_SHOW : SW_HIDE);
+  ::SetWindowTextW(box.detailsButton, show ? L"&Ocultar" : L"&Detalles");
+  RECT client{};
+  ::GetClientRect(box.window, &client);
+  const SIZE needed = Needed(box, show);
+  const SIZE without = Needed(box, false);
+  Resize(box, {std::max(client.right, needed.cx), show ? client.bottom + needed.cy - without.cy : without.cy}, false);
+  Layout(box);
+}
+
+void SetFonts(Box& box) {
+  if (box.font) ::DeleteObject(box.font);
+  box.font = MessageFont(box.dpi);
+  for (HWND child = ::GetWindow(box.window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(box.font), TRUE);
+  }
+}
+
+void Close(Box& box, int button) {
+  if (box.list && !box.spec.choices.empty()) {
+    box.result.choice = static_cast<int>(::SendMessageW(box.list, LB_GETCURSEL, 0, 0));
+  }
+  box.result.button = button;
+  ::DestroyWindow(box.window);
+}
+
+void Command(Box& box, int id, int code) {
+  const int cancel = box.spec.cancelButton >= 0 ? box.spec.cancelButton : box.spec.defaultButton;
+  if (id == IDOK || (code == LBN_DBLCLK && box.list)) Close(box, box.spec.defaultButton);
+  else if (id == IDCANCEL) Close(box, cancel);
+  else if (id == kDetailsButton) ToggleDetails(box);
+  else if (id >= kFirstButton && id < kFirstButton + static_cast<int>(box.buttons.size())) Close(box, id - kFirstButton);
 }
 
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
   auto* box = reinterpret_cast<Box*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!box) return ::DefWindowProcW(window, message, w, l);
   switch (message) {
     case WM_COMMAND:
-      if (LOWORD(w) == IDOK || LOWORD(w) == IDCANCEL) {
-        ::DestroyWindow(window);
-      } else if (LOWORD(w) == kDetailsButton && box) {
-        const bool show = !::IsWindowVisible(box->details);
-        Resize(*box, show);
-        ::SetWindowTextW(box->detailsButton, show ? L"Ocultar" : L"Detalles");
-      }
+      Command(*box, LOWORD(w), HIWORD(w));
       return 0;
+    case WM_SIZE:
+      Layout(*box);
+      return 0;
+    case WM_GETMINMAXINFO: {
+      const SIZE smallest = WindowSize(*box, box->smallest);
+      reinterpret_cast<MINMAXINFO*>(l)->ptMinTrackSize = {smallest.cx, smallest.cy};
+      return 0;
+    }
+    case WM_DPICHANGED: {  // moved to a monitor of another scale
+      box->dpi = HIWORD(w);
+      SetFonts(*box);
+      const RECT* suggested = reinterpret_cast<RECT*>(l);
+      box->smallest = Needed(*box, !box->spec.choices.empty());
+      ::SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
     case WM_CLOSE:
-      ::DestroyWindow(window);
+      Command(*box, IDCANCEL, 0);
       return 0;
     case WM_DESTROY:
-      if (box) box->open = false;
+      box->open = false;
       return 0;
     case WM_CTLCOLORSTATIC:  // the texts on the box's own face colour
       ::SetBkColor(reinterpret_cast<HDC>(w), ::GetSysColor(COLOR_BTNFACE));
@@ -84,6 +237,33 @@ void Register() {
   (void)done;
 }
 
+HWND Child(HWND parent, const wchar_t* kind, const std::wstring& text, DWORD style, int id, DWORD exStyle = 0) {
+  return ::CreateWindowExW(exStyle, kind, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+}
+
+void MakeControls(Box& box) {
+  const BoxSpec& spec = box.spec;
+  box.text = Child(box.window, L"STATIC", spec.text, SS_LEFT | SS_NOPREFIX, -1);
+  if (!spec.summary.empty()) box.summary = Child(box.window, L"STATIC", spec.summary, SS_LEFT | SS_NOPREFIX, -1);
+  if (!spec.choices.empty()) {
+    box.list = Child(box.window, L"LISTBOX", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY, -1, WS_EX_CLIENTEDGE);
+    for (const auto& choice : spec.choices) ::SendMessageW(box.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.c_str()));
+    ::SendMessageW(box.list, LB_SETCURSEL, 0, 0);
+  } else if (!spec.details.empty()) {
+    std::wstring lines;  // an edit control breaks lines at CR LF
+    for (const wchar_t c : spec.details) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    box.list = Child(box.window, L"EDIT", lines, WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL, -1,
+                     WS_EX_CLIENTEDGE);
+    ::ShowWindow(box.list, SW_HIDE);
+    box.detailsButton = Child(box.window, L"BUTTON", L"&Detalles", WS_TABSTOP | BS_PUSHBUTTON, kDetailsButton);
+  }
+  for (size_t k = 0; k < spec.buttons.size(); ++k) {
+    const DWORD kind = static_cast<int>(k) == spec.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+    box.buttons.push_back(Child(box.window, L"BUTTON", spec.buttons[k], WS_TABSTOP | kind, kFirstButton + static_cast<int>(k)));
+  }
+}
+
 }  // namespace
 
 std::wstring Wide(const std::string& utf8) {
@@ -102,41 +282,21 @@ std::string Narrow(const std::wstring& wide) {
   return utf8;
 }
 
-void ShowMessageBox(HWND owner, const std::wstring& title, const std::wstring& text, const std::wstring& summary,
-                    const std::wstring& details) {
+BoxResult ShowBox(HWND owner, const BoxSpec& spec) {
   Register();
-  Box box;
-  box.font = static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
-  const int maxWidth = std::max(200, ::GetSystemMetrics(SM_CXSCREEN) / 2 - 2 * kMargin);
-  const SIZE textSize = TextSize(box.font, text, maxWidth);
-  const SIZE summarySize = summary.empty() ? SIZE{0, 0} : TextSize(box.font, summary, maxWidth);
-  const int buttons = details.empty() ? kButtonWidth : 2 * kButtonWidth + 8;
-  box.width = 2 * kMargin + std::max<int>({textSize.cx, summarySize.cx, buttons, 160});
-  const int summaryTop = kMargin + textSize.cy + (summary.empty() ? 0 : 8);
-  const int buttonTop = summaryTop + summarySize.cy + kMargin;
-  box.height = buttonTop + kButtonHeight + kMargin;
-  box.window = ::CreateWindowExW(WS_EX_DLGMODALFRAME, kClass, title.c_str(), WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0,
-                                 100, 100, owner, nullptr, nullptr, nullptr);
+  Box box{spec};
+  box.owner = owner;
+  box.window = ::CreateWindowExW(kExStyle, kClass, spec.title.c_str(), kStyle, 0, 0, 100, 100, owner, nullptr, nullptr, nullptr);
+  box.dpi = DpiOf(owner ? owner : box.window);
+  MakeControls(box);
+  SetFonts(box);
+  box.smallest = Needed(box, !spec.choices.empty());
   ::SetWindowLongPtrW(box.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&box));
-  Child(box.window, L"STATIC", text, SS_LEFT | SS_NOPREFIX, kMargin, kMargin, textSize.cx, textSize.cy, -1, box.font);
-  if (!summary.empty()) {
-    Child(box.window, L"STATIC", summary, SS_LEFT | SS_NOPREFIX, kMargin, summaryTop, summarySize.cx, summarySize.cy, -1,
-          box.font);
-  }
-  const HWND ok = Child(box.window, L"BUTTON", L"Aceptar", WS_TABSTOP | BS_DEFPUSHBUTTON, box.width - kMargin - kButtonWidth,
-                        buttonTop, kButtonWidth, kButtonHeight, IDOK, box.font);
-  if (!details.empty()) {
-    box.detailsButton = Child(box.window, L"BUTTON", L"Detalles", WS_TABSTOP | BS_PUSHBUTTON, kMargin, buttonTop,
-                              kButtonWidth, kButtonHeight, kDetailsButton, box.font);
-    std::wstring lines;  // an edit control breaks lines at CR LF
-    for (const wchar_t c : details) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
-    box.details = Child(box.window, L"EDIT", lines, WS_BORDER | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-                        kMargin, box.height, box.width - 2 * kMargin, kDetailsHeight, -1, box.font);
-  }
-  Resize(box, false);
+  Resize(box, box.smallest, true);
+  Layout(box);
   if (owner) ::EnableWindow(owner, FALSE);
   ::ShowWindow(box.window, SW_SHOW);
-  ::SetFocus(ok);
+  ::SetFocus(box.list && !spec.choices.empty() ? box.list : box.buttons.at(static_cast<size_t>(spec.defaultButton)));
   MSG message;
   while (box.open && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (::IsDialogMessageW(box.window, &message)) continue;
@@ -147,6 +307,8 @@ void ShowMessageBox(HWND owner, const std::wstring& title, const std::wstring& t
     ::EnableWindow(owner, TRUE);
     ::SetActiveWindow(owner);
   }
+  ::DeleteObject(box.font);
+  return box.result;
 }
 
 }  // namespace enlazor::win32

@@ -15,9 +15,9 @@ std::wstring Win32ApplicationTitle() {
   return Wide(enlazor::ApplicationTitle(Narrow(path)));
 }
 
-std::optional<std::string> Win32UiServices::ChooseFile(const std::string& lastChoice) {
+std::optional<std::string> Win32UiServices::ChooseFile(const std::string& lastChoice, const std::string& initialFolder) {
   std::vector<wchar_t> file(32768, L'\0');
-  const std::wstring last = Wide(lastChoice);
+  const std::wstring last = Wide(lastChoice), folder = Wide(initialFolder);
   std::copy(last.begin(), last.begin() + static_cast<ptrdiff_t>(std::min(last.size(), file.size() - 1)), file.begin());
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
@@ -25,7 +25,7 @@ std::optional<std::string> Win32UiServices::ChooseFile(const std::string& lastCh
   dialog.lpstrFilter = L"*.xml\0*.xml\0";
   dialog.lpstrFile = file.data();
   dialog.nMaxFile = static_cast<DWORD>(file.size());
-  dialog.lpstrInitialDir = L"c:\\htemp\\sauce";
+  dialog.lpstrInitialDir = folder.c_str();
   dialog.lpstrTitle = L"Archivo XML";
   dialog.lpstrDefExt = L"xml";
   dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_ENABLESIZING;
@@ -33,8 +33,30 @@ std::optional<std::string> Win32UiServices::ChooseFile(const std::string& lastCh
   return Narrow(file.data());
 }
 
-void Win32UiServices::ShowMessage(const std::string& text, const std::string& summary, const std::string& details) {
-  enlazor::win32::ShowMessageBox(*owner_, Win32ApplicationTitle(), Wide(text), Wide(summary), Wide(details));
+bool Win32UiServices::ShowMessage(const enlazor::Message& message) {
+  enlazor::win32::BoxSpec box{Win32ApplicationTitle(), Wide(message.text), Wide(message.summary), Wide(message.details)};
+  if (!message.extraButton.empty()) box.buttons.push_back(Wide(message.extraButton));
+  box.buttons.push_back(L"Aceptar");
+  box.defaultButton = static_cast<int>(box.buttons.size()) - 1;
+  box.firstOnLeft = !message.extraButton.empty();
+  return enlazor::win32::ShowBox(*owner_, box).button == 0 && box.firstOnLeft;
+}
+
+bool Win32UiServices::Confirm(const std::string& question, const std::string& yes) {
+  enlazor::win32::BoxSpec box{Win32ApplicationTitle(), Wide(question)};
+  box.buttons = {Wide(yes), L"Cancelar"};
+  box.defaultButton = box.cancelButton = 1;
+  return enlazor::win32::ShowBox(*owner_, box).button == 0;
+}
+
+std::optional<size_t> Win32UiServices::ChooseCopy(const std::vector<std::string>& copies) {
+  enlazor::win32::BoxSpec box{Win32ApplicationTitle(), L"Elija la copia de las tablas de trabajo que quiere volver a poner:"};
+  for (const auto& line : copies) box.choices.push_back(Wide(line));
+  box.buttons = {L"Aceptar", L"Cancelar"};
+  box.cancelButton = 1;
+  const auto result = enlazor::win32::ShowBox(*owner_, box);
+  if (result.button != 0 || result.choice < 0) return std::nullopt;
+  return static_cast<size_t>(result.choice);
 }
 
 void Win32UiServices::ReportError(const std::string& text) {

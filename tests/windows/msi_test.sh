@@ -2,7 +2,7 @@
 # The MSI under Wine: it installs per machine with its shortcut and uninstall
 # entry; the installed enlazor-cli.exe runs, exports and imports the sample
 # school in C:\HTEMP under a name with accents; a newer version replaces it;
-# removing it leaves none of its files.
+# so does a rebuild of the same version; removing it leaves none of its files.
 #   bash tests/windows/msi_test.sh BUILD_WINDOWS SOURCE
 set -euo pipefail
 build=$(cd "$1" && pwd)
@@ -16,7 +16,7 @@ fail() { echo "FALLO: $*"; exit 1; }
 uninstall_entries() { wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2> /dev/null | grep -c 'DisplayName.*Enlazor' || true; }
 
 wine msiexec /i "$(winepath -w "$msi")" /qn || fail "la instalación"
-for file in enlazor.exe enlazor-cli.exe README.md; do [ -f "$installed/$file" ] || fail "falta $file"; done
+for file in Enlazor.exe enlazor-cli.exe README.md; do [ -f "$installed/$file" ] || fail "falta $file"; done
 find "$drive" -iname 'Enlazor.lnk' | grep -q . || fail "falta el acceso directo del menú Inicio"
 [ "$(uninstall_entries)" = 1 ] || fail "falta la entrada para desinstalar"
 cli="C:\\Program Files\\Enlazor\\enlazor-cli.exe"
@@ -32,9 +32,17 @@ wine "$build/tools/make_timetable.exe" 'C:\HTEMP'
 (cd "$drive/HTEMP" && wine "$cli" import 'C:\HTEMP\Séneca ñandú.xml' --silencio) || fail "la importación"
 [ -f "$drive/HTEMP/ResultadoTempraSéneca ñandú.xml" ] || fail "falta ResultadoTempraSéneca ñandú.xml"
 
+# A rebuild of the same version (a product code of its own) replaces the installed one.
+again=$(mktemp -d)
+cp "$build"/Enlazor/{Enlazor.exe,enlazor-cli.exe,README.md,enlazor.ico,enlazor.wxs} "$again/"
+(cd "$again" && wixl --arch x64 -o again.msi enlazor.wxs)
+wine msiexec /i "$(winepath -w "$again/again.msi")" /qn || fail "la reinstalación de la misma versión"
+[ "$(uninstall_entries)" = 1 ] || fail "tras reinstalar la misma versión hay $(uninstall_entries) entradas de Enlazor"
+rm -rf "$again"
+
 # A newer version replaces the installed one.
 newer=$(mktemp -d)
-cp "$build"/Enlazor/{enlazor.exe,enlazor-cli.exe,README.md,enlazor.ico} "$newer/"
+cp "$build"/Enlazor/{Enlazor.exe,enlazor-cli.exe,README.md,enlazor.ico} "$newer/"
 sed -E '/<Product /s/Version="[0-9.]+"/Version="99.0.0"/' "$build/Enlazor/enlazor.wxs" > "$newer/enlazor.wxs"
 (cd "$newer" && wixl --arch x64 -o newer.msi enlazor.wxs)
 wine msiexec /i "$(winepath -w "$newer/newer.msi")" /qn || fail "la actualización"
