@@ -156,7 +156,8 @@ TEST_F(Flows, DeshacerPutsBackTheTablesTheExportReplaced) {
 
 TEST_F(Flows, RecuperarListsTheCopiesAndRestoresTheOneChosen) {
   flows.RecuperarClick();
-  EXPECT_EQ(script.shown, (Shown{"mensaje: No hay copias de tablas anteriores en '" + Path("HTEMP/Enlazor-copias") + "'."}));
+  EXPECT_EQ(script.shown, (Shown{"mensaje: No hay copias de tablas anteriores en '" +
+                                 platform::PathToUtf8(work() / kCopiesFolder) + "'."}));
   WriteBytes(dir / "a.xml", testing::SenecaDocument(testing::Group("MATERIAS", {{"1", "2", "Lengua"}})));
   for (int n = 0; n < 3; ++n) RunExport(dir / "a.xml", work());
   const auto copies = ListCopies(work());
@@ -177,9 +178,9 @@ TEST_F(Flows, RecuperarListsTheCopiesAndRestoresTheOneChosen) {
 
 TEST_F(Flows, TheFileDialogOpensInTheExchangeFolderWhenThereIsOne) {
   flows.BExportarClick();
-  fs::create_directory(work() / "SAUCE");
+  fs::create_directory(work() / "sauce");
   flows.BExportarClick();
-  EXPECT_EQ(script.folders, (Shown{Path("HTEMP"), Path("HTEMP/SAUCE")}));
+  EXPECT_EQ(script.folders, (Shown{Path("HTEMP"), platform::PathToUtf8(work() / "sauce")}));
 }
 
 TEST(Shell, ErrorReportAddsAFullStopAfterLettersAndDigits) {
