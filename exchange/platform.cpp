@@ -53,14 +53,22 @@ uint64_t TemporaryOwner(const std::string& name) {
   return std::stoull(digits);
 }
 
-// Removes the temporary files of the folder left by runs that no longer exist.
+// A file of ours that nobody writes any more: its writer held it from the
+// moment it made it, so a hold that can be taken now proves it abandoned. A
+// process number would not: a Linux run's means nothing to a Wine run.
+bool Abandoned(const fs::path& path, File& file) {
+  int error = 0;
+  file = File::Open(path, error, true);
+  return file.IsOpen() && file.IsWritable() && file.TryLock(File::Lock::Exclusive);
+}
+
+// Removes the temporary files of the folder that runs left behind.
 void RemoveLeftovers(const fs::path& folder) {
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const uint64_t owner = TemporaryOwner(PathToUtf8(it->path().filename()));
-    if (owner != 0 && owner != internal::CurrentProcessId() && internal::ProcessIsGone(owner)) {
-      DeleteFileQuietly(it->path());
-    }
+    if (TemporaryOwner(PathToUtf8(it->path().filename())) == 0) continue;
+    File leftover;
+    if (Abandoned(it->path(), leftover)) DeleteFileQuietly(it->path());
   }
 }
 
@@ -72,12 +80,13 @@ void RemoveLeftovers(const fs::path& folder) {
   throw Failure(Format("No se puede escribir el archivo '%s': %s", {PathToUtf8(path), ErrorText(error)}));
 }
 
+// A new temporary file, held from the start: while it is, no run takes it for a leftover.
 File CreateTemporary(const fs::path& folder, fs::path& name, const fs::path& target) {
   int error = 0;
   for (int attempt = 0; attempt < 16; ++attempt) {
     name = TemporaryName(folder);
     File file = File::CreateNew(name, error);
-    if (file.IsOpen()) return file;
+    if (file.IsOpen() && file.TryLock(File::Lock::Exclusive)) return file;
   }
   RaiseWrite(target, error);
 }
@@ -186,6 +195,34 @@ void CopyToNew(const fs::path& source, const fs::path& target) {
   uint64_t offset = 0;
   for (size_t n; (n = from.Read(buffer.get(), kPiece, source)) > 0; offset += n) to.WriteAt(buffer.get(), n, offset, target);
   to.Sync(target);
+}
+
+FolderLock FolderLock::TryTake(const fs::path& folder, int& error) {
+  const fs::path path = folder / kFileName;
+  FolderLock lock;
+  lock.file_ = File::Open(path, error, true);
+  if (!lock.file_.IsOpen() && !IsInUseError(error)) lock.file_ = File::CreateNew(path, error);
+  if (!lock.file_.IsOpen() && !IsInUseError(error)) lock.file_ = File::Open(path, error, true);  // made meanwhile
+  if (!lock.file_.IsOpen()) {
+    if (IsInUseError(error)) error = 0;  // another run has it open, and holds it
+    return lock;
+  }
+  error = 0;
+  // A hold for reading would let a second run in: the file must take one for writing.
+  if (!lock.file_.IsWritable() || !lock.file_.IsRegular()) error = internal::AccessDeniedError();
+  if (error != 0 || !lock.file_.TryLock(File::Lock::Exclusive)) lock.file_ = File();
+  return lock;
+}
+
+bool FolderLock::IsAt(const fs::path& folder) const { return Held() && file_.IsAt(folder / kFileName); }
+
+// The hold's file goes first, while it is held: a run that opened it before
+// then finds, once it holds it, that it is no longer the folder's.
+void FolderLock::ReleaseAndRemove(const fs::path& folder) {
+  if (!Held()) return;
+  DeleteFileQuietly(folder / kFileName);
+  file_ = File();
+  RemoveEmptyFolder(folder);
 }
 
 void FailNthWriteForTesting(long n) { g_failAtWrite = n; }

@@ -135,28 +135,23 @@ class File {
 };
 
 // Holds a folder against other Enlazor runs for as long as it lives: one
-// export at a time builds in the staging folder.
+// command at a time builds in the staging folder. The hold is a record lock
+// over a file inside the folder, the kind a Linux run, a Windows run and a
+// Windows run under Wine all see (Wine takes LockFileEx as a POSIX record lock).
 class FolderLock {
  public:
-  FolderLock() = default;
-  ~FolderLock();
-  FolderLock(FolderLock&& other) noexcept;
-  FolderLock& operator=(FolderLock&& other) noexcept;
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
+  // The file inside the folder that carries the hold.
+  static constexpr const char* kFileName = ".bloqueo";
   // Takes the folder without waiting; a lock that holds nothing when another run has it.
   static FolderLock TryTake(const fs::path& folder, int& error);
-  bool Held() const;
+  bool Held() const { return file_.IsOpen(); }
   // True while the folder at path is the one held (not removed and made anew meanwhile).
-  bool IsAt(const fs::path& path) const;
+  bool IsAt(const fs::path& folder) const;
+  // Lets the folder go and removes it when nothing but the hold's file is left in it.
+  void ReleaseAndRemove(const fs::path& folder);
 
  private:
-#ifdef _WIN32
-  void* mutex_ = nullptr;
-  void* folder_ = reinterpret_cast<void*>(-1);
-#else
-  int fd_ = -1;
-#endif
+  File file_;
 };
 
 // Writes bytes that produce() hands to its sink a piece at a time into a new

@@ -6,12 +6,11 @@
 namespace enlazor::platform::internal {
 
 uint64_t CurrentProcessId();
-// True when no process with that number runs: its temporary files are leftovers.
-bool ProcessIsGone(uint64_t pid);
 // The write and move seams of the tests: true when this write or move must fail.
 bool WriteMustFail();
 bool RenameMustFail();
-// The system's error code for "is a folder".
+// The system's error codes for "is a folder" and "permission denied".
 int IsFolderError();
+int AccessDeniedError();
 
 }  // namespace enlazor::platform::internal

@@ -1,13 +1,11 @@
 // The platform layer on Linux and other POSIX systems, where Horavia runs
 // under Wine.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -75,11 +73,8 @@ namespace internal {
 
 uint64_t CurrentProcessId() { return static_cast<uint64_t>(::getpid()); }
 
-bool ProcessIsGone(uint64_t pid) {
-  return pid > 0 && pid < (uint64_t{1} << 31) && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-}
-
 int IsFolderError() { return EISDIR; }
+int AccessDeniedError() { return EACCES; }
 
 }  // namespace internal
 
@@ -265,39 +260,6 @@ bool File::IsAt(const fs::path& path) const {
   struct stat mine{}, there{};
   return ::fstat(fd_, &mine) == 0 && ::lstat(path.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&
          mine.st_ino == there.st_ino;
-}
-
-FolderLock::~FolderLock() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-FolderLock::FolderLock(FolderLock&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-
-FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = other.fd_;
-    other.fd_ = -1;
-  }
-  return *this;
-}
-
-FolderLock FolderLock::TryTake(const fs::path& folder, int& error) {
-  FolderLock lock;
-  lock.fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  error = lock.fd_ < 0 ? errno : 0;
-  while (lock.fd_ >= 0 && ::flock(lock.fd_, LOCK_EX | LOCK_NB) != 0) {
-    if (errno != EINTR) lock = FolderLock();
-  }
-  return lock;
-}
-
-bool FolderLock::Held() const { return fd_ >= 0; }
-
-bool FolderLock::IsAt(const fs::path& path) const {
-  struct stat mine{}, there{};
-  return fd_ >= 0 && ::fstat(fd_, &mine) == 0 && ::lstat(path.c_str(), &there) == 0 &&
-         mine.st_dev == there.st_dev && mine.st_ino == there.st_ino;
 }
 
 LargeBlock::LargeBlock(size_t size) : size_(size) {

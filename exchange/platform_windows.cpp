@@ -57,17 +57,8 @@ namespace internal {
 
 uint64_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 
-bool ProcessIsGone(uint64_t pid) {
-  if (pid == 0 || pid > MAXDWORD) return false;
-  const HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
-  if (!process) return ::GetLastError() == ERROR_INVALID_PARAMETER;
-  DWORD code = 0;
-  const bool gone = ::GetExitCodeProcess(process, &code) && code != STILL_ACTIVE;
-  ::CloseHandle(process);
-  return gone;
-}
-
 int IsFolderError() { return ERROR_DIRECTORY; }
+int AccessDeniedError() { return ERROR_ACCESS_DENIED; }
 
 }  // namespace internal
 
@@ -274,64 +265,6 @@ void File::Sync(const fs::path& nameForMessages) {
 bool File::IsAt(const fs::path& path) const {
   BY_HANDLE_FILE_INFORMATION mine{}, there{};
   return ::GetFileInformationByHandle(H(handle_), &mine) && Identity(path, there) && SameFile(mine, there);
-}
-
-FolderLock::~FolderLock() {
-  if (mutex_) {
-    ::ReleaseMutex(mutex_);
-    ::CloseHandle(mutex_);
-  }
-  if (folder_ != INVALID_HANDLE_VALUE) ::CloseHandle(H(folder_));
-}
-
-FolderLock::FolderLock(FolderLock&& other) noexcept : mutex_(other.mutex_), folder_(other.folder_) {
-  other.mutex_ = nullptr;
-  other.folder_ = INVALID_HANDLE_VALUE;
-}
-
-FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
-  if (this != &other) {
-    this->~FolderLock();
-    mutex_ = other.mutex_;
-    folder_ = other.folder_;
-    other.mutex_ = nullptr;
-    other.folder_ = INVALID_HANDLE_VALUE;
-  }
-  return *this;
-}
-
-// A folder is held through a named mutex called after the folder's full path:
-// folders take no byte-range locks on Windows, and a mutex is released by the
-// system when its process dies.
-FolderLock FolderLock::TryTake(const fs::path& folder, int& error) {
-  FolderLock lock;
-  lock.folder_ = ::CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  error = lock.folder_ == INVALID_HANDLE_VALUE ? Error() : 0;
-  if (error != 0) return lock;
-  std::wstring full(MAX_PATH * 4, L'\0');
-  const DWORD length = ::GetFinalPathNameByHandleW(H(lock.folder_), full.data(), static_cast<DWORD>(full.size()), 0);
-  full.resize(length < full.size() ? length : 0);
-  ::CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
-  uint64_t hash = 1469598103934665603ull;  // FNV-1a
-  for (const wchar_t c : full) hash = (hash ^ static_cast<uint16_t>(c)) * 1099511628211ull;
-  wchar_t name[64];
-  std::swprintf(name, 64, L"Global\\Enlazor-%016llx", static_cast<unsigned long long>(hash));
-  HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name);
-  if (!mutex && ::GetLastError() == ERROR_ACCESS_DENIED) mutex = ::OpenMutexW(SYNCHRONIZE, FALSE, name);
-  if (!mutex) return lock;
-  const DWORD waited = ::WaitForSingleObject(mutex, 0);
-  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) lock.mutex_ = mutex;
-  else ::CloseHandle(mutex);
-  return lock;
-}
-
-bool FolderLock::Held() const { return mutex_ != nullptr; }
-
-bool FolderLock::IsAt(const fs::path& path) const {
-  BY_HANDLE_FILE_INFORMATION mine{}, there{};
-  return folder_ != INVALID_HANDLE_VALUE && ::GetFileInformationByHandle(H(folder_), &mine) && Identity(path, there) &&
-         SameFile(mine, there);
 }
 
 LargeBlock::LargeBlock(size_t size) : size_(size) {

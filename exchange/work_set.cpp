@@ -176,14 +176,18 @@ Staging::Staging(const fs::path& workDir) : work_(workDir), folder_(workDir / kS
 // Creates the folder if need be and holds it; another run holding it means
 // another command is under way.
 void Staging::Take() {
+  auto raise = [&](int error) {
+    throw Failure(Format("No se puede crear la carpeta '%s': %s", {PathToUtf8(folder_), platform::ErrorText(error)}));
+  };
   for (int attempt = 0; attempt < 5; ++attempt) {
     CheckFolderIsOurs(folder_, work_);
-    int error = platform::MakeFolder(folder_);
-    if (error == 0) CheckFolderIsOurs(folder_, work_);
-    if (error == 0) lock_ = platform::FolderLock::TryTake(folder_, error);
-    if (error != 0) {
-      throw Failure(Format("No se puede crear la carpeta '%s': %s", {PathToUtf8(folder_), platform::ErrorText(error)}));
-    }
+    if (const int error = platform::MakeFolder(folder_)) raise(error);
+    CheckFolderIsOurs(folder_, work_);
+    int error = 0;
+    lock_ = platform::FolderLock::TryTake(folder_, error);
+    std::error_code ec;
+    if (error != 0 && !fs::exists(fs::symlink_status(folder_, ec))) continue;  // another run removed it meanwhile
+    if (error != 0) raise(error);
     if (!lock_.Held()) {
       throw Failure(Format("Otra exportación está en curso en la carpeta de trabajo '%s'", {PathToUtf8(work_)}));
     }
@@ -249,7 +253,7 @@ Staging::~Staging() {
     platform::DeleteFileQuietly(aside / kDescription);
     platform::RemoveEmptyFolder(aside);
   }
-  platform::RemoveEmptyFolder(folder_);
+  lock_.ReleaseAndRemove(folder_);
 }
 
 Replaced Staging::Commit(const SetOrigin& origin) {

@@ -2,6 +2,8 @@
 // does or as Horavia's database engine does, until its standard input ends.
 //   hold_table DIR TABLE enlazor-shared|enlazor-exclusive|horavia   prints "listo" once held
 //   hold_table DIR TABLE probe     exit 0 when Horavia's exclusive hold could be taken, 1 when not
+//   hold_table DIR NAME archivo    holds the file DIR/NAME as Enlazor holds a temporary file it writes
+//   hold_table DIR - carpeta       holds DIR as a command holds the staging folder
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -43,8 +45,18 @@ int main(int argc, char** argv) {
   const std::filesystem::path file = enlazor::platform::FindNoCase(dir, table + ".DBF");
   if (how == "probe") return HoldLikeHoravia(file) ? 0 : 1;
   std::unique_ptr<enlazor::Table> ours;
+  enlazor::platform::File held;
+  enlazor::platform::FolderLock folder;
   try {
-    if (how == "horavia") {
+    int error = 0;
+    if (how == "archivo") {
+      held = enlazor::platform::File::Open(dir / enlazor::platform::PathFromUtf8(table), error, true);
+      if (!held.IsOpen() || !held.TryLock(enlazor::platform::File::Lock::Exclusive)) return 1;
+    } else if (how == "carpeta") {
+      enlazor::platform::MakeFolder(dir);
+      folder = enlazor::platform::FolderLock::TryTake(dir, error);
+      if (!folder.Held()) return 1;
+    } else if (how == "horavia") {
       if (!HoldLikeHoravia(file)) return 1;
     } else {
       ours = std::make_unique<enlazor::Table>(dir, table, how == "enlazor-exclusive" ? enlazor::Table::Use::Exclusive

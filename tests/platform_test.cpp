@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "other_program.h"
 #include "support.h"
 
 namespace enlazor {
@@ -109,15 +110,20 @@ TEST(Platform, SavesUnderAnyLegalNameThroughTemporariesNobodyCanForesee) {
 }
 
 #ifndef _WIN32
-TEST(Platform, PosixSaveRemovesTemporariesLeftByKilledProcessesOnly) {
+// A leftover temporary is removed only when nobody holds it: its writer holds
+// it from the start, whatever process number its name carries (a Linux run's
+// means nothing to a Wine run, and the reverse).
+TEST(Platform, PosixSaveRemovesOnlyTemporariesNobodyHolds) {
   TempDir dir;
-  const std::string dead = ".enlazor-999999999-0123456789abcdef.tmp";  // no such process
-  const std::string alive = ".enlazor-" + std::to_string(getppid()) + "-0123456789abcdef.tmp";
+  const std::string abandoned = ".enlazor-999999999-0123456789abcdef.tmp";
+  const std::string written = ".enlazor-999999998-0123456789abcdef.tmp";  // a live run elsewhere
   const std::string other = ".enlazor-999999999-otro.txt";
-  for (const auto& name : {dead, alive, other}) testing::WriteBytes(dir / name, "medio");
+  for (const auto& name : {abandoned, written, other}) testing::WriteBytes(dir / name, "medio");
+  testing::OtherProgram writer({testing::Helper("hold_table"), platform::PathToUtf8(dir.path()), written, "archivo"});
+  ASSERT_EQ(writer.ReadLine(), "listo");
   platform::WriteFileAtomically(dir / "out.xml", "<S/>");
-  EXPECT_FALSE(fs::exists(dir / dead));
-  EXPECT_TRUE(fs::exists(dir / alive));
+  EXPECT_FALSE(fs::exists(dir / abandoned));
+  EXPECT_TRUE(fs::exists(dir / written));
   EXPECT_TRUE(fs::exists(dir / other));
 }
 

@@ -39,4 +39,44 @@ probe=$?
 set -e
 kill %1 2> /dev/null || true
 [ "$probe" = 1 ] || fail "el programa de Windows bloqueó AULAT mientras Enlazor la tenía"
-echo "Bloqueos: Enlazor nativo y un programa de Windows bajo Wine se ven en ambos sentidos"
+
+# One command at a time in a work folder, whichever system runs it: a native
+# run holding the staging folder stops a Windows run under Wine, and the reverse.
+native_export() { "$linux/cli/enlazor-cli" export "$source/samples/seneca-ies-enlazor.xml" --workdir "$work" --silencio; }
+wine_export() {
+  wine "$windows/cli/enlazor-cli.exe" export "$(winepath -w "$source/samples/seneca-ies-enlazor.xml")" \
+    --workdir "$(winepath -w "$work")" --silencio
+}
+refused() {  # the export given stops, saying another one is under way
+  set +e
+  "$@" 2> "$scratch/error"
+  local code=$?
+  set -e
+  [ "$code" = 1 ] && grep -q "Otra exportación está en curso" "$scratch/error"
+}
+"$linux/tests/hold_table" "$work/.enlazor-nuevo" - carpeta < <(sleep 20) > "$scratch/carpeta" &
+for _ in $(seq 100); do grep -q listo "$scratch/carpeta" && break; sleep 0.1; done
+refused wine_export || fail "una exportación bajo Wine no vio la carpeta ocupada por Linux: $(cat "$scratch/error")"
+kill %1 2> /dev/null || true
+wait
+rm -f "$scratch/suelta" "$scratch/listo"
+mkfifo "$scratch/suelta"
+wine "$windows/tests/hold_table.exe" "$(winepath -w "$work/.enlazor-nuevo")" - carpeta < "$scratch/suelta" > "$scratch/listo" &
+exec 3> "$scratch/suelta"
+for _ in $(seq 100); do grep -q listo "$scratch/listo" && break; sleep 0.1; done
+refused native_export || fail "una exportación nativa no vio la carpeta ocupada bajo Wine: $(cat "$scratch/error")"
+exec 3>&-
+wait
+native_export && wine_export || fail "la carpeta quedó ocupada después"
+
+# A temporary file a native run is writing is no leftover to a Windows run
+# under Wine, whose process numbers are others.
+temporary=".enlazor-$$-0123456789abcdef.tmp"
+printf medio > "$scratch/$temporary"
+"$linux/tests/hold_table" "$scratch" "$temporary" archivo < <(sleep 20) > "$scratch/temporal" &
+for _ in $(seq 100); do grep -q listo "$scratch/temporal" && break; sleep 0.1; done
+wine "$windows/cli/enlazor-cli.exe" import "$(winepath -w "$scratch/h.xml")" --workdir "$(winepath -w "$work")" \
+  --template "$(winepath -w "$source/samples/base.xml")" --silencio || fail "la importación bajo Wine"
+[ -f "$scratch/$temporary" ] || fail "la importación bajo Wine borró el archivo temporal de una orden nativa en curso"
+kill %1 2> /dev/null || true
+echo "Bloqueos: Enlazor nativo y un programa de Windows bajo Wine se ven en ambos sentidos (tablas, carpeta, temporales)"
