@@ -1,6 +1,9 @@
 #include "exchange/work_set.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <optional>
 
 #include "exchange/copies.h"
 #include "exchange/failure.h"
@@ -92,6 +95,51 @@ void RemoveMark(const fs::path& staging) {
   platform::SyncFolder(staging);
 }
 
+// What a live table file was when the mark was written: its size, its time
+// and a hash of its bytes. Finishing an interrupted set compares it for
+// equality, never trusting the clock, which may have been set back since.
+std::string Fingerprint(const fs::path& path) {
+  int error = 0;
+  platform::File file = platform::File::OpenForReading(path, error);
+  if (!file.IsOpen()) return "ilegible";
+  uint64_t hash = 1469598103934665603ull, size = 0;  // FNV-1a over 64-bit words
+  std::vector<char> piece(1 << 20);
+  for (size_t n; (n = file.Read(piece.data(), piece.size(), path)) > 0; size += n) {
+    for (size_t at = 0; at < n; at += 8) {
+      uint64_t word = 0;
+      std::memcpy(&word, piece.data() + at, std::min<size_t>(8, n - at));
+      hash = (hash ^ word) * 1099511628211ull;
+    }
+  }
+  char text[80];
+  std::snprintf(text, sizeof text, "%llu %lld %016llx", static_cast<unsigned long long>(size),
+                static_cast<long long>(platform::ModifiedTime(path)), static_cast<unsigned long long>(hash));
+  return text;
+}
+
+// The mark's lines for every live file of the work tables: "PROFT.DBF <fingerprint>".
+void RecordLiveFiles(const fs::path& work, Fields& mark) {
+  for (const char* table : kWorkTables) {
+    for (const auto& live : TableFiles(work, table)) {
+      mark.emplace_back("vivo", PathToUtf8(live.filename()) + " " + Fingerprint(live));
+    }
+  }
+}
+
+// The first live file of the tables that the mark did not record as it is
+// now: changed, or new (files moved aside since are no longer live).
+std::optional<fs::path> ChangedSinceMarked(const Fields& mark, const fs::path& work, const std::vector<const char*>& tables) {
+  for (const char* table : tables) {
+    for (const auto& file : TableFiles(work, table)) {
+      const std::string line = PathToUtf8(file.filename()) + " " + Fingerprint(file);
+      if (std::none_of(mark.begin(), mark.end(), [&](const auto& f) { return f.first == "vivo" && f.second == line; })) {
+        return file;
+      }
+    }
+  }
+  return std::nullopt;
+}
+
 // A fresh folder for the tables the commit sets aside, with the description
 // its copy will carry: written before the mark, so that the set it receives is
 // never without one.
@@ -163,6 +211,7 @@ Staging::Staging(const fs::path& workDir) : work_(workDir), folder_(workDir / kS
     RaiseNoWorkFolder(work_);
   }
   CheckFolderIsOurs(work_ / kCopiesFolder, work_);
+  RefuseTwoSpellings(work_);
   Take();
   if (platform::FileExists(folder_ / kMark)) {
     pending_ = true;
@@ -207,22 +256,28 @@ void Staging::FinishPending() {
     const bool inNewSet = std::find(listed.begin(), listed.end(), table) != listed.end();
     if (!inNewSet || HasFiles(folder_, table)) tables.push_back(table);
   }
-  const int64_t marked = platform::ModifiedTime(folder_ / kMark);
-  for (const char* table : tables) {
-    for (const auto& live : platform::FindAllNoCase(work_, Dbf(table))) {
-      if (marked != 0 && platform::ModifiedTime(live) > marked) {
-        throw Failure(Format(
-            "La tabla '%s' ha cambiado después de que se interrumpiera una exportación, y terminarla la sustituiría. "
-            "Si quiere conservar esos cambios, copie la tabla a otra carpeta; después quítela de la carpeta de trabajo "
-            "y repita la orden: se completará la exportación interrumpida",
-            {PathToUtf8(live)}));
-      }
-    }
+  const std::string command = FieldOf(mark, "orden") == "restaurar" ? "restauración" : "exportación";
+  if (const auto changed = ChangedSinceMarked(mark, work_, tables)) {
+    throw Failure(Format("La tabla '%s' ha cambiado después de que se interrumpiera una %s, y terminarla la sustituiría. "
+                         "Si quiere conservar esos cambios, copie la tabla a otra carpeta; después quítela de la carpeta "
+                         "de trabajo y repita la orden: se completará la %s interrumpida",
+                         {PathToUtf8(*changed), command, command}));
   }
   if (!tables.empty()) {
     const auto holds = HoldLiveTables(work_, tables);
     Journal journal;
-    MoveIntoPlace(folder_, work_, tables, journal);
+    try {
+      MoveIntoPlace(folder_, work_, tables, journal);
+    } catch (const Failure& failure) {
+      // As a failed commit does: every table back where it was, the set still pending.
+      const bool undone = journal.Undo();
+      throw Failure(Format("No se ha podido terminar la %s interrumpida (del %s, de '%s'): %s. %s Las tablas nuevas "
+                           "siguen en '%s' y la siguiente orden volverá a intentarlo",
+                           {command, FieldOf(mark, "fecha"), FieldOf(mark, "archivo"), failure.what(),
+                            undone ? "Las tablas de trabajo quedan como estaban." : "Las tablas ya apartadas están en '" +
+                                                                                       PathToUtf8(folder_ / kSetAside) + "'.",
+                            PathToUtf8(folder_)}));
+    }
   }
   RemoveMark(folder_);
   pending_ = false;
@@ -273,8 +328,9 @@ Replaced Staging::Commit(const SetOrigin& origin) {
   auto holds = HoldLiveTables(work_, all);
   const std::string fecha = Stamp();
   PrepareAside(folder_, work_, origin, fecha);
-  platform::WriteFileAtomically(folder_ / kMark,
-                                FieldsText({{"fecha", fecha}, {"orden", origin.orden}, {"archivo", origin.archivo}, {"nuevas", nuevas}}));
+  Fields mark{{"fecha", fecha}, {"orden", origin.orden}, {"archivo", origin.archivo}, {"nuevas", nuevas}};
+  RecordLiveFiles(work_, mark);
+  platform::WriteFileAtomically(folder_ / kMark, FieldsText(mark));
   platform::SyncFolder(folder_);
   pending_ = true;
   Journal journal;
@@ -301,6 +357,21 @@ void FinishPendingSet(const fs::path& workDir) {
 }
 
 bool SetIsMoving(const fs::path& workDir) { return platform::FileExists(workDir / kStagingFolder / kMark); }
+
+void RefuseTwoSpellings(const fs::path& workDir) {
+  std::vector<std::string> tables(kWorkTables.begin(), kWorkTables.end());
+  tables.emplace_back("SOLUC");
+  for (const auto& table : tables) {
+    for (const char* extension : {".DBF", ".MDX"}) {
+      const auto files = platform::FindAllNoCase(workDir, table + extension);
+      if (files.size() < 2) continue;
+      throw Refusal(Format("La carpeta de trabajo tiene dos archivos de la tabla %s, '%s' y '%s', que solo se "
+                           "distinguen por mayúsculas y minúsculas: Horavia y Windows los toman por uno. Deje solo el "
+                           "bueno (guarde el otro en otra carpeta) y repita la orden.",
+                           {table, PathToUtf8(files[0]), PathToUtf8(files[1])}));
+    }
+  }
+}
 
 void RefuseFileInStaging(const fs::path& file, const fs::path& workDir) {
   const fs::path staging = workDir / kStagingFolder;

@@ -76,6 +76,10 @@ void FinishPendingSet(const fs::path& workDir);
 // True while a set is being put in place (or was left half in place): a
 // reader that sees this must not trust the tables it holds.
 bool SetIsMoving(const fs::path& workDir);
+// Refuses a work folder where one table has two files whose names differ only
+// in letter case (possible under Wine on a Linux disk): Horavia and Windows
+// take them for one, and no run could tell which one it replaces.
+void RefuseTwoSpellings(const fs::path& workDir);
 // Refuses a chosen file inside the staging folder: it would be removed with it.
 void RefuseFileInStaging(const fs::path& file, const fs::path& workDir);
 

@@ -144,6 +144,7 @@ RunReport RunImport(const fs::path& archivoXml, const fs::path& workDir, const T
                     const std::function<void()>& afterDates) {
   if (!platform::FileExists(archivoXml)) throw Refusal("No existe archivo");
   RefuseFileInStaging(archivoXml, workDir);
+  RefuseTwoSpellings(workDir);
   FinishPendingSet(workDir);
   if (!platform::FileExists(platform::FindNoCase(workDir, "CURSOACAD.DBF"))) throw Refusal(kAtencion);
   // Held until the other tables are: no export may replace the set in between.

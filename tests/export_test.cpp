@@ -311,11 +311,11 @@ TEST_F(AllOrNothing, AMarkedLeftoverIsFinishedByTheNextRunAndAnUnmarkedOneRemove
   const auto newSet = Tables(other / "HTEMP");
 
   const fs::path staging = work() / kStagingFolder;
-  fs::create_directory(staging);
-  for (const auto& [name, bytes] : newSet) testing::WriteBytes(staging / name, bytes);
-  // Interrupted after its first two moves: those tables are live already.
-  for (const char* moved : {"CURSOACAD.DBF", "ASIGNOMT.DBF"}) fs::rename(staging / moved, work() / moved);
-  testing::WriteBytes(staging / "COMPLETO", "");
+  // Interrupted after the mark and its first three moves: CURSOACAD is live already.
+  platform::CutPowerAtNthRenameForTesting(4);
+  EXPECT_THROW(Run(newer), platform::PowerCutForTesting);
+  platform::CutPowerAtNthRenameForTesting(0);
+  ASSERT_TRUE(fs::exists(staging / "COMPLETO"));
   EXPECT_NE(RunFailure("no es XML"), "<sin fallo>");
   EXPECT_EQ(Tables(work()), newSet);
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <functional>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -186,6 +187,87 @@ TEST_F(Integrity, ATableChangedSinceTheInterruptionStopsBothCommandsUntilTheUser
   Soluc({});
   EXPECT_EQ(Import(), testing::kDone);
   EXPECT_EQ(TablesOf(work), newSet);
+}
+
+// The check compares what each table was for equality, whatever the clocks
+// say: a clock that was ahead at the cut, an edit of the same size with its
+// time put back, a mark that recorded nothing (when in doubt, refuse).
+TEST_F(Integrity, FinishingAnInterruptedSetTrustsNoClock) {
+  const auto markAhead = [&] { fs::last_write_time(Staged("COMPLETO"), fs::file_time_type::clock::now() + std::chrono::hours(1)); };
+  const auto addTeacher = [&] {
+    Table proft(work, "PROFT");
+    proft.Open();
+    proft.Append();
+    proft.SetFieldText("ABREV", "NUE");
+    proft.Post();
+  };
+  const auto sameSizeEdit = [&] {
+    const auto when = fs::last_write_time(work / "PROFT.DBF");
+    std::string bytes = ReadBytes(work / "PROFT.DBF");
+    bytes[bytes.size() - 10] ^= 1;
+    WriteBytes(work / "PROFT.DBF", bytes);
+    fs::last_write_time(work / "PROFT.DBF", when);
+  };
+  const auto recordNothing = [&] {
+    const std::string mark = ReadBytes(Staged("COMPLETO"));
+    WriteBytes(Staged("COMPLETO"), mark.substr(0, mark.find("vivo: ")));
+  };
+  const struct {
+    const char* what;
+    std::vector<std::function<void()>> meanwhile;
+    bool finished;
+  } cases[] = {
+      {"nothing changed, the clock ahead", {markAhead}, true},
+      {"a teacher added, the clock ahead", {markAhead, addTeacher}, false},
+      {"an edit of the same size, its time put back", {sameSizeEdit}, false},
+      {"a mark that recorded nothing", {recordNothing}, false},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(work);
+    fs::create_directory(work);
+    RunExport(dir / "old.xml", work);
+    ASSERT_TRUE(ExportDyingAtRename(3)) << c.what;
+    for (const auto& change : c.meanwhile) change();
+    const auto before = TablesOf(work);
+    const std::string outcome = Export("nada.xml") == "No existe archivo" ? Import() : "?";
+    EXPECT_EQ(outcome.find("ha cambiado después de que se interrumpiera") == std::string::npos, c.finished)
+        << c.what << ": " << outcome;
+    if (!c.finished) {
+      EXPECT_EQ(TablesOf(work), before) << c.what;
+    }
+  }
+}
+
+// A finishing that fails is undone as a failed commit is, and says which
+// interrupted command it was finishing and where its tables are.
+TEST_F(Integrity, AFailedFinishingIsUndoneAndNamesTheInterruptedExport) {
+  ASSERT_TRUE(ExportDyingAtRename(4));
+  const auto before = Snapshot(work);
+  platform::FailNthRenameForTesting(3);
+  const std::string outcome = Import();
+  platform::FailNthRenameForTesting(0);
+  EXPECT_EQ(outcome.rfind("No se ha podido terminar la exportación interrumpida (del ", 0), 0u) << outcome;
+  EXPECT_NE(outcome.find("de '" + platform::PathToUtf8(dir / "new.xml") + "')"), std::string::npos) << outcome;
+  EXPECT_NE(outcome.find("Las tablas de trabajo quedan como estaban."), std::string::npos) << outcome;
+  EXPECT_EQ(Snapshot(work), before);
+  Soluc({});
+  EXPECT_EQ(Import(), testing::kDone);
+  EXPECT_EQ(TablesOf(work), newSet);
+}
+
+// One table in two spellings (proft.dbf beside PROFT.DBF, possible under Wine
+// on a Linux disk): every command refuses before it touches anything.
+TEST_F(Integrity, PosixATableInTwoSpellingsStopsEveryCommand) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a Windows disk cannot hold both names";
+#endif
+  testing::CopyOver(work / "PROFT.DBF", work / "proft.dbf");
+  Soluc({});
+  const auto before = Snapshot(work);
+  for (const auto& outcome : {Export(), Import()}) {
+    EXPECT_EQ(outcome.rfind("La carpeta de trabajo tiene dos archivos de la tabla PROFT, '", 0), 0u) << outcome;
+    EXPECT_EQ(Snapshot(work), before);
+  }
 }
 
 // The staging folder must be a folder of ours: never a file, never a link.
