@@ -1,9 +1,12 @@
 // enlazor-cli: the commands of Enlazor from a terminal.
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "exchange/codec.h"
 #include "exchange/copies.h"
+#include "exchange/work_set.h"
 #include "exchange/failure.h"
 #include "exchange/platform.h"
 #include "export/export_run.h"
@@ -18,6 +21,13 @@ using enlazor::platform::PrintText;
 
 constexpr int kUsageError = 2;
 constexpr int kRefused = 3;
+// The command was done; only its report could not be written.
+constexpr int kReportFailed = 4;
+
+// The report could not be written once the command was done.
+struct ReportNotWritten : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
 
 const char* const kHelp =
     "Uso: enlazor-cli ORDEN [ARCHIVO] [opciones]\n"
@@ -50,7 +60,9 @@ const char* const kHelp =
     "\n"
     "Estado de salida: 0 correcto (también con avisos), 1 el proceso falló,\n"
     "2 uso incorrecto, 3 el programa rechazó la orden (no existe el archivo, falta\n"
-    "CURSOACAD, el archivo no es una exportación de Séneca o no hay esa copia).\n";
+    "CURSOACAD, el archivo no es una exportación de Séneca, no hay esa copia o el\n"
+    "informe no se puede escribir donde se pide), 4 la orden se hizo pero el\n"
+    "informe no se pudo escribir.\n";
 
 struct Arguments {
   std::string command, file;
@@ -96,18 +108,66 @@ std::filesystem::path WorkDir(const Arguments& args) {
   return enlazor::platform::MapWindowsPath(args.workdir.value_or(std::string(enlazor::platform::kWorkDirectory)));
 }
 
-void Tell(const Arguments& args, const enlazor::RunReport& report) {
-  if (args.report) enlazor::platform::WriteFileAtomically(PathFromUtf8(*args.report), report.Json());
-  if (args.silent) return;
-  std::string summary = report.Closing() + "\n";
-  for (const auto& [table, rows] : report.tablas) summary += table + ": " + Counted(rows, "fila", "filas") + "\n";
-  if (report.orden == "importar") {
-    summary += Counted(report.profesores, "profesor", "profesores") + ", " +
-               Counted(report.actividades, "actividad", "actividades") + "\n";
+std::filesystem::path TemplatePath(const Arguments& args) { return PathFromUtf8(args.templatePath.value_or(enlazor::kTemplateName)); }
+
+bool IsTableName(const std::filesystem::path& name) {
+  const std::string text = enlazor::platform::PathToUtf8(name);
+  const std::string extension = text.size() > 4 ? enlazor::UpperAnsiText(text.substr(text.size() - 4)) : "";
+  return extension == ".DBF" || extension == ".MDX";
+}
+
+// Refuses, before the run, a report that would overwrite a file the command
+// reads or writes, or that could not be written: a change once done is never
+// told as a failure because of its report.
+void CheckReport(const Arguments& args) {
+  if (!args.report) return;
+  namespace platform = enlazor::platform;
+  const std::filesystem::path report = PathFromUtf8(*args.report), work = WorkDir(args);
+  std::vector<std::pair<std::filesystem::path, const char*>> theirs;
+  if (!args.file.empty()) theirs.emplace_back(PathFromUtf8(args.file), "el archivo elegido");
+  if (args.command == "import") {
+    theirs.emplace_back(TemplatePath(args), "la plantilla");
+    theirs.emplace_back(PathFromUtf8(enlazor::OutputPathFor(args.file)), "el archivo para Séneca");
   }
-  if (!report.hallazgos.empty()) summary += report.Summary() + " Los detalles van en la salida de errores.\n";
-  PrintText(false, summary);
-  if (!report.hallazgos.empty()) PrintText(true, report.Lines());
+  const std::filesystem::path folder = report.parent_path().empty() ? "." : report.parent_path();
+  const char* clash = nullptr;
+  for (const auto& [path, what] : theirs) clash = !clash && platform::SameFile(report, path) ? what : clash;
+  if (!clash && platform::SameFile(folder, work) && IsTableName(report.filename())) clash = "una tabla de la carpeta de trabajo";
+  for (const char* ours : {enlazor::kStagingFolder, enlazor::kCopiesFolder}) {
+    if (!clash && platform::IsInside(report, work / ours)) clash = "un archivo de una carpeta de Enlazor";
+  }
+  if (clash) {
+    throw enlazor::Refusal(enlazor::Format("El informe '%s' sería %s: elija otro nombre para el informe. La orden no se ha hecho.",
+                                           {*args.report, clash}));
+  }
+  if (const int error = platform::CanWriteFile(report)) {
+    throw enlazor::Refusal(enlazor::Format("No se puede escribir el informe '%s': %s. La orden no se ha hecho.",
+                                           {*args.report, platform::ErrorText(error)}));
+  }
+}
+
+void WriteReport(const Arguments& args, const std::string& json) {
+  try {
+    enlazor::platform::WriteFileAtomically(PathFromUtf8(*args.report), json);
+  } catch (const std::exception& failure) {
+    throw ReportNotWritten("La orden se ha hecho, pero el informe no se ha podido escribir: " +
+                           enlazor::WithFullStop(enlazor::FailureText(failure)));
+  }
+}
+
+void Tell(const Arguments& args, const enlazor::RunReport& report) {
+  if (!args.silent) {
+    std::string summary = report.Closing() + "\n";
+    for (const auto& [table, rows] : report.tablas) summary += table + ": " + Counted(rows, "fila", "filas") + "\n";
+    if (report.orden == "importar") {
+      summary += Counted(report.profesores, "profesor", "profesores") + ", " +
+                 Counted(report.actividades, "actividad", "actividades") + "\n";
+    }
+    if (!report.hallazgos.empty()) summary += report.Summary() + " Los detalles van en la salida de errores.\n";
+    PrintText(false, summary);
+    if (!report.hallazgos.empty()) PrintText(true, report.Lines());
+  }
+  if (args.report) WriteReport(args, report.Json());
 }
 
 std::string CopiesJson(const std::filesystem::path& work, const std::vector<enlazor::CopyInfo>& copies) {
@@ -132,7 +192,7 @@ std::string CopiesJson(const std::filesystem::path& work, const std::vector<enla
 void ListCopies(const Arguments& args) {
   const auto work = WorkDir(args);
   const auto copies = enlazor::ListCopies(work);
-  if (args.report) enlazor::platform::WriteFileAtomically(PathFromUtf8(*args.report), CopiesJson(work, copies));
+  if (args.report) WriteReport(args, CopiesJson(work, copies));
   if (args.silent) return;
   const std::string folder = enlazor::platform::PathToUtf8(work / enlazor::kCopiesFolder);
   if (copies.empty()) return PrintText(false, "No hay copias de tablas anteriores en '" + folder + "'.\n");
@@ -144,13 +204,14 @@ void ListCopies(const Arguments& args) {
 }
 
 int Run(const Arguments& args) {
+  CheckReport(args);
   if (args.command == "export") {
     Tell(args, enlazor::RunExport(PathFromUtf8(args.file), WorkDir(args)));
   } else if (args.command == "import") {
     // A template the user names must be there; the default one is made when missing.
     const enlazor::TemplateChoice plantilla = args.templatePath
-                                                  ? enlazor::TemplateChoice(PathFromUtf8(*args.templatePath), false)
-                                                  : enlazor::TemplateChoice(enlazor::kTemplateName);
+                                                  ? enlazor::TemplateChoice(TemplatePath(args), false)
+                                                  : enlazor::TemplateChoice(TemplatePath(args));
     Tell(args, enlazor::RunImport(PathFromUtf8(args.file), WorkDir(args), plantilla));
   } else if (args.command == "restaurar") {
     Tell(args, enlazor::RunRestore(WorkDir(args), args.number.value_or(1)));
@@ -179,6 +240,9 @@ int Main(const std::vector<std::string>& args) {
   } catch (const enlazor::Refusal& refusal) {
     PrintText(true, std::string(refusal.what()) + "\n");
     return kRefused;
+  } catch (const ReportNotWritten& failure) {
+    PrintText(true, std::string(failure.what()) + "\n");
+    return kReportFailed;
   } catch (const std::exception& failure) {
     PrintText(true, enlazor::WithFullStop(enlazor::FailureText(failure)) + "\n");
     return 1;

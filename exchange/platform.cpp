@@ -14,6 +14,10 @@ long g_failAtWrite = 0;
 long g_failAtRename = 0;
 long g_cutAtRename = 0;
 
+}  // namespace
+
+namespace internal {
+
 bool SameNameNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -23,6 +27,19 @@ bool SameNameNoCase(std::string_view a, std::string_view b) {
   }
   return true;
 }
+
+fs::path Normal(const fs::path& path) {
+  std::error_code ec;
+  const fs::path full = fs::absolute(path, ec);
+  const fs::path normal = fs::weakly_canonical(ec ? path : full, ec);
+  return ec ? full.lexically_normal() : normal;
+}
+
+}  // namespace internal
+
+namespace {
+
+using internal::SameNameNoCase;
 
 constexpr std::string_view kTemporaryPrefix = ".enlazor-";
 constexpr std::string_view kTemporarySuffix = ".tmp";
@@ -223,6 +240,18 @@ void FolderLock::ReleaseAndRemove(const fs::path& folder) {
   DeleteFileQuietly(folder / kFileName);
   file_ = File();
   RemoveEmptyFolder(folder);
+}
+
+int CanWriteFile(const fs::path& target) {
+  if (const int error = internal::NotAFile(target)) return error;
+  const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+  const fs::path probe = TemporaryName(folder);
+  int error = 0;
+  File file = File::CreateNew(probe, error);
+  if (!file.IsOpen()) return error;
+  file = File();
+  DeleteFileQuietly(probe);
+  return 0;
 }
 
 void FailNthWriteForTesting(long n) { g_failAtWrite = n; }

@@ -47,6 +47,12 @@ std::vector<fs::path> FindAllNoCase(const fs::path& folder, std::string_view nam
 int64_t ModifiedTime(const fs::path& path);
 // True when path is a real folder (no link) on the same disk as other.
 bool IsPlainFolderBeside(const fs::path& path, const fs::path& other);
+// True when both paths name one file: the same file on disk when both exist,
+// else the same full path (without regard to case where the system has none).
+bool SameFile(const fs::path& a, const fs::path& b);
+// 0 when a file can be written at target (nothing there yet, or a plain file,
+// in a folder that takes new files); else the system's error code.
+int CanWriteFile(const fs::path& target);
 // True when path lies inside folder, following the links of both.
 bool IsInside(const fs::path& path, const fs::path& folder);
 // Creates a folder; a system error code on failure, 0 when made or already there.

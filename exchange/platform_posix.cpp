@@ -74,6 +74,12 @@ namespace internal {
 uint64_t CurrentProcessId() { return static_cast<uint64_t>(::getpid()); }
 
 int IsFolderError() { return EISDIR; }
+
+int NotAFile(const fs::path& path) {
+  struct stat st{};
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return 0;
+  return S_ISDIR(st.st_mode) ? EISDIR : ESPIPE;
+}
 int AccessDeniedError() { return EACCES; }
 
 }  // namespace internal
@@ -97,6 +103,12 @@ int64_t ModifiedTime(const fs::path& path) {
   struct stat st{};
   if (::stat(path.c_str(), &st) != 0) return 0;
   return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+  struct stat x{}, y{};
+  if (::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0) return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+  return internal::Normal(a) == internal::Normal(b);
 }
 
 bool IsPlainFolderBeside(const fs::path& path, const fs::path& other) {

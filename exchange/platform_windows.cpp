@@ -58,6 +58,18 @@ namespace internal {
 uint64_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 
 int IsFolderError() { return ERROR_DIRECTORY; }
+
+// NUL, CON and their kind are names too: what answers to them is no file on a disk.
+int NotAFile(const fs::path& path) {
+  const HANDLE handle = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool disk = ::GetFileType(handle) == FILE_TYPE_DISK;
+  const bool folder = disk && ::GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  ::CloseHandle(handle);
+  return !disk ? ERROR_INVALID_FUNCTION : folder ? ERROR_DIRECTORY : 0;
+}
 int AccessDeniedError() { return ERROR_ACCESS_DENIED; }
 
 }  // namespace internal
@@ -86,6 +98,12 @@ int64_t ModifiedTime(const fs::path& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
   return static_cast<int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+
+bool SameFile(const fs::path& a, const fs::path& b) {
+  BY_HANDLE_FILE_INFORMATION x{}, y{};
+  if (Identity(a, x) && Identity(b, y)) return SameFile(x, y);
+  return internal::SameNameNoCase(PathToUtf8(internal::Normal(a)), PathToUtf8(internal::Normal(b)));
 }
 
 bool IsPlainFolderBeside(const fs::path& path, const fs::path& other) {

@@ -55,19 +55,40 @@ std::string Capitalized(std::string text) {
 
 }  // namespace
 
+// The length of the well-formed UTF-8 sequence at text[i], or 0 when there is none.
+size_t Utf8Length(const std::string& text, size_t i) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3 : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+  if (length == 0 || i + length > text.size()) return 0;
+  char32_t cp = length == 1 ? lead : lead & (0x3F >> (length - 1));
+  for (size_t k = 1; k < length; ++k) {
+    const auto c = static_cast<unsigned char>(text[i + k]);
+    if ((c & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  const bool shortest = length < 3 || cp >= (length == 3 ? 0x800u : 0x10000u);
+  return shortest && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF) ? length : 0;
+}
+
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
+  for (size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const size_t length = Utf8Length(text, i);
+    if (length == 0) {
+      out += "\\ufffd";  // a byte that is no UTF-8 (a Linux file name may hold one): still valid JSON
+      ++i;
+    } else if (byte == '"' || byte == '\\') {
       out += '\\';
-      out += c;
+      out += text[i++];
     } else if (byte < 0x20) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
       out += escaped;
+      ++i;
     } else {
-      out += c;
+      out.append(text, i, length);
+      i += length;
     }
   }
   return out + "\"";

@@ -108,6 +108,54 @@ with tempfile.TemporaryDirectory() as folder:
     missing = run("restaurar", "5", "--workdir", work)
     check("no such copy", (missing.returncode, missing.stderr.startswith("No hay copia número 5")), (3, True))
 
+# The report never overwrites what the command reads or writes, and a report
+# that cannot be written stops the command before it changes anything.
+with tempfile.TemporaryDirectory() as folder:
+    work = os.path.join(folder, "HTEMP")
+    os.mkdir(work)
+    school = os.path.join(folder, "escuela.xml")
+    with open(school, "w", encoding="utf-8") as out:
+        out.write("<SERVICIO><BLOQUE_DATOS>" + group("EMPLEADOS", [["100", "", "P", "García", "López", "Ana"]])
+                  + "</BLOQUE_DATOS></SERVICIO>")
+    run("export", school, "--workdir", work)
+    base = os.path.join(folder, "base.xml")
+    with open(base, "w", encoding="utf-8") as out:
+        out.write("<SERVICIO><BLOQUE_DATOS/></SERVICIO>")
+    soluc = dbf.Table(os.path.join(work, "SOLUC.DBF"), "PROF C(4); DIA N(2,0); HORA N(2,0); AULA C(4); CODGRUPO C(4); ASIG C(4)",
+                      codepage="cp1252")
+    soluc.open(dbf.READ_WRITE)
+    soluc.close()
+    os.mkdir(os.path.join(folder, "carpeta"))
+    snapshot = lambda: {name: open(os.path.join(d, name), "rb").read() for d in (folder, work)
+                        for name in sorted(os.listdir(d)) if os.path.isfile(os.path.join(d, name))}
+    cases = [  # (command, report, start of the message)
+        ("export", school, "El informe '%s' sería el archivo elegido"),
+        ("import", base, "El informe '%s' sería la plantilla"),
+        ("import", os.path.join(folder, "ResultadoTempraescuela.xml"), "El informe '%s' sería el archivo para Séneca"),
+        ("export", os.path.join(work, "PROFT.DBF"), "El informe '%s' sería una tabla de la carpeta de trabajo"),
+        ("export", os.path.join(work, "nueva.dbf"), "El informe '%s' sería una tabla de la carpeta de trabajo"),
+        ("export", os.path.join(folder, "no-hay", "r.json"), "No se puede escribir el informe '%s': no existe"),
+        ("export", os.path.join(folder, "carpeta"), "No se puede escribir el informe '%s': es una carpeta"),
+        ("export", "/dev/null", "No se puede escribir el informe '%s': no es un archivo normal"),
+    ]
+    for command, report, message in cases:
+        before = snapshot()
+        args = [command, school, "--workdir", work, "--informe", report]
+        if command == "import":
+            args += ["--template", base]
+        done = run(*args)
+        check(f"{report}: refused", (done.returncode, done.stderr.startswith(message % report)), (3, True))
+        check(f"{report}: nothing changed", snapshot() == before, True)
+
+    # A file name that is no UTF-8 (Linux allows it) still gives valid JSON.
+    odd = os.path.join(folder.encode(), b"a\xf1o.xml")
+    with open(odd, "wb") as out:
+        out.write(open(school, "rb").read())
+    report = os.path.join(folder, "r.json")
+    done = subprocess.run([cli, b"export", odd, b"--workdir", work.encode(), b"--informe", report.encode(), b"--silencio"])
+    check("odd name exit", done.returncode, 0)
+    check("odd name JSON", json.load(open(report, encoding="utf-8"))["archivo"].endswith("a\ufffdo.xml"), True)
+
 for failure in failures:
     print("FALLO", failure)
 sys.exit(1 if failures else 0)
