@@ -1,6 +1,7 @@
 // The part of the platform layer that is the same on every system.
 #include "exchange/platform.h"
 
+#include <cerrno>
 #include <memory>
 #include <random>
 
@@ -26,6 +27,35 @@ bool SameNameNoCase(std::string_view a, std::string_view b) {
     if (std::tolower(x) != std::tolower(y)) return false;
   }
   return true;
+}
+
+std::string ErrnoText(int error) {
+  switch (error) {
+    case ENOENT: return "no existe el archivo o la carpeta";
+    case EACCES:
+    case EPERM: return "permiso denegado";
+    case ENOSPC: return "no queda espacio en el disco";
+    case EROFS: return "el disco es de solo lectura";
+    case EISDIR: return "es una carpeta";
+    case ENOTDIR: return "una parte de la ruta no es una carpeta";
+    case EIO: return "error de entrada/salida";
+    case ENAMETOOLONG: return "el nombre es demasiado largo";
+    case EEXIST: return "ya existe un archivo con ese nombre";
+    case ESPIPE: return "no es un archivo normal (una tubería o un dispositivo)";
+    case ELOOP: return "es un enlace, y Enlazor no sigue enlaces ahí";
+    case ETXTBSY:
+    case EBUSY: return "está en uso";
+    case EMFILE:
+    case ENFILE: return "hay demasiados archivos abiertos";
+    case EFBIG: return "el archivo es demasiado grande";
+    case ENOMEM: return "memoria insuficiente";
+    case EXDEV: return "está en otro disco";
+    case EAGAIN: return "está bloqueado por otro programa";
+#ifdef EDQUOT
+    case EDQUOT: return "se ha superado la cuota de disco";
+#endif
+    default: return Format("error del sistema %s", {std::to_string(error)});
+  }
 }
 
 fs::path Normal(const fs::path& path) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <string_view>
 #include <vector>
 
@@ -61,8 +62,10 @@ void RemoveEmptyFolder(const fs::path& path);
 
 using ByteSink = std::function<void(std::string_view)>;
 
-// A system error as a short Spanish text.
+// A system error as a short Spanish text: every system error reaches the user
+// through here, whether the system or the C++ runtime reported it.
 std::string ErrorText(int error);
+std::string ErrorText(const std::error_code& code);
 // True when the error means another program has the file open in a way that excludes us.
 bool IsInUseError(int error);
 // The last system error of this thread.

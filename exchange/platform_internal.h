@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
 #include <string_view>
 
 namespace enlazor::platform::internal {
@@ -20,6 +21,8 @@ int NotAFile(const fs::path& path);
 fs::path Normal(const fs::path& path);
 // The same name without regard to case, as Windows compares names.
 bool SameNameNoCase(std::string_view a, std::string_view b);
+// A C library error (errno) as a short Spanish text.
+std::string ErrnoText(int error);
 // The system's error codes for "is a folder" and "permission denied".
 int IsFolderError();
 int AccessDeniedError();

@@ -122,32 +122,9 @@ int MakeFolder(const fs::path& path) {
   return errno;
 }
 
-std::string ErrorText(int error) {
-  switch (error) {
-    case ENOENT: return "no existe el archivo o la carpeta";
-    case EACCES:
-    case EPERM: return "permiso denegado";
-    case ENOSPC: return "no queda espacio en el disco";
-    case EROFS: return "el disco es de solo lectura";
-    case EISDIR: return "es una carpeta";
-    case ENOTDIR: return "una parte de la ruta no es una carpeta";
-    case EDQUOT: return "se ha superado la cuota de disco";
-    case EIO: return "error de entrada/salida";
-    case ENAMETOOLONG: return "el nombre es demasiado largo";
-    case EEXIST: return "ya existe un archivo con ese nombre";
-    case ESPIPE: return "no es un archivo normal (una tubería o un dispositivo)";
-    case ELOOP: return "es un enlace, y Enlazor no sigue enlaces ahí";
-    case ETXTBSY:
-    case EBUSY: return "está en uso";
-    case EMFILE:
-    case ENFILE: return "hay demasiados archivos abiertos";
-    case EFBIG: return "el archivo es demasiado grande";
-    case ENOMEM: return "memoria insuficiente";
-    case EXDEV: return "está en otro disco";
-    case EAGAIN: return "está bloqueado por otro programa";
-    default: return Format("error del sistema %s", {std::to_string(error)});
-  }
-}
+std::string ErrorText(int error) { return internal::ErrnoText(error); }
+
+std::string ErrorText(const std::error_code& code) { return internal::ErrnoText(code.value()); }
 
 int LastError() { return errno; }
 

@@ -150,6 +150,11 @@ std::string ErrorText(int error) {
   }
 }
 
+// The runtime's own errors come as errno values; the system's as its codes.
+std::string ErrorText(const std::error_code& code) {
+  return code.category() == std::system_category() ? ErrorText(code.value()) : internal::ErrnoText(code.value());
+}
+
 int LastError() { return Error(); }
 
 LocalTime Now() {

@@ -178,7 +178,9 @@ RunReport RunImport(const fs::path& archivoXml, const fs::path& workDir, const T
   const fs::path output = platform::PathFromUtf8(OutputPathFor(platform::PathToUtf8(archivoXml)));
   doc.Save(output);
   tables.CloseAll();
-  report.salida = platform::PathToUtf8(fs::absolute(output));
+  std::error_code ec;  // with the current folder gone, the output's name as it was made
+  const fs::path full = fs::absolute(output, ec);
+  report.salida = platform::PathToUtf8(ec ? output : full);
   return report;
 }
 

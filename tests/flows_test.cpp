@@ -183,6 +183,23 @@ TEST_F(Flows, TheFileDialogOpensInTheExchangeFolderWhenThereIsOne) {
   EXPECT_EQ(script.folders, (Shown{Path("HTEMP"), platform::PathToUtf8(work() / "sauce")}));
 }
 
+#ifndef _WIN32
+// The current folder removed under the window (a dialog cancelled, the last
+// file's folder deleted meanwhile): the import still finds its way, in Spanish.
+TEST_F(Flows, PosixAVanishedCurrentFolderStopsNothing) {
+  script.answers = {Sample()};
+  flows.BExportarClick();
+  Timetable({{"AGN", "1", "1", "2081400"}});
+  fs::create_directory(dir / "ida");
+  fs::current_path(dir / "ida");
+  fs::remove(dir / "ida");
+  script.shown.clear();
+  flows.BImportarClick();  // cancelled: the export's file again
+  ASSERT_EQ(script.shown.size(), 3u);
+  EXPECT_EQ(script.shown[2].rfind("mensaje: Proceso Terminado\n", 0), 0u) << script.shown[2];
+}
+#endif
+
 TEST(Shell, ErrorReportAddsAFullStopAfterLettersAndDigits) {
   const std::pair<std::string, std::string> cases[] = {{"abc", "abc."}, {"abc.", "abc."},       {"(x)", "(x)"},
                                                        {"'x'", "'x'"},  {"a ", "a "},           {"", ""},

@@ -381,8 +381,18 @@ TEST_F(Integrity, PosixAnExportReadsFromAPipe) {
 }
 #endif
 
-TEST(Failures, RunOutOfMemoryIsToldInSpanish) {
-  EXPECT_EQ(FailureText(std::bad_alloc()), "Memoria insuficiente para terminar la orden. Cierre otros programas y repítala");
+// Whatever reports a failure (the system, the C++ runtime), the user reads it in Spanish.
+TEST(Failures, EveryFailureIsToldInSpanish) {
+  const auto missing = std::make_error_code(std::errc::no_such_file_or_directory);
+  const std::pair<std::function<std::string()>, std::string> cases[] = {
+      {[] { return FailureText(std::bad_alloc()); },
+       "Memoria insuficiente para terminar la orden. Cierre otros programas y repítala"},
+      {[&] { return FailureText(fs::filesystem_error("x", fs::path("base.xml"), missing)); },
+       "Error del sistema con 'base.xml': no existe el archivo o la carpeta"},
+      {[] { return FailureText(fs::filesystem_error("x", fs::path("a"), std::make_error_code(std::errc::no_space_on_device))); },
+       "Error del sistema con 'a': no queda espacio en el disco"},
+  };
+  for (const auto& [text, spanish] : cases) EXPECT_EQ(text(), spanish);
 }
 
 // Horavia holds a table as its engine does (under Wine that is a POSIX record
