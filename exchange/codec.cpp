@@ -67,6 +67,8 @@ char32_t AnsiToCodePoint(unsigned char byte) {
   return byte;
 }
 
+bool IsUndefinedAnsi(unsigned char byte) { return byte >= 0x80 && byte < 0xA0 && AnsiToCodePoint(byte) == byte; }
+
 std::optional<unsigned char> CodePointToAnsi(char32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<unsigned char>(cp);
   for (size_t k = 0; k < kHighControls.size(); ++k) {

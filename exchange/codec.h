@@ -21,6 +21,8 @@ std::string AnsiToUtf8(std::string_view ansi);
 void AppendUtf8(std::string& out, char32_t cp);
 // The Unicode code point of one Windows-1252 byte.
 char32_t AnsiToCodePoint(unsigned char byte);
+// True for the five bytes Windows-1252 leaves undefined: 0x81, 0x8D, 0x8F, 0x90, 0x9D.
+bool IsUndefinedAnsi(unsigned char byte);
 // The Windows-1252 byte of a code point, if the code page has one.
 std::optional<unsigned char> CodePointToAnsi(char32_t cp);
 

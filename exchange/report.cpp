@@ -21,6 +21,7 @@ constexpr Kind kKinds[] = {
     {"aula_desconocida", "clase con aula desconocida", "clases con aula desconocida", false},
     {"unidad_desconocida", "clase con unidad desconocida", "clases con unidad desconocida", false},
     {"materia_desconocida", "clase con materia desconocida", "clases con materia desconocida", false},
+    {"caracter_indefinido", "código con un byte indefinido", "códigos con un byte indefinido", false},
     {"profesor_en_dos_sitios", "profesor en dos aulas a la vez", "profesores en dos aulas a la vez", false},
     {"identificador_cortado", "identificador cortado", "identificadores cortados", false},
     {"empleado_repetido", "empleado repetido", "empleados repetidos", false},

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <vector>
 
 #include "exchange/codec.h"
 #include "exchange/failure.h"
@@ -19,34 +20,45 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
-// The encoding label of an XML declaration at the start of the bytes, if any.
-std::string DeclaredLabel(std::string_view bytes) {
-  if (bytes.substr(0, 5) != "<?xml") return {};
-  const size_t end = bytes.find("?>");
-  if (end == std::string_view::npos || end > 4096) return {};
-  const std::string_view decl = bytes.substr(0, end);
-  size_t at = decl.find("encoding");
-  if (at == std::string_view::npos) return {};
-  at += 8;
-  while (at < decl.size() && (decl[at] == ' ' || decl[at] == '=' || decl[at] == '\t')) ++at;
-  if (at >= decl.size() || (decl[at] != '"' && decl[at] != '\'')) return {};
-  const size_t close = decl.find(decl[at], at + 1);
-  return close == std::string_view::npos ? std::string() : std::string(decl.substr(at + 1, close - at - 1));
+// The encoding a byte-order mark at the start of the bytes names: it decides,
+// whatever the declaration says after it.
+const char* MarkedEncoding(std::string_view bytes) {
+  if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return "UTF-8";
+  if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") return "UTF-16";
+  return nullptr;
 }
 
-bool StartsWithMark(std::string_view bytes) {
-  for (const std::string_view mark : {std::string_view("\xEF\xBB\xBF"), std::string_view("\xFF\xFE"),
-                                      std::string_view("\xFE\xFF"), std::string_view("<\0?\0", 4),
-                                      std::string_view("\0<\0?", 4)}) {
-    if (bytes.substr(0, mark.size()) == mark) return true;
+// Bytes 0x80-0x9F of a file declared ISO-8859-1 reach the handlers as
+// U+0080-U+009F; Séneca's files mean Windows-1252 by them (the euro sign,
+// curly quotes), and so does this reader, whatever the declaration's form.
+bool HasC1(std::string_view utf8) {
+  for (size_t at = utf8.find('\xC2'); at != std::string_view::npos && at + 1 < utf8.size(); at = utf8.find('\xC2', at + 1)) {
+    if (static_cast<unsigned char>(utf8[at + 1]) < 0xA0) return true;
   }
   return false;
 }
 
+std::string AsWindows1252(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size() + 8);
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
+    if (utf8[i] == '\xC2' && next >= 0x80 && next < 0xA0) {
+      AppendUtf8(out, AnsiToCodePoint(next));
+      ++i;
+    } else {
+      out += utf8[i];
+    }
+  }
+  return out;
+}
+
 // Expat asks for the encodings it does not know itself: Windows-1252 is the
 // one the program adds.
-int UnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
-  if (EncodingOfLabel(name) != XmlEncoding::Windows1252) return XML_STATUS_ERROR;
+int UnknownEncoding(void* data, const XML_Char* name, XML_Encoding* info) {
+  *static_cast<std::string*>(data) = name;
+  const XmlEncoding encoding = EncodingOfLabel(name);
+  if (encoding != XmlEncoding::Windows1252 && encoding != XmlEncoding::Latin1) return XML_STATUS_ERROR;
   for (int byte = 0; byte < 256; ++byte) info->map[byte] = static_cast<int>(AnsiToCodePoint(static_cast<unsigned char>(byte)));
   info->data = nullptr;
   info->convert = nullptr;
@@ -81,23 +93,13 @@ std::string_view Describe(XML_Error error) {
 // One parse: expat's parser, the events' handler, and the first failure a handler raised.
 class Parse {
  public:
-  Parse(const std::string& name, XmlEvents& events, std::string_view firstBytes) : name_(name), events_(events) {
-    const char* encoding = nullptr;
-    if (!StartsWithMark(firstBytes)) {
-      const std::string label = DeclaredLabel(firstBytes);
-      switch (EncodingOfLabel(label)) {
-        case XmlEncoding::Latin1:
-        case XmlEncoding::Windows1252: encoding = "windows-1252"; break;  // bytes 0x80-0x9F as Windows writes them
-        case XmlEncoding::Unknown:
-          throw Failure(Format("Error en el archivo XML '%s', línea 1, columna 1: la codificación '%s' no se puede leer",
-                               {name, label}));
-        default: break;
-      }
-    }
-    parser_.reset(XML_ParserCreate(encoding));
+  Parse(const std::string& name, XmlEvents& events, std::string_view firstBytes)
+      : name_(name), events_(events), marked_(MarkedEncoding(firstBytes)) {
+    // A byte-order mark overrides the declaration: expat reads the rest as it says.
+    parser_.reset(XML_ParserCreate(marked_));
     if (!parser_) throw std::bad_alloc();
     XML_SetUserData(parser_.get(), this);
-    XML_SetUnknownEncodingHandler(parser_.get(), UnknownEncoding, nullptr);
+    XML_SetUnknownEncodingHandler(parser_.get(), UnknownEncoding, &unknown_);
     XML_SetParamEntityParsing(parser_.get(), XML_PARAM_ENTITY_PARSING_NEVER);
     XML_SetElementHandler(parser_.get(), OnStart, OnEnd);
     XML_SetCharacterDataHandler(parser_.get(), OnCharacters);
@@ -106,6 +108,13 @@ class Parse {
     XML_SetCommentHandler(parser_.get(), OnComment);
     XML_SetProcessingInstructionHandler(parser_.get(), OnInstruction);
     XML_SetStartDoctypeDeclHandler(parser_.get(), OnDoctype);
+  }
+
+  XML_Parser Parser() const { return parser_.get(); }
+
+  // Parses the bytes just read into expat's own buffer.
+  void FeedBuffer(size_t size, bool last) {
+    if (XML_ParseBuffer(parser_.get(), static_cast<int>(size), last) != XML_STATUS_OK) Raise();
   }
 
   // Hands bytes to the parser; last marks the end of the document.
@@ -129,6 +138,17 @@ class Parse {
     if (failure_) std::rethrow_exception(failure_);
     const XML_Error error = XML_GetErrorCode(parser_.get());
     if (error == XML_ERROR_NO_MEMORY) throw std::bad_alloc();
+    if (error == XML_ERROR_UNKNOWN_ENCODING) {
+      throw Failure(Format("Error en el archivo XML '%s', línea 1, columna 1: la codificación '%s' no se puede leer",
+                           {name_, unknown_}));
+    }
+    const bool badBytes = error == XML_ERROR_INVALID_TOKEN || error == XML_ERROR_PARTIAL_CHAR ||
+                          error == XML_ERROR_INCORRECT_ENCODING;
+    if (badBytes && marked_ && !declared_.empty() && EncodingOfLabel(declared_) != EncodingOfLabel(marked_)) {
+      RaiseHere(Format("la marca del principio del archivo dice %s y la declaración dice %s, y el archivo tiene bytes "
+                       "que no son %s",
+                       {marked_, declared_, marked_}));
+    }
     RaiseHere(Describe(error));
   }
 
@@ -155,16 +175,33 @@ class Parse {
     }
   }
   static void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
-    Guard(data, [&](Parse& p) { p.events_.StartElement(name, attributes); });
+    Guard(data, [&](Parse& p) {
+      if (!p.windows1252_) return p.events_.StartElement(name, attributes);
+      std::vector<std::string> mapped;  // attribute values with the Windows characters
+      std::vector<const char*> pointers;
+      for (size_t k = 0; attributes[k]; ++k) mapped.push_back(HasC1(attributes[k]) ? AsWindows1252(attributes[k]) : attributes[k]);
+      for (const auto& text : mapped) pointers.push_back(text.c_str());
+      pointers.push_back(nullptr);
+      p.events_.StartElement(name, pointers.data());
+    });
   }
   static void OnEnd(void* data, const XML_Char*) {
     Guard(data, [&](Parse& p) { p.events_.EndElement(); });
   }
   static void OnCharacters(void* data, const XML_Char* text, int length) {
-    Guard(data, [&](Parse& p) { p.events_.Characters(std::string_view(text, static_cast<size_t>(length))); });
+    Guard(data, [&](Parse& p) { p.events_.Characters(p.Text(std::string_view(text, static_cast<size_t>(length)))); });
   }
   static void OnDeclaration(void* data, const XML_Char* version, const XML_Char* encoding, int standalone) {
-    Guard(data, [&](Parse& p) { p.events_.Declaration(version ? version : "", encoding ? encoding : "", standalone); });
+    Guard(data, [&](Parse& p) {
+      const std::string_view v = version ? version : "";
+      if (v.size() < 3 || v.substr(0, 2) != "1." || v.find_first_not_of("0123456789", 2) != std::string_view::npos) {
+        throw XmlProblem(Format("la versión de XML '%s' no se puede leer: Enlazor lee XML 1.0", {v}));
+      }
+      p.declared_ = encoding ? encoding : "";
+      const XmlEncoding declared = EncodingOfLabel(p.declared_);
+      p.windows1252_ = !p.marked_ && (declared == XmlEncoding::Latin1 || declared == XmlEncoding::Windows1252);
+      p.events_.Declaration(v, p.declared_, standalone);
+    });
   }
   static void OnStartCdata(void* data) {
     Guard(data, [&](Parse& p) { p.events_.StartCdata(); });
@@ -173,10 +210,16 @@ class Parse {
     Guard(data, [&](Parse& p) { p.events_.EndCdata(); });
   }
   static void OnComment(void* data, const XML_Char* text) {
-    Guard(data, [&](Parse& p) { p.events_.Comment(text); });
+    Guard(data, [&](Parse& p) { p.events_.Comment(p.Text(text)); });
   }
   static void OnInstruction(void* data, const XML_Char* target, const XML_Char* text) {
-    Guard(data, [&](Parse& p) { p.events_.Instruction(target, text); });
+    Guard(data, [&](Parse& p) { p.events_.Instruction(target, p.Text(text)); });
+  }
+
+  // A text as the document means it: the Windows characters of an ISO-8859-1 file mapped.
+  std::string_view Text(std::string_view text) {
+    if (!windows1252_ || !HasC1(text)) return text;
+    return mapped_ = AsWindows1252(text);
   }
   static void OnDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int) {
     Guard(data, [&](Parse& p) {
@@ -186,6 +229,11 @@ class Parse {
 
   std::string name_;
   XmlEvents& events_;
+  const char* marked_;     // the encoding a byte-order mark named, or null
+  std::string declared_;   // the encoding the declaration named
+  std::string unknown_;    // an encoding expat asked for and this reader does not know
+  bool windows1252_ = false;
+  std::string mapped_;
   std::unique_ptr<XML_ParserStruct, Free> parser_;
   std::exception_ptr failure_;
 };
@@ -209,7 +257,7 @@ XmlEncoding EncodingOfLabel(std::string_view label) {
 }
 
 void ReadXmlBytes(std::string_view bytes, const std::string& name, XmlEvents& events) {
-  Parse parse(name, events, bytes.substr(0, 4096));
+  Parse parse(name, events, bytes.substr(0, 4));
   parse.Feed(bytes.data(), bytes.size(), true);
 }
 
@@ -218,17 +266,21 @@ void ReadXmlFile(const std::filesystem::path& path, XmlEvents& events) {
   int error = 0;
   platform::File file = platform::File::OpenForReading(path, error);
   if (error != 0) throw Failure(Format("No se puede leer el archivo XML '%s': %s", {name, platform::ErrorText(error)}));
-  constexpr size_t kChunk = 256 << 10;
-  std::unique_ptr<char[]> buffer(new char[kChunk]);
-  // The first bytes decide the encoding: read until the declaration is surely in them.
+  // The first bytes say whether a byte-order mark decides the encoding.
+  char first[4];
   size_t filled = 0;
-  for (size_t n = 1; n > 0 && filled < 4096;) filled += n = file.Read(buffer.get() + filled, kChunk - filled, path);
-  Parse parse(name, events, std::string_view(buffer.get(), filled));
-  while (filled > 0) {
-    parse.Feed(buffer.get(), filled, false);
-    filled = file.Read(buffer.get(), kChunk, path);
+  for (size_t n = 1; n > 0 && filled < sizeof first;) filled += n = file.Read(first + filled, sizeof first - filled, path);
+  Parse parse(name, events, std::string_view(first, filled));
+  parse.Feed(first, filled, false);
+  // Straight into expat's own buffer, in large pieces: no copy of ours.
+  constexpr int kChunk = 1 << 20;
+  for (;;) {
+    void* buffer = XML_GetBuffer(parse.Parser(), kChunk);
+    if (!buffer) throw std::bad_alloc();
+    const size_t n = file.Read(static_cast<char*>(buffer), kChunk, path);
+    parse.FeedBuffer(n, n == 0);
+    if (n == 0) return;
   }
-  parse.Feed(buffer.get(), 0, true);
 }
 
 }  // namespace enlazor

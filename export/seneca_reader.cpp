@@ -1,5 +1,6 @@
 #include "export/seneca_reader.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "exchange/codec.h"
@@ -32,7 +33,7 @@ class SenecaEvents : public XmlEvents {
       case Role::Group:
         seq_ = Seq(attributes);
         group_ = {};
-        for (const char* known : kCatalogue) catalogue_ = catalogue_ || seq_ == known;
+        catalogue_ = catalogue_ || InCatalogue(seq_);
         break;
       case Role::Record: record_ = {}; break;
       case Role::GroupDato:
@@ -48,7 +49,10 @@ class SenecaEvents : public XmlEvents {
     switch (roles_.back()) {
       case Role::GroupDato: Keep(group_); break;
       case Role::RecordDato: Keep(record_); break;
-      case Role::Record: handler_.Record(seq_, record_); break;
+      case Role::Record:
+        records_ += InCatalogue(seq_);
+        handler_.Record(seq_, record_);
+        break;
       case Role::Group:
         if (groups_ < 2) handler_.TopGroup(groups_, group_);
         ++groups_;
@@ -63,8 +67,16 @@ class SenecaEvents : public XmlEvents {
   }
 
   void CheckCatalogue() const {
-    if (catalogue_) return;
-    RefuseNotSeneca(name_, "no tiene ninguno de los grupos MATERIAS, EMPLEADOS, DEPENDENCIAS, UNIDADES ni TRAMOS_HORARIOS");
+    if (!catalogue_) {
+      RefuseNotSeneca(name_, "no tiene ninguno de los grupos MATERIAS, EMPLEADOS, DEPENDENCIAS, UNIDADES ni TRAMOS_HORARIOS");
+    }
+    // Exporting nothing would leave Horavia's tables empty: an export cut short in Séneca, most likely.
+    if (records_ == 0) {
+      throw Refusal(Format("El archivo '%s' no contiene datos: sus grupos MATERIAS, EMPLEADOS, DEPENDENCIAS, UNIDADES y "
+                           "TRAMOS_HORARIOS están vacíos, y exportarlo dejaría vacías las tablas de Horavia. Las tablas "
+                           "de trabajo no se han cambiado.",
+                           {name_}));
+    }
   }
 
  private:
@@ -79,6 +91,10 @@ class SenecaEvents : public XmlEvents {
       case Role::Record: return name == "dato" ? Role::RecordDato : Role::Other;
       default: return Role::Other;  // a dato or a group nested deeper counts for nothing
     }
+  }
+
+  static bool InCatalogue(const std::string& seq) {
+    return std::any_of(std::begin(kCatalogue), std::end(kCatalogue), [&](const char* known) { return seq == known; });
   }
 
   static std::string Seq(const char* const* attributes) {
@@ -104,7 +120,8 @@ class SenecaEvents : public XmlEvents {
   std::string text_;
   bool capturing_ = false;  // inside a dato that is read: all its text counts, nested too
   size_t groups_ = 0;
-  bool catalogue_ = false;
+  bool catalogue_ = false;  // a group the export reads is there
+  size_t records_ = 0;      // records in such groups
 };
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "import/activities.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <map>
 
 #include "exchange/codec.h"
@@ -95,7 +97,23 @@ std::string Activities::BuscarDependencia(const std::string& aula) {
   const std::string room = found ? (*found)[0] : std::string();
   if (!TrimControls(room).empty()) return room;
   if (!found) ReportMissing("aula_desconocida", "AULAT", "AULA", "el aula", aula, "X_DEPENDENCIA lleva el código de SOLUC");
-  return CheckedForXml(aula, soluc_, lesson_.row, "AULA");
+  return Defined(CheckedForXml(aula, soluc_, lesson_.row, "AULA"), "AULA");
+}
+
+// A SOLUC code that goes to Séneca as it is: a byte Windows-1252 leaves
+// undefined would reach the file as a control character; it goes as "?", told.
+std::string Activities::Defined(const std::string& code, const char* field) {
+  std::string shown = code;
+  std::replace_if(shown.begin(), shown.end(), [](char c) { return IsUndefinedAnsi(static_cast<unsigned char>(c)); }, '?');
+  if (shown == code) return code;
+  char byte[8];
+  const auto first = std::find_if(code.begin(), code.end(), [](char c) { return IsUndefinedAnsi(static_cast<unsigned char>(c)); });
+  std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(*first));
+  report_.Add({"caracter_indefinido", "SOLUC", static_cast<long>(lesson_.row), field, AnsiToUtf8(code), shown,
+               AnsiToUtf8(lesson_.profesor), lesson_.dia, lesson_.hora,
+               LessonPlace() + ": el código «" + shown + "» tiene un byte (" + byte +
+                   ") que Windows-1252 no define; va a Séneca como «" + shown + "»."});
+  return shown;
 }
 
 std::string Activities::BuscarUnidad(const std::string& codGrupo) {

@@ -108,6 +108,9 @@ TEST_F(Catalogue, BadExportFilesChangeNoTable) {
       {"the template", testing::ReadBytes(Source() / "samples/base.xml"), notSeneca + noGroups + untouched},
       {"an import's output", "<SERVICIO><BLOQUE_DATOS><grupo_datos seq=\"ANNO_ACADEMICO\"/><grupo_datos seq=\"HORARIOS_REGULARES\"/>"
                               "</BLOQUE_DATOS></SERVICIO>", notSeneca + noGroups + untouched},
+      {"every group empty", Seneca(testing::Group("UNIDADES", {}) + testing::Group("EMPLEADOS", {})),
+       "El archivo '" + file + "' no contiene datos: sus grupos MATERIAS, EMPLEADOS, DEPENDENCIAS, UNIDADES y "
+       "TRAMOS_HORARIOS están vacíos, y exportarlo dejaría vacías las tablas de Horavia" + untouched},
       {"groups outside BLOQUE_DATOS", "<SERVICIO>" + testing::Group("MATERIAS", {{"1", "2", "Lengua"}}) + "</SERVICIO>",
        notSeneca + noGroups + untouched},
       {"subject code space exhausted", [] {
@@ -159,10 +162,10 @@ TEST_F(Catalogue, ExportInputsTheSystemAccepts) {
   const std::string deep = Seneca("<grupo_datos seq=\"MATERIAS\"><grupo_datos><dato>1</dato><dato>2</dato><dato>" +
                                   Nested(100000, "Lengua") + "</dato></grupo_datos></grupo_datos>");
   const std::string large = "<SERVICIO x=\"" + std::string(50 << 20, 'v') + "\"><BLOQUE_DATOS>" +
-                            testing::Group("MATERIAS", {}) + "</BLOQUE_DATOS></SERVICIO>";
-  // A real export whose catalogue groups are empty still exports.
-  const std::string empty = Seneca(testing::Group("UNIDADES", {}) + testing::Group("EMPLEADOS", {}));
-  for (const auto& [input, subjects] : {std::pair{deep, 1u}, std::pair{large, 0u}, std::pair{empty, 0u}}) {
+                            testing::Group("MATERIAS", {{"1", "2", "Lengua"}}) + "</BLOQUE_DATOS></SERVICIO>";
+  // A real export with some of its groups empty exports what it has.
+  const std::string someEmpty = Seneca(testing::Group("UNIDADES", {}) + testing::Group("EMPLEADOS", {{"1", "", "", "A", "B", "C"}}));
+  for (const auto& [input, subjects] : {std::pair{deep, 1u}, std::pair{large, 1u}, std::pair{someEmpty, 0u}}) {
     WriteBytes(dir / "seneca.xml", input);
     EXPECT_EQ(Outcome([&] { RunExport(dir / "seneca.xml", work); }), kDone);
     Table table(work, "ASIGNOMT");

@@ -73,7 +73,7 @@ TEST_F(Export, SchoolYearComesFromTheDatosOfTheFirstTwoGroups) {
       {"no groups before the catalogue", "", {}},
   };
   for (const auto& c : cases) {
-    Run(SenecaDocument(c.groups + Group("UNIDADES", {})));
+    Run(SenecaDocument(c.groups + Group("UNIDADES", {{"U1", "1º ESO A"}})));
     EXPECT_EQ(Table("CURSOACAD", {"CURSOANNO", "F_INICIO", "F_FIN"}), c.rows) << c.what;
   }
 }
@@ -180,7 +180,7 @@ TEST_F(Export, UnitCodesCarryLevelCourseAndGroup) {
 }
 
 TEST_F(Export, AssignmentsTableHasItsTenFieldsAndNoRows) {
-  Run(SenecaDocument(Group("MATERIAS", {})));
+  Run(SenecaDocument(Group("MATERIAS", {{"1", "2", "Lengua"}})));
   ::enlazor::Table asigt(work(), "ASIGT");
   asigt.Open();
   EXPECT_EQ(asigt.RowCount(), 0u);
@@ -254,8 +254,9 @@ TEST_F(Export, ASecondSmallerRunLeavesNothingOfTheFirst) {
                      Group("TRAMOS_HORARIOS", {{"A", "1", "0800", "0900"}})));
   testing::WriteBytes(work() / "ASIGNOMT.MDX", "index");
   testing::WriteBytes(work() / "PROFT.MDX", "index without data");
-  const auto report = Run(SenecaDocument(Group("MATERIAS", {}) + Group("TRAMOS_HORARIOS", {})));
-  for (const auto& [table, rows] : report.tablas) EXPECT_EQ(rows, 0u) << table;
+  const auto report = Run(SenecaDocument(Group("MATERIAS", {}) + Group("TRAMOS_HORARIOS", {}) +
+                                         Group("EMPLEADOS", {{"1", "", "", "A", "B", "C"}})));
+  for (const auto& [table, rows] : report.tablas) EXPECT_EQ(rows, table == "PROFT" ? 1u : 0u) << table;
   EXPECT_EQ(report.tablas.size(), 7u);
   EXPECT_FALSE(fs::exists(work() / "ASIGNOMT.MDX"));
   EXPECT_FALSE(fs::exists(work() / "PROFT.MDX"));

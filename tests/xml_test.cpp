@@ -68,6 +68,36 @@ TEST(Xml, DecodesEveryEncodingSenecaFilesUse) {
   }
 }
 
+// The same bytes decode the same way whatever the declaration's form: the
+// Windows apostrophe of "O’Neill" (byte 0x92) in an ISO-8859-1 file, with the
+// declaration long, quoted otherwise or in other case; a byte-order mark
+// decides over the declaration, and bytes the mark's encoding cannot hold are
+// refused, saying why. Only XML 1.x is read.
+TEST(Xml, TheDeclarationsFormNeverChangesTheDecoding) {
+  const std::string body = "<a>O\x92Neill</a>";
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::string outcome;  // the text read, or the end of the failure
+  } cases[] = {
+      {"plain", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + body, "O’Neill"},
+      {"past 4,096 bytes", "<?xml version=\"1.0\"" + std::string(5000, ' ') + "encoding=\"ISO-8859-1\"?>" + body, "O’Neill"},
+      {"single quotes, lower case", "<?xml version='1.0' encoding='iso-8859-1'?>" + body, "O’Neill"},
+      {"an alias", "<?xml version=\"1.0\" encoding=\"latin1\"?>" + body, "O’Neill"},
+      {"UTF-8 mark, UTF-8 bytes", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>O’Neill</a>", "O’Neill"},
+      {"UTF-8 mark, Latin-1 bytes", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + body,
+       "la marca del principio del archivo dice UTF-8 y la declaración dice ISO-8859-1, y el archivo tiene bytes que no son UTF-8"},
+      {"version 2.0", "<?xml version=\"2.0\" encoding=\"ISO-8859-1\"?>" + body,
+       "la versión de XML '2.0' no se puede leer: Enlazor lee XML 1.0"},
+  };
+  for (const auto& c : cases) {
+    XmlDocument doc;
+    const std::string outcome = testing::Outcome([&] { doc.LoadBytes(c.bytes, "f.xml"); });
+    const std::string got = outcome == testing::kDone ? doc.DocumentElement().Text() : outcome;
+    EXPECT_EQ(got.substr(got.size() - std::min(got.size(), c.outcome.size())), c.outcome) << c.what << ": " << got;
+  }
+}
+
 // Every rule of well-formed XML holds: such a file fails, with where.
 TEST(Xml, IllFormedInputFailsNamingFileLineAndColumn) {
   const struct {
