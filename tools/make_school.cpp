@@ -3,11 +3,14 @@
 // ANNO_ACADEMICO first and without registros, the other groups in Séneca's
 // order with registros, records numbered as Séneca numbers them (MATERIA_1,
 // PROFESOR_1, ...), numeric identifiers, slot times in minutes since
-// midnight, mixed units listed once per course and one employee listed twice
-// (two posts).
+// midnight, one employee listed twice (two posts). As in real schools, every
+// unit and every subject names its course of CURSOS_DEL_CENTRO; mixed units
+// are listed once per course; the school day has two plans (morning and
+// evening slots, X_PLAJORESCCEN) and the morning break is listed as a slot.
 //
 //   make_school [--teachers N] [--units N] [--rooms N] [--subjects N]
 //               [--slots N] [--seed N] > school.xml
+// --slots: the morning's lesson slots; the break and two evening slots come with them.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,7 +23,7 @@
 namespace {
 
 struct Options {
-  int teachers = 80, units = 40, rooms = 50, subjects = 250, slots = 7;
+  int teachers = 80, units = 40, rooms = 50, subjects = 250, slots = 6;
   unsigned seed = 2026;
 };
 
@@ -78,12 +81,16 @@ void AnnoAcademico() {
   CloseGroup();
 }
 
+constexpr int kLevelCount = static_cast<int>(std::size(kLevels));
+
+// The course offer of a level: what units and subjects name as their X_OFERTAMATRIG.
+std::string Course(int level) { return Number(6001, (level % kLevelCount) * 7); }
+
 void CursosDelCentro() {
-  const int n = static_cast<int>(std::size(kLevels));
-  OpenGroup("CURSOS_DEL_CENTRO", n);
-  for (int i = 0; i < n; ++i) {
+  OpenGroup("CURSOS_DEL_CENTRO", kLevelCount);
+  for (int i = 0; i < kLevelCount; ++i) {
     OpenRecord("CURSO", i + 1);
-    Dato("X_OFERTAMATRIG", Number(6001, i * 7));
+    Dato("X_OFERTAMATRIG", Course(i));
     Dato("D_OFERTAMATRIG", kLevels[i]);
     CloseRecord();
   }
@@ -93,12 +100,13 @@ void CursosDelCentro() {
 void Materias(const Options& o) {
   OpenGroup("MATERIAS", o.subjects);
   for (int i = 0; i < o.subjects; ++i) {
-    OpenRecord("MATERIA", i + 1);
-    Dato("X_OFERTAMATRIG", Number(310000, i * 3));
-    Dato("X_MATERIAOMG", Number(41000, i));
     const int subject = i % static_cast<int>(std::size(kSubjects));
+    const int level = (i / static_cast<int>(std::size(kSubjects))) % kLevelCount;
+    OpenRecord("MATERIA", i + 1);
+    Dato("X_OFERTAMATRIG", Course(level));
+    Dato("X_MATERIAOMG", Number(41000, i));
     std::string name = kSubjects[subject];
-    if (i >= static_cast<int>(std::size(kSubjects))) name += std::string(" ") + kLevels[(i / std::size(kSubjects)) % std::size(kLevels)];
+    if (i >= static_cast<int>(std::size(kSubjects))) name += std::string(" ") + kLevels[level];
     Dato("D_MATERIAC", Escape(name));
     CloseRecord();
   }
@@ -149,19 +157,37 @@ void TiposDeGuardia() {
   CloseGroup();
 }
 
+// The morning plan's lesson slots with the break listed among them, as some
+// schools list it, then the evening plan's two slots.
 void Tramos(const Options& o) {
-  OpenGroup("TRAMOS_HORARIOS", o.slots);
+  struct Slot {
+    std::string label;
+    int start, minutes;
+    const char* plan;
+  };
+  std::vector<Slot> slots;
   int start = 8 * 60 + 15;
   for (int i = 0; i < o.slots; ++i) {
-    if (i == 3) start += 30;  // the break
-    OpenRecord("TRAMO", i + 1);
-    Dato("X_TRAMO", Number(175300, i));
-    Dato("T_HORCEN", std::to_string(i + 1) + "ª hora");
-    Dato("N_INICIO", std::to_string(start));
-    Dato("N_FIN", std::to_string(start + 60));
-    Dato("X_PLAJORESCCEN", "4411");
-    CloseRecord();
+    if (i == 3) {
+      slots.push_back({"Recreo", start, 30, "4411"});
+      start += 30;
+    }
+    slots.push_back({std::to_string(i + 1) + "ª hora", start, 60, "4411"});
     start += 60;
+  }
+  if (o.slots >= 4) {
+    slots.push_back({"Tarde", 16 * 60, 60, "4412"});
+    slots.push_back({"Tarde2", 17 * 60, 60, "4412"});
+  }
+  OpenGroup("TRAMOS_HORARIOS", static_cast<int>(slots.size()));
+  for (size_t i = 0; i < slots.size(); ++i) {
+    OpenRecord("TRAMO", static_cast<int>(i) + 1);
+    Dato("X_TRAMO", Number(175300, static_cast<int>(i)));
+    Dato("T_HORCEN", slots[i].label);
+    Dato("N_INICIO", std::to_string(slots[i].start));
+    Dato("N_FIN", std::to_string(slots[i].start + slots[i].minutes));
+    Dato("X_PLAJORESCCEN", slots[i].plan);
+    CloseRecord();
   }
   CloseGroup();
 }
@@ -176,13 +202,15 @@ void Unidades(const Options& o) {
     const int level = (i / 5) % static_cast<int>(std::size(kLevels));
     const std::string letter(1, static_cast<char>('A' + i % 5 + 5 * (i / 40)));
     const bool isMixed = i >= o.units - mixed;
+    // A mixed unit is taught in two courses: 3º and 4º ESO, or 1º and 2º CFGM.
+    const int firstLevel = isMixed ? (i % 2 ? 2 : 6) : level;
     const std::string name = isMixed ? std::string(i % 2 ? "3º y 4º ESO PMAR " : "1º y 2º CFGM Dual ") + letter
                                      : std::string(kLevels[level]) + " " + letter;
     for (int k = 0; k < (isMixed ? 2 : 1); ++k) {
       OpenRecord("UNIDAD_CURSO", record++);
       Dato("X_UNIDAD", id);
       Dato("T_NOMBRE", name);
-      Dato("X_OFERTAMATRIG", Number(310000, (i + k) * 3));
+      Dato("X_OFERTAMATRIG", Course(firstLevel + k));
       CloseRecord();
     }
   }

@@ -27,8 +27,8 @@ void MakeTimetable(const std::filesystem::path& dir, int lessons, unsigned seed)
   const auto rooms = Column(dir, "AULAT", "ABREV");
   const auto units = Column(dir, "GRUPOST", "ABREV");
   const auto subjects = Column(dir, "ASIGNOMT", "COD");
-  const auto slotDays = Column(dir, "DIASHORAST", "DIA");
-  const int slots = static_cast<int>(slotDays.size() / 7);
+  const auto slotLabels = Column(dir, "DIASHORAST", "HORA");
+  const int slots = static_cast<int>(slotLabels.size() / 7);
   if (rooms.empty() || units.empty() || subjects.empty() || slots == 0) {
     throw Failure("Las tablas de trabajo no tienen aulas, unidades, materias o tramos");
   }
@@ -52,8 +52,12 @@ void MakeTimetable(const std::filesystem::path& dir, int lessons, unsigned seed)
   const int week = 5 * slots;
   for (size_t t = 0; t < teachers.size(); ++t) {
     std::set<int> taken;
-    const int count = std::min(week, lessons - 2 + static_cast<int>(rng() % 5));
-    while (static_cast<int>(taken.size()) < count) taken.insert(static_cast<int>(rng() % week));
+    const int breaks = static_cast<int>(std::count(slotLabels.begin(), slotLabels.begin() + slots, "Recreo"));
+    const int count = std::min(week - 5 * breaks, lessons - 2 + static_cast<int>(rng() % 5));
+    while (static_cast<int>(taken.size()) < count) {
+      const int at = static_cast<int>(rng() % week);
+      if (slotLabels[static_cast<size_t>(at % slots)] != "Recreo") taken.insert(at);  // no lessons in the break
+    }
     std::vector<int> order(taken.begin(), taken.end());
     std::shuffle(order.begin(), order.end(), rng);
     for (size_t k = 0; k < order.size(); ++k) {
