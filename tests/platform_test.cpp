@@ -34,6 +34,28 @@ class WinePrefix {
   std::string old_;
 };
 
+// Where a report may be written, checked before a run: never a folder or a
+// device (Windows has NUL and CON in every folder), nor a folder that is not there.
+TEST(Platform, OnlyAPlainFileInAFolderThatTakesOneCanBeWritten) {
+  TempDir dir;
+  testing::WriteBytes(dir / "existe.json", "{}");
+  const std::pair<fs::path, bool> cases[] = {
+      {dir / "nuevo.json", true},
+      {dir / "existe.json", true},
+      {dir.path(), false},
+      {dir / "no-hay" / "r.json", false},
+#ifdef _WIN32
+      {"NUL", false},
+      {"CON", false},
+      {dir / "NUL", false},
+#else
+      {"/dev/null", false},
+#endif
+  };
+  for (const auto& [path, writable] : cases) EXPECT_EQ(platform::CanWriteFile(path) == 0, writable) << path.string();
+  EXPECT_FALSE(fs::exists(dir / "nuevo.json"));  // the check leaves nothing behind
+}
+
 TEST(Platform, PosixMapsWindowsPathsThroughWinesDrives) {
   TempDir dir;
   fs::create_directories(dir / "drive_c/HTemp/Sauce");

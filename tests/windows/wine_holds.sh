@@ -79,4 +79,16 @@ wine "$windows/cli/enlazor-cli.exe" import "$(winepath -w "$scratch/h.xml")" --w
   --template "$(winepath -w "$source/samples/base.xml")" --silencio || fail "la importación bajo Wine"
 [ -f "$scratch/$temporary" ] || fail "la importación bajo Wine borró el archivo temporal de una orden nativa en curso"
 kill %1 2> /dev/null || true
+
+# A Linux disk can hold one table in two spellings, which Wine shows to the
+# Windows build as two files: it refuses before it touches anything.
+cp "$work/PROFT.DBF" "$work/proft.dbf"
+before=$(cd "$work" && md5sum ./*.DBF ./*.dbf | sort)
+set +e
+wine_export 2> "$scratch/error"
+code=$?
+set -e
+[ "$code" = 3 ] && grep -q "dos archivos de la tabla PROFT" "$scratch/error" || fail "la exportación bajo Wine no rechazó las dos grafías: $(cat "$scratch/error")"
+[ "$(cd "$work" && md5sum ./*.DBF ./*.dbf | sort)" = "$before" ] || fail "las tablas cambiaron"
+rm "$work/proft.dbf"
 echo "Bloqueos: Enlazor nativo y un programa de Windows bajo Wine se ven en ambos sentidos (tablas, carpeta, temporales)"
