@@ -251,12 +251,4 @@ int Main(const std::vector<std::string>& args) {
 
 }  // namespace
 
-#ifdef _WIN32
-int wmain(int argc, wchar_t** argv) {
-  std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.push_back(enlazor::platform::WideToUtf8(argv[i]));
-  return Main(args);
-}
-#else
-int main(int argc, char** argv) { return Main(std::vector<std::string>(argv + 1, argv + argc)); }
-#endif
+int main(int argc, char** argv) { return Main(enlazor::platform::CommandLine(argc, argv)); }

@@ -29,6 +29,18 @@ bool SameNameNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+void RaiseRead(const fs::path& path, int error) {
+  throw Failure(Format("No se puede leer el archivo '%s': %s", {PathToUtf8(path), ErrorText(error)}));
+}
+
+void RaiseWrite(const fs::path& path, int error) {
+  throw Failure(Format("No se puede escribir el archivo '%s': %s", {PathToUtf8(path), ErrorText(error)}));
+}
+
+void RaiseReplace(const fs::path& path, int error) {
+  throw Failure(Format("No se puede sustituir el archivo '%s': %s", {PathToUtf8(path), ErrorText(error)}));
+}
+
 std::string ErrnoText(int error) {
   switch (error) {
     case ENOENT: return "no existe el archivo o la carpeta";
@@ -119,13 +131,6 @@ void RemoveLeftovers(const fs::path& folder) {
   }
 }
 
-[[noreturn]] void RaiseRead(const fs::path& path, int error) {
-  throw Failure(Format("No se puede leer el archivo '%s': %s", {PathToUtf8(path), ErrorText(error)}));
-}
-
-[[noreturn]] void RaiseWrite(const fs::path& path, int error) {
-  throw Failure(Format("No se puede escribir el archivo '%s': %s", {PathToUtf8(path), ErrorText(error)}));
-}
 
 // A new temporary file, held from the start: while it is, no run takes it for a leftover.
 File CreateTemporary(const fs::path& folder, fs::path& name, const fs::path& target) {
@@ -135,7 +140,7 @@ File CreateTemporary(const fs::path& folder, fs::path& name, const fs::path& tar
     File file = File::CreateNew(name, error);
     if (file.IsOpen() && file.TryLock(File::Lock::Exclusive)) return file;
   }
-  RaiseWrite(target, error);
+  internal::RaiseWrite(target, error);
 }
 
 }  // namespace
@@ -204,13 +209,17 @@ bool IsInside(const fs::path& path, const fs::path& folder) {
   return f != file.end();
 }
 
+void RenameReplace(const fs::path& source, const fs::path& target) {
+  if (const int error = MoveReplacing(source, target)) internal::RaiseReplace(target, error);
+}
+
 void WriteFileAtomically(const fs::path& target, std::string_view bytes) {
   WriteFileAtomically(target, [&](const ByteSink& sink) { sink(bytes); });
 }
 
 void WriteFileAtomically(const fs::path& target, const std::function<void(const ByteSink&)>& produce) {
   std::error_code ec;
-  if (fs::is_directory(target, ec)) RaiseWrite(target, internal::IsFolderError());
+  if (fs::is_directory(target, ec)) internal::RaiseWrite(target, internal::IsFolderError());
   const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
   RemoveLeftovers(folder);
   fs::path temporary;
@@ -234,9 +243,9 @@ void WriteFileAtomically(const fs::path& target, const std::function<void(const 
 void CopyToNew(const fs::path& source, const fs::path& target) {
   int error = 0;
   File from = File::OpenForReading(source, error);
-  if (!from.IsOpen()) RaiseRead(source, error);
+  if (!from.IsOpen()) internal::RaiseRead(source, error);
   File to = File::CreateNew(target, error);
-  if (!to.IsOpen()) RaiseWrite(target, error);
+  if (!to.IsOpen()) internal::RaiseWrite(target, error);
   constexpr size_t kPiece = 256 << 10;
   std::unique_ptr<char[]> buffer(new char[kPiece]);
   uint64_t offset = 0;

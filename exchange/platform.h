@@ -29,10 +29,12 @@ std::string PathToUtf8(const fs::path& path);
 
 // Writes UTF-8 text to the standard output (or error): a Windows console shows the accents.
 void PrintText(bool toError, std::string_view utf8);
-#ifdef _WIN32
-// A command-line argument, as Windows hands it over, in UTF-8.
-std::string WideToUtf8(const wchar_t* text);
-#endif
+// The program's arguments after its name, in UTF-8: on Windows as the system
+// hands them over (in UTF-16, whatever the code page), elsewhere argv itself.
+std::vector<std::string> CommandLine(int argc, char** argv);
+// Where a file's name starts in a path as the user wrote it: after the last
+// separator this system knows ("\", "/" and the drive's ":" on Windows).
+size_t FileNameStart(std::string_view path);
 
 // True when something other than a folder exists at the path.
 bool FileExists(const fs::path& path);
@@ -116,7 +118,7 @@ class File {
   // A file that did not exist, never through a link.
   static File CreateNew(const fs::path& path, int& error);
 
-  bool IsOpen() const;
+  bool IsOpen() const { return handle_ != kNoHandle; }
   bool IsWritable() const { return writable_; }
   bool IsRegular() const;
   // Takes the hold without waiting; false when another program holds a conflicting one.
@@ -135,11 +137,9 @@ class File {
   bool IsAt(const fs::path& path) const;
 
  private:
-#ifdef _WIN32
-  void* handle_ = reinterpret_cast<void*>(-1);
-#else
-  int fd_ = -1;
-#endif
+  // The system's handle for the file: a descriptor, or a Windows HANDLE; -1 for none on both.
+  static constexpr intptr_t kNoHandle = -1;
+  intptr_t handle_ = kNoHandle;
   bool writable_ = false;
 };
 

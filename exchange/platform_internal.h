@@ -21,6 +21,11 @@ int NotAFile(const fs::path& path);
 fs::path Normal(const fs::path& path);
 // The same name without regard to case, as Windows compares names.
 bool SameNameNoCase(std::string_view a, std::string_view b);
+// The failures of file operations, each text written once: reading, writing,
+// replacing a file, with the path and the system's reason.
+[[noreturn]] void RaiseRead(const fs::path& path, int error);
+[[noreturn]] void RaiseWrite(const fs::path& path, int error);
+[[noreturn]] void RaiseReplace(const fs::path& path, int error);
 // A C library error (errno) as a short Spanish text.
 std::string ErrnoText(int error);
 // The system's error codes for "is a folder" and "permission denied".

@@ -43,14 +43,12 @@ fs::path WineDrive(char letter) {
   return wine / "drive_c";
 }
 
-[[noreturn]] void Raise(const char* pattern, const fs::path& path, int error) {
-  throw Failure(Format(pattern, {PathToUtf8(path), ErrorText(error)}));
-}
+int Fd(intptr_t handle) { return static_cast<int>(handle); }
 
 size_t FileSize(int fd, const fs::path& name) {
   struct stat st{};
-  if (::fstat(fd, &st) != 0) Raise("No se puede leer el archivo '%s': %s", name, errno);
-  if (!S_ISREG(st.st_mode)) Raise("No se puede leer el archivo '%s': %s", name, ESPIPE);
+  if (::fstat(fd, &st) != 0) internal::RaiseRead(name, errno);
+  if (!S_ISREG(st.st_mode)) internal::RaiseRead(name, ESPIPE);
   return static_cast<size_t>(st.st_size);
 }
 
@@ -60,7 +58,7 @@ size_t ReadInto(int fd, char* data, size_t size, const fs::path& name) {
   while (done < size) {
     const ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(done));
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) Raise("No se puede leer el archivo '%s': %s", name, errno);
+    if (n < 0) internal::RaiseRead(name, errno);
     if (n == 0) break;
     done += static_cast<size_t>(n);
   }
@@ -91,6 +89,13 @@ fs::path MapWindowsPath(std::string_view windowsPath) {
   fs::path result = WineDrive(windowsPath[0]);
   for (const auto& part : SplitWindowsPath(windowsPath.substr(2))) result = FindNoCase(result, part);
   return result;
+}
+
+std::vector<std::string> CommandLine(int argc, char** argv) { return std::vector<std::string>(argv + 1, argv + argc); }
+
+size_t FileNameStart(std::string_view path) {
+  const size_t cut = path.find_last_of('/');
+  return cut == std::string_view::npos ? 0 : cut + 1;
 }
 
 void PrintText(bool toError, std::string_view utf8) {
@@ -139,38 +144,38 @@ LocalTime Now() {
 }
 
 File::~File() {
-  if (fd_ >= 0) ::close(fd_);
+  if (IsOpen()) ::close(Fd(handle_));
 }
 
-File::File(File&& other) noexcept : fd_(other.fd_), writable_(other.writable_) { other.fd_ = -1; }
+File::File(File&& other) noexcept : handle_(other.handle_), writable_(other.writable_) { other.handle_ = kNoHandle; }
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = other.fd_;
+    if (IsOpen()) ::close(Fd(handle_));
+    handle_ = other.handle_;
     writable_ = other.writable_;
-    other.fd_ = -1;
+    other.handle_ = kNoHandle;
   }
   return *this;
 }
 
 File File::Open(const fs::path& path, int& error, bool forWriting) {
   File file;
-  file.fd_ = forWriting ? ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK) : -1;
-  file.writable_ = file.fd_ >= 0;
-  if (file.fd_ < 0 && (!forWriting || errno == EACCES || errno == EROFS || errno == EPERM)) {
-    file.fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  file.handle_ = forWriting ? ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK) : -1;
+  file.writable_ = file.handle_ >= 0;
+  if (file.handle_ < 0 && (!forWriting || errno == EACCES || errno == EROFS || errno == EPERM)) {
+    file.handle_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   }
-  error = file.fd_ < 0 ? errno : 0;
+  error = file.handle_ < 0 ? errno : 0;
   return file;
 }
 
 File File::OpenForReading(const fs::path& path, int& error) {
   File file;
-  file.fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  error = file.fd_ < 0 ? errno : 0;
+  file.handle_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  error = file.handle_ < 0 ? errno : 0;
   struct stat st{};
-  if (file.fd_ >= 0 && ::fstat(file.fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (file.IsOpen() && ::fstat(Fd(file.handle_), &st) == 0 && S_ISDIR(st.st_mode)) {
     file = File();
     error = EISDIR;
   }
@@ -179,17 +184,15 @@ File File::OpenForReading(const fs::path& path, int& error) {
 
 File File::CreateNew(const fs::path& path, int& error) {
   File file;
-  file.fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  file.writable_ = file.fd_ >= 0;
-  error = file.fd_ < 0 ? errno : 0;
+  file.handle_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  file.writable_ = file.handle_ >= 0;
+  error = file.handle_ < 0 ? errno : 0;
   return file;
 }
 
-bool File::IsOpen() const { return fd_ >= 0; }
-
 bool File::IsRegular() const {
   struct stat st{};
-  return ::fstat(fd_, &st) == 0 && S_ISREG(st.st_mode);
+  return ::fstat(Fd(handle_), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool File::TryLock(Lock lock) {
@@ -198,7 +201,7 @@ bool File::TryLock(Lock lock) {
   struct flock hold{};
   hold.l_type = lock == Lock::Exclusive && writable_ ? F_WRLCK : F_RDLCK;
   hold.l_whence = SEEK_SET;
-  while (::fcntl(fd_, F_OFD_SETLK, &hold) != 0) {
+  while (::fcntl(Fd(handle_), F_OFD_SETLK, &hold) != 0) {
     if (errno != EINTR) return false;
   }
   return true;
@@ -206,15 +209,15 @@ bool File::TryLock(Lock lock) {
 
 size_t File::Read(char* data, size_t size, const fs::path& nameForMessages) {
   for (;;) {
-    const ssize_t n = ::read(fd_, data, size);
+    const ssize_t n = ::read(Fd(handle_), data, size);
     if (n >= 0) return static_cast<size_t>(n);
-    if (errno != EINTR) Raise("No se puede leer el archivo '%s': %s", nameForMessages, errno);
+    if (errno != EINTR) internal::RaiseRead(nameForMessages, errno);
   }
 }
 
 LargeBlock File::ReadAllLarge(size_t& size, const fs::path& nameForMessages) {
-  LargeBlock block(std::max<size_t>(FileSize(fd_, nameForMessages), 1));
-  size = ReadInto(fd_, block.Data(), block.Size(), nameForMessages);
+  LargeBlock block(std::max<size_t>(FileSize(Fd(handle_), nameForMessages), 1));
+  size = ReadInto(Fd(handle_), block.Data(), block.Size(), nameForMessages);
   return block;
 }
 
@@ -222,32 +225,32 @@ void File::ReadAt(void* data, size_t size, uint64_t offset, const fs::path& name
   auto* bytes = static_cast<char*>(data);
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::pread(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
+    const ssize_t n = ::pread(Fd(handle_), bytes + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) Raise("No se puede leer el archivo '%s': %s", nameForMessages, n < 0 ? errno : EIO);
+    if (n <= 0) internal::RaiseRead(nameForMessages, n < 0 ? errno : EIO);
     done += static_cast<size_t>(n);
   }
 }
 
 void File::WriteAt(const void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) {
-  if (internal::WriteMustFail()) Raise("No se puede escribir el archivo '%s': %s", nameForMessages, ENOSPC);
+  if (internal::WriteMustFail()) internal::RaiseWrite(nameForMessages, ENOSPC);
   const auto* bytes = static_cast<const unsigned char*>(data);
   size_t done = 0;
   while (done < size) {
-    const ssize_t n = ::pwrite(fd_, bytes + done, size - done, static_cast<off_t>(offset + done));
+    const ssize_t n = ::pwrite(Fd(handle_), bytes + done, size - done, static_cast<off_t>(offset + done));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) Raise("No se puede escribir el archivo '%s': %s", nameForMessages, n < 0 ? errno : ENOSPC);
+    if (n <= 0) internal::RaiseWrite(nameForMessages, n < 0 ? errno : ENOSPC);
     done += static_cast<size_t>(n);
   }
 }
 
 void File::Sync(const fs::path& nameForMessages) {
-  if (::fsync(fd_) != 0 && errno != EINVAL) Raise("No se puede escribir el archivo '%s': %s", nameForMessages, errno);
+  if (::fsync(Fd(handle_)) != 0 && errno != EINVAL) internal::RaiseWrite(nameForMessages, errno);
 }
 
 bool File::IsAt(const fs::path& path) const {
   struct stat mine{}, there{};
-  return ::fstat(fd_, &mine) == 0 && ::lstat(path.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&
+  return ::fstat(Fd(handle_), &mine) == 0 && ::lstat(path.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&
          mine.st_ino == there.st_ino;
 }
 
@@ -270,10 +273,6 @@ LargeBlock::LargeBlock(LargeBlock&& other) noexcept : data_(other.data_), size_(
 int MoveReplacing(const fs::path& source, const fs::path& target) {
   if (internal::RenameMustFail()) return EIO;
   return ::rename(source.c_str(), target.c_str()) == 0 ? 0 : errno;
-}
-
-void RenameReplace(const fs::path& source, const fs::path& target) {
-  if (const int error = MoveReplacing(source, target)) Raise("No se puede sustituir el archivo '%s': %s", target, error);
 }
 
 void SyncFolder(const fs::path& folder) {

@@ -13,11 +13,8 @@
 namespace enlazor::platform {
 namespace {
 
-HANDLE H(void* handle) { return static_cast<HANDLE>(handle); }
-
-[[noreturn]] void Raise(const char* pattern, const fs::path& path, int error) {
-  throw Failure(Format(pattern, {PathToUtf8(path), ErrorText(error)}));
-}
+HANDLE H(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+intptr_t Handle(HANDLE handle) { return reinterpret_cast<intptr_t>(handle); }
 
 int Error() { return static_cast<int>(::GetLastError()); }
 
@@ -87,11 +84,18 @@ void PrintText(bool toError, std::string_view utf8) {
   }
 }
 
-std::string WideToUtf8(const wchar_t* text) {
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(size > 0 ? size - 1 : 0), '\0');
-  if (size > 1) ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
-  return utf8;
+std::vector<std::string> CommandLine(int, char**) {
+  int count = 0;
+  wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; wide && i < count; ++i) args.push_back(PathToUtf8(fs::path(wide[i])));
+  ::LocalFree(wide);
+  return args;
+}
+
+size_t FileNameStart(std::string_view path) {
+  const size_t cut = path.find_last_of("\\:/");
+  return cut == std::string_view::npos ? 0 : cut + 1;
 }
 
 int64_t ModifiedTime(const fs::path& path) {
@@ -167,16 +171,14 @@ File::~File() {
   if (IsOpen()) ::CloseHandle(H(handle_));
 }
 
-File::File(File&& other) noexcept : handle_(other.handle_), writable_(other.writable_) {
-  other.handle_ = INVALID_HANDLE_VALUE;
-}
+File::File(File&& other) noexcept : handle_(other.handle_), writable_(other.writable_) { other.handle_ = kNoHandle; }
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     if (IsOpen()) ::CloseHandle(H(handle_));
     handle_ = other.handle_;
     writable_ = other.writable_;
-    other.handle_ = INVALID_HANDLE_VALUE;
+    other.handle_ = kNoHandle;
   }
   return *this;
 }
@@ -187,12 +189,12 @@ File File::Open(const fs::path& path, int& error, bool forWriting) {
   constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
   File file;
   if (forWriting) {
-    file.handle_ = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShare, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+    file.handle_ = Handle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShare, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
   }
   file.writable_ = file.IsOpen();
   if (!file.IsOpen() && (!forWriting || ::GetLastError() == ERROR_ACCESS_DENIED)) {
-    file.handle_ = ::CreateFileW(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    file.handle_ = Handle(::CreateFileW(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   }
   error = file.IsOpen() ? 0 : Error();
   return file;
@@ -205,8 +207,8 @@ File File::OpenForReading(const fs::path& path, int& error) {
     error = ERROR_DIRECTORY;
     return file;
   }
-  file.handle_ = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  file.handle_ = Handle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   error = file.IsOpen() ? 0 : Error();
   return file;
 }
@@ -214,14 +216,12 @@ File File::OpenForReading(const fs::path& path, int& error) {
 File File::CreateNew(const fs::path& path, int& error) {
   File file;
   // CREATE_NEW fails on any existing entry, a link included: nothing is followed.
-  file.handle_ = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  file.handle_ = Handle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   file.writable_ = file.IsOpen();
   error = file.IsOpen() ? 0 : Error();
   return file;
 }
-
-bool File::IsOpen() const { return handle_ != INVALID_HANDLE_VALUE; }
 
 bool File::IsRegular() const {
   BY_HANDLE_FILE_INFORMATION info{};
@@ -240,7 +240,7 @@ size_t File::Read(char* data, size_t size, const fs::path& nameForMessages) {
   DWORD got = 0;
   if (::ReadFile(H(handle_), data, static_cast<DWORD>(std::min<size_t>(size, 1 << 30)), &got, nullptr)) return got;
   if (::GetLastError() == ERROR_BROKEN_PIPE || ::GetLastError() == ERROR_HANDLE_EOF) return 0;
-  Raise("No se puede leer el archivo '%s': %s", nameForMessages, Error());
+  internal::RaiseRead(nameForMessages, Error());
 }
 
 void File::ReadAt(void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) const {
@@ -250,7 +250,7 @@ void File::ReadAt(void* data, size_t size, uint64_t offset, const fs::path& name
     DWORD got = 0;
     const DWORD want = static_cast<DWORD>(std::min<size_t>(size - done, 1 << 30));
     if (!::ReadFile(H(handle_), bytes + done, want, &got, &at) || got == 0) {
-      Raise("No se puede leer el archivo '%s': %s", nameForMessages, got == 0 ? ERROR_HANDLE_EOF : Error());
+      internal::RaiseRead(nameForMessages, got == 0 ? ERROR_HANDLE_EOF : Error());
     }
     done += got;
   }
@@ -259,7 +259,7 @@ void File::ReadAt(void* data, size_t size, uint64_t offset, const fs::path& name
 LargeBlock File::ReadAllLarge(size_t& size, const fs::path& nameForMessages) {
   LARGE_INTEGER length{};
   if (!IsRegular() || !::GetFileSizeEx(H(handle_), &length)) {
-    Raise("No se puede leer el archivo '%s': %s", nameForMessages, ERROR_INVALID_FUNCTION);
+    internal::RaiseRead(nameForMessages, ERROR_INVALID_FUNCTION);
   }
   LargeBlock block(std::max<size_t>(static_cast<size_t>(length.QuadPart), 1));
   size = static_cast<size_t>(length.QuadPart);
@@ -268,21 +268,21 @@ LargeBlock File::ReadAllLarge(size_t& size, const fs::path& nameForMessages) {
 }
 
 void File::WriteAt(const void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) {
-  if (internal::WriteMustFail()) Raise("No se puede escribir el archivo '%s': %s", nameForMessages, ERROR_DISK_FULL);
+  if (internal::WriteMustFail()) internal::RaiseWrite(nameForMessages, ERROR_DISK_FULL);
   const auto* bytes = static_cast<const char*>(data);
   for (size_t done = 0; done < size;) {
     OVERLAPPED at = At(offset + done);
     DWORD put = 0;
     const DWORD want = static_cast<DWORD>(std::min<size_t>(size - done, 1 << 30));
     if (!::WriteFile(H(handle_), bytes + done, want, &put, &at) || put == 0) {
-      Raise("No se puede escribir el archivo '%s': %s", nameForMessages, put == 0 && ::GetLastError() == 0 ? ERROR_DISK_FULL : Error());
+      internal::RaiseWrite(nameForMessages, put == 0 && ::GetLastError() == 0 ? ERROR_DISK_FULL : Error());
     }
     done += put;
   }
 }
 
 void File::Sync(const fs::path& nameForMessages) {
-  if (writable_ && !::FlushFileBuffers(H(handle_))) Raise("No se puede escribir el archivo '%s': %s", nameForMessages, Error());
+  if (writable_ && !::FlushFileBuffers(H(handle_))) internal::RaiseWrite(nameForMessages, Error());
 }
 
 bool File::IsAt(const fs::path& path) const {
@@ -307,10 +307,6 @@ LargeBlock::LargeBlock(LargeBlock&& other) noexcept : data_(other.data_), size_(
 int MoveReplacing(const fs::path& source, const fs::path& target) {
   if (internal::RenameMustFail()) return ERROR_WRITE_FAULT;
   return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : Error();
-}
-
-void RenameReplace(const fs::path& source, const fs::path& target) {
-  if (const int error = MoveReplacing(source, target)) Raise("No se puede sustituir el archivo '%s': %s", target, error);
 }
 
 // Moves are written through to the disk as they are made.

@@ -1,6 +1,6 @@
 // The XML document service: a document read whole (the template the import
-// fills, or an output read back), searched, built and saved. Texts crossing
-// this interface are UTF-8.
+// fills, or an output read back), searched and built; xml_writer.h writes it.
+// Texts crossing this interface are UTF-8.
 #pragma once
 
 #include <deque>
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "exchange/platform.h"
+#include "exchange/xml_writer.h"
 
 namespace enlazor {
 
@@ -56,43 +57,6 @@ class XmlNodeList {
   std::vector<XmlNodeData*> nodes_;
 };
 
-// Elements written straight out as text, as Save writes nodes, for a block too
-// large to hold in memory (the regular timetables of a whole school). Pieces
-// go to the sink as they are complete, at element boundaries.
-class XmlText {
- public:
-  using Attributes = std::initializer_list<std::pair<std::string_view, std::string_view>>;
-  // depth: the nesting level the first element is written at.
-  XmlText(int depth, std::function<void(std::string_view)> sink);
-  ~XmlText();
-  XmlText(const XmlText&) = delete;
-  XmlText& operator=(const XmlText&) = delete;
-
-  void Open(std::string_view name, Attributes attributes);
-  void Close(std::string_view name);
-  // An element holding only a text; without text when the text is empty.
-  void Leaf(std::string_view name, Attributes attributes, std::string_view text);
-  // The same for a tag written many times: its start and end made once.
-  struct LeafTag {
-    std::string start, end;  // "<name a=\"v\"" and "</name>\n"
-  };
-  static LeafTag MakeLeafTag(std::string_view name, Attributes attributes);
-  void Leaf(const LeafTag& tag, std::string_view text);
-  // Hands what is written so far to the sink.
-  void Flush();
-  int Depth() const { return depth_; }
-
- private:
-  void StartTag(std::string_view name, Attributes attributes);
-  void EndPendingTag();
-  void FlushIfLarge();
-
-  std::function<void(std::string_view)> sink_;
-  std::string text_;
-  int depth_;
-  bool pending_ = false;  // the last start tag still open: no child written yet
-};
-
 class XmlDocument {
  public:
   XmlDocument();
@@ -131,9 +95,7 @@ class XmlDocument {
 
   std::deque<XmlNodeData> nodes_;
   XmlNodeData* root_ = nullptr;
-  bool declared_ = false;
-  std::string version_, encoding_;
-  int standalone_ = -1;
+  XmlDeclaration declaration_;
   std::vector<std::function<void(XmlText&)>> produced_;
 };
 

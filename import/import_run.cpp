@@ -131,12 +131,7 @@ void WriteTimetables(XmlText& out, Components& tables, const FechasCurso& fechas
 }  // namespace
 
 std::string OutputPathFor(const std::string& archivoXml) {
-#ifdef _WIN32
-  const size_t cut = archivoXml.find_last_of("\\:/");
-#else
-  const size_t cut = archivoXml.find_last_of('/');
-#endif
-  const size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
+  const size_t nameStart = platform::FileNameStart(archivoXml);
   return archivoXml.substr(0, nameStart) + "ResultadoTempra" + archivoXml.substr(nameStart);
 }
 
