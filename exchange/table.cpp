@@ -12,25 +12,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-uint32_t Read32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-uint16_t Read16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-
-void Put32(unsigned char* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-void Put16(unsigned char* p, uint16_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-// The last update as dBase writes it: year since 1900, month, day.
-void PutToday(unsigned char* p) {
-  const platform::LocalTime now = platform::Now();
-  p[0] = static_cast<unsigned char>(now.year - 1900);
-  p[1] = static_cast<unsigned char>(now.month);
-  p[2] = static_cast<unsigned char>(now.day);
-}
-
 std::string Shown(const fs::path& path) { return platform::PathToUtf8(path); }
 
 std::string BaseName(std::string_view name) {
@@ -42,59 +23,6 @@ std::string BaseName(std::string_view name) {
 std::string Upper(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::toupper(c); });
   return text;
-}
-
-std::string_view TrimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\0')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
-  return text;
-}
-
-// A number field's text as a number's decimal form; other texts as they stand.
-std::string NumberText(std::string_view stored) {
-  const std::string_view text = TrimBlanks(stored);
-  if (text.empty() || text.find_first_not_of('*') == std::string_view::npos) return {};
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) return std::string(text);
-  char out[32];
-  const auto result = std::abs(value) < 1e15 && value == std::trunc(value)
-                          ? std::to_chars(out, out + sizeof out, static_cast<long long>(value))
-                          : std::to_chars(out, out + sizeof out, value);
-  return std::string(out, result.ptr);
-}
-
-char StoredType(FieldType type) { return type == FieldType::Text ? 'C' : 'N'; }
-int StoredWidth(const FieldDef& f) { return f.type == FieldType::Text ? f.size : f.type == FieldType::Integer ? 11 : 20; }
-int StoredDecimals(const FieldDef& f) { return f.type == FieldType::Float ? 4 : 0; }
-
-std::vector<unsigned char> EmptyTableBytes(const std::vector<FieldDef>& fields) {
-  const size_t headerLength = 32 + 32 * fields.size() + 1;
-  std::vector<unsigned char> bytes(headerLength + 1, 0);
-  bytes[0] = 0x03;
-  PutToday(&bytes[1]);
-  Put16(&bytes[8], static_cast<uint16_t>(headerLength));
-  size_t recordLength = 1;
-  for (size_t i = 0; i < fields.size(); ++i) {
-    unsigned char* d = &bytes[32 + 32 * i];
-    std::copy(fields[i].name.begin(), fields[i].name.end(), d);
-    d[11] = static_cast<unsigned char>(StoredType(fields[i].type));
-    d[16] = static_cast<unsigned char>(StoredWidth(fields[i]));
-    d[17] = static_cast<unsigned char>(StoredDecimals(fields[i]));
-    recordLength += d[16];
-  }
-  Put16(&bytes[10], static_cast<uint16_t>(recordLength));
-  bytes[29] = 0x03;  // Windows ANSI 1252
-  bytes[headerLength - 1] = 0x0D;
-  bytes[headerLength] = 0x1A;
-  return bytes;
-}
-
-void CheckDefinition(const FieldDef& field) {
-  const bool nameOk = !field.name.empty() && field.name.size() <= 10 &&
-                      std::all_of(field.name.begin(), field.name.end(), [](unsigned char c) { return c > 32 && c < 127; });
-  const bool sizeOk = field.type != FieldType::Text || (field.size >= 1 && field.size <= 254);
-  if (!nameOk || !sizeOk) throw Failure(Format("Definición de campo incorrecta: '%s'", {field.name}));
 }
 
 }  // namespace
@@ -133,7 +61,7 @@ void Table::CreateTable() {
   if (!fs::is_directory(directory_, ec)) {
     RaiseNoWorkFolder(directory_);
   }
-  for (const auto& field : definitions_) CheckDefinition(field);
+  for (const auto& field : definitions_) dbf::CheckDefinition(field);
   Close();
   std::vector<platform::File> holds;
   for (const auto& old : platform::FindAllNoCase(directory_, name_ + ".DBF")) {
@@ -151,7 +79,7 @@ void Table::CreateTable() {
   if (error != 0) {
     throw Failure(Format("No se puede crear la tabla '%s': %s", {Shown(path_), platform::ErrorText(error)}));
   }
-  const auto bytes = EmptyTableBytes(definitions_);
+  const auto bytes = dbf::EmptyTable(definitions_);
   file.WriteAt(bytes.data(), bytes.size(), 0, path_);
 }
 
@@ -211,52 +139,15 @@ const unsigned char* Table::PendingRows::Row(size_t i) const {
 }
 
 void Table::ParseHeader() {
-  const size_t size = fileSize_;
-  const unsigned char* bytes = Bytes();
-  if (size < 32) RaiseDamaged("el archivo es más corto que su cabecera");
-  level7_ = (bytes[0] & 0x07) == 0x04;
-  const size_t descriptorsStart = level7_ ? 68 : 32;
-  const size_t descriptorSize = level7_ ? 48 : 32;
-  const size_t nameLength = level7_ ? 32 : 11;
-  storedRecords_ = Read32(&bytes[4]);
-  headerLength_ = Read16(&bytes[8]);
-  recordLength_ = Read16(&bytes[10]);
-  if (headerLength_ > size) RaiseDamaged("la cabecera es más larga que el archivo");
-  if (headerLength_ <= descriptorsStart) RaiseDamaged("la longitud de la cabecera es incorrecta");
-  fields_.clear();
-  size_t pos = descriptorsStart;
-  size_t offset = 1;
-  bool terminated = false;
-  while (pos < headerLength_) {
-    if (bytes[pos] == 0x0D) {
-      terminated = true;
-      break;
-    }
-    if (pos + descriptorSize > headerLength_) break;
-    Field field;
-    const auto* d = &bytes[pos];
-    field.name.assign(reinterpret_cast<const char*>(d), std::find(d, d + nameLength, 0) - d);
-    field.type = static_cast<char>(d[level7_ ? 32 : 11]);
-    field.width = d[level7_ ? 33 : 16];
-    field.decimals = d[level7_ ? 34 : 17];
-    field.offset = offset;
-    if (field.width == 0) RaiseDamaged(Format("el campo '%s' tiene anchura 0", {AnsiToUtf8(field.name)}));
-    offset += field.width;
-    fields_.push_back(std::move(field));
-    pos += descriptorSize;
-  }
-  if (!terminated) RaiseDamaged("falta la marca de fin de la lista de campos");
-  if (fields_.empty()) RaiseDamaged("la tabla no tiene campos");
-  if (offset != recordLength_) {
-    RaiseDamaged(Format("la longitud de registro (%s) no coincide con la de los campos (%s)",
-                        {std::to_string(recordLength_), std::to_string(offset)}));
-  }
-  const size_t available = (size - headerLength_) / recordLength_;
-  const size_t rest = (size - headerLength_) % recordLength_;
-  if (storedRecords_ > available) {
-    const bool onlyEndMark = rest == 0 || (rest == 1 && bytes[size - 1] == 0x1A);
-    if (!onlyEndMark) RaiseDamaged("el último registro está incompleto");
-    storedRecords_ = available;
+  try {
+    dbf::Layout layout = dbf::ReadLayout(Bytes(), fileSize_);
+    level7_ = layout.level7;
+    storedRecords_ = layout.records;
+    headerLength_ = layout.headerLength;
+    recordLength_ = layout.recordLength;
+    fields_ = std::move(layout.fields);
+  } catch (const dbf::Damaged& damage) {
+    RaiseDamaged(damage.what());
   }
 }
 
@@ -267,7 +158,7 @@ void Table::BuildView() {
   const Field* filter = filtered_ ? &FindField(filterField_) : nullptr;
   for (size_t i = 0; i < total; ++i) {
     const unsigned char* record = Record(i);
-    if (record[0] == '*') continue;
+    if (record[0] == dbf::kDeleted) continue;
     if (filter && RawText(*filter, record) != filterValue_) continue;
     view_.push_back(i);
   }
@@ -301,27 +192,7 @@ const Table::Field& Table::FindField(std::string_view name) const {
 }
 
 std::string Table::RawText(const Field& field, const unsigned char* record) const {
-  const auto* at = record + field.offset;
-  const std::string_view stored(reinterpret_cast<const char*>(at), field.width);
-  switch (field.type) {
-    case 'N':
-    case 'F': return NumberText(stored);
-    case 'I':
-    case '+': {
-      if (field.width != 4) return std::string(TrimBlanks(stored));
-      if (level7_) {
-        const uint32_t raw = static_cast<uint32_t>(at[0]) << 24 | at[1] << 16 | at[2] << 8 | at[3];
-        return raw == 0 ? std::string() : std::to_string(static_cast<int32_t>(raw ^ 0x80000000u));
-      }
-      return std::to_string(static_cast<int32_t>(Read32(at)));
-    }
-    case 'C': {
-      std::string_view text = stored;
-      while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
-      return std::string(text);
-    }
-    default: return std::string(TrimBlanks(stored));
-  }
+  return dbf::FieldText(field, record, level7_);
 }
 
 size_t Table::FieldNumber(std::string_view name) const { return &FindField(name) - fields_.data(); }
@@ -354,7 +225,7 @@ int32_t Table::FieldInteger(size_t number) const {
 void Table::Append() {
   if (!Active()) throw Failure(Format("La tabla '%s' no está abierta", {name_}));
   if (!file_.IsWritable()) OpenForWriting();
-  pending_.assign(recordLength_, ' ');
+  pending_.assign(recordLength_, ' ');  // a live row, every field blank
   editing_ = true;
 }
 
@@ -407,12 +278,9 @@ void Table::WritePending() {
     file_.WriteAt(data, bytes, end, path_);
     end += bytes;
   });
-  const unsigned char endMark = 0x1A;
-  file_.WriteAt(&endMark, 1, end, path_);
-  unsigned char header[7];
-  PutToday(header);
-  Put32(header + 3, static_cast<uint32_t>(rows));
-  file_.WriteAt(header, sizeof header, 1, path_);
+  file_.WriteAt(&dbf::kFileEnd, 1, end, path_);
+  const auto header = dbf::HeaderUpdate(rows);
+  file_.WriteAt(header.data(), header.size(), dbf::kDateAt, path_);
   flushed_ += appended_.Count();
   appended_.Reset(recordLength_);
 }
@@ -439,7 +307,7 @@ void Table::Close() {
 }
 
 void Table::SetFilter(std::string_view expression) {
-  std::string_view rest = TrimBlanks(expression);
+  std::string_view rest = dbf::TrimBlanks(expression);
   size_t i = 0;
   while (i < rest.size() && (std::isalnum(static_cast<unsigned char>(rest[i])) || rest[i] == '_')) ++i;
   std::string field(rest.substr(0, i));

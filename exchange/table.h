@@ -1,4 +1,5 @@
-// The work-table store: dBase tables in the work directory. Text is
+// The work-table store: dBase tables in the work directory, read and written
+// row by row through a cursor (dbf_layout.h has the bytes). Text is
 // Windows-1252 throughout.
 #pragma once
 
@@ -9,21 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "exchange/dbf_layout.h"
 #include "exchange/platform.h"
 
 namespace enlazor {
 
-enum class FieldType { Text, Integer, Float };
-
 // The failures a user meets most, each with what to do about it.
 [[noreturn]] void RaiseTableInUse(const std::filesystem::path& table);
 [[noreturn]] void RaiseNoWorkFolder(const std::filesystem::path& folder);
-
-struct FieldDef {
-  std::string name;
-  FieldType type = FieldType::Text;
-  int size = 0;  // text width in characters; ignored for numbers
-};
 
 class Table {
  public:
@@ -76,13 +70,7 @@ class Table {
   void SetFiltered(bool on);
 
  private:
-  struct Field {
-    std::string name;
-    char type = 'C';
-    size_t offset = 0;
-    size_t width = 0;
-    int decimals = 0;
-  };
+  using Field = dbf::Field;
 
   void ParseHeader();
   void BuildView();

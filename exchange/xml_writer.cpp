@@ -70,10 +70,11 @@ void AppendStartTag(std::string& out, std::string_view name, XmlText::Attributes
 // attribute values where they are allowed.
 class Encoder {
  public:
-  Encoder(XmlEncoding encoding, const std::function<void(std::string_view)>& sink) : encoding_(encoding), sink_(sink) {
-    if (encoding_ == XmlEncoding::Utf16Le) out_ = "\xFF\xFE";
-    if (encoding_ == XmlEncoding::Utf16Be) out_ = "\xFE\xFF";
-  }
+  // UTF-16 begins with its byte-order mark.
+  Encoder(XmlEncoding encoding, const std::function<void(std::string_view)>& sink)
+      : encoding_(encoding),
+        sink_(sink),
+        out_(encoding == XmlEncoding::Utf16Le ? "\xFF\xFE" : encoding == XmlEncoding::Utf16Be ? "\xFE\xFF" : "") {}
   bool CanWrite(char32_t cp) const {
     switch (encoding_) {
       case XmlEncoding::Latin1: return cp <= 0xFF;
