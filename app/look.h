@@ -58,6 +58,13 @@ inline constexpr Label kLabels[3] = {
 };
 inline constexpr Rgb kVersionColour{255, 0, 0};
 
+// The boxes' buttons, and the prompt of the list of kept copies.
+inline constexpr const char* kOk = "Aceptar";
+inline constexpr const char* kCancel = "Cancelar";
+inline constexpr const char* kShowDetails = "&Detalles";
+inline constexpr const char* kHideDetails = "&Ocultar";
+inline constexpr const char* kChooseCopy = "Elija la copia de las tablas de trabajo que quiere volver a poner:";
+
 // A length at 96 dpi in the pixels of a display at the given scale (dpi / 96).
 inline int Scaled(int pixels, double scale) { return static_cast<int>(pixels * scale + 0.5); }
 // A rectangle at 96 dpi at the given scale, its edges scaled so that

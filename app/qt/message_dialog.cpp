@@ -1,5 +1,7 @@
 #include "app/qt/message_dialog.h"
 
+#include "app/look.h"
+
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -9,6 +11,8 @@
 
 namespace {
 
+namespace look = enlazor::look;
+
 QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
 QRect ScreenArea(const QWidget* widget) {
@@ -16,8 +20,8 @@ QRect ScreenArea(const QWidget* widget) {
   return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
-QPushButton* AddButton(QHBoxLayout* row, const QString& caption) {
-  auto* button = new QPushButton(caption);
+QPushButton* AddButton(QHBoxLayout* row, const char* caption) {
+  auto* button = new QPushButton(QString::fromUtf8(caption));
   button->setAutoDefault(false);
   row->addWidget(button);
   return button;
@@ -61,18 +65,18 @@ MessageDialog::MessageDialog(QWidget* owner, const QString& title, const enlazor
   layout->addWidget(Details, 1);
   auto* row = new QHBoxLayout;
   if (!message.extraButton.empty()) {
-    Extra = AddButton(row, Q(message.extraButton));
+    Extra = AddButton(row, message.extraButton.c_str());
     connect(Extra, &QPushButton::clicked, this, [this] {
       extraPressed_ = true;
       accept();
     });
   }
   if (!message.details.empty()) {
-    DetailsButton = AddButton(row, "&Detalles");
+    DetailsButton = AddButton(row, look::kShowDetails);
     connect(DetailsButton, &QPushButton::clicked, this, &MessageDialog::ToggleDetails);
   }
   row->addStretch(1);
-  Ok = AddButton(row, "Aceptar");
+  Ok = AddButton(row, look::kOk);
   Ok->setDefault(true);
   connect(Ok, &QPushButton::clicked, this, &QDialog::accept);
   layout->addLayout(row);
@@ -82,7 +86,7 @@ MessageDialog::MessageDialog(QWidget* owner, const QString& title, const enlazor
 void MessageDialog::ToggleDetails() {
   const bool show = !Details->isVisible();
   Details->setVisible(show);
-  DetailsButton->setText(show ? "&Ocultar" : "&Detalles");
+  DetailsButton->setText(show ? look::kHideDetails : look::kShowDetails);
   // The list fits its lines again whenever it is shown; the user may make it larger.
   if (show) resize(std::max(width(), Details->minimumWidth() + 2 * layout()->contentsMargins().left()), sizeHint().height());
   else resize(sizeHint());
@@ -93,7 +97,7 @@ CopyChooser::CopyChooser(QWidget* owner, const QString& title, const std::vector
   setWindowTitle(title);
   setSizeGripEnabled(true);
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel("Elija la copia de las tablas de trabajo que quiere volver a poner:"));
+  layout->addWidget(new QLabel(Q(look::kChooseCopy)));
   int widest = 0;
   for (const auto& line : copies) {
     list_->addItem(Q(line));
@@ -105,10 +109,10 @@ CopyChooser::CopyChooser(QWidget* owner, const QString& title, const std::vector
   layout->addWidget(list_, 1);
   auto* row = new QHBoxLayout;
   row->addStretch(1);
-  QPushButton* ok = AddButton(row, "Aceptar");
+  QPushButton* ok = AddButton(row, look::kOk);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-  connect(AddButton(row, "Cancelar"), &QPushButton::clicked, this, &QDialog::reject);
+  connect(AddButton(row, look::kCancel), &QPushButton::clicked, this, &QDialog::reject);
   layout->addLayout(row);
 }
 

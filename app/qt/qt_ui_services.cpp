@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "app/look.h"
 #include "app/qt/message_dialog.h"
 
 namespace {
@@ -37,7 +38,7 @@ bool QtUiServices::ShowMessage(const enlazor::Message& message) {
 bool QtUiServices::Confirm(const std::string& question, const std::string& yes) {
   QMessageBox box(QMessageBox::Question, Title(), Q(question), QMessageBox::NoButton, owner_);
   QPushButton* accept = box.addButton(Q(yes), QMessageBox::AcceptRole);
-  QPushButton* cancel = box.addButton("Cancelar", QMessageBox::RejectRole);
+  QPushButton* cancel = box.addButton(Q(enlazor::look::kCancel), QMessageBox::RejectRole);
   box.setDefaultButton(cancel);
   box.setEscapeButton(cancel);
   box.exec();

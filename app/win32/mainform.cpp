@@ -99,9 +99,10 @@ void TMForm::AddToSystemMenu() {
 void TMForm::ApplyDpi(UINT dpi) {
   dpi_ = dpi;
   for (HFONT font : {sansSerif8_, sansSerif8Bold_, arial12Bold_}) ::DeleteObject(font);
-  sansSerif8_ = enlazor::win32::MakeFont(L"MS Sans Serif", look::kSmallFontPixels, false, dpi);
-  sansSerif8Bold_ = enlazor::win32::MakeFont(L"MS Sans Serif", look::kSmallFontPixels, true, dpi);
-  arial12Bold_ = enlazor::win32::MakeFont(L"Arial", look::kBigFontPixels, true, dpi);
+  const std::wstring small = Wide(look::kSmallFontFaces[0]), big = Wide(look::kBigFontFaces[0]);
+  sansSerif8_ = enlazor::win32::MakeFont(small.c_str(), look::kSmallFontPixels, false, dpi);
+  sansSerif8Bold_ = enlazor::win32::MakeFont(small.c_str(), look::kSmallFontPixels, true, dpi);
+  arial12Bold_ = enlazor::win32::MakeFont(big.c_str(), look::kBigFontPixels, true, dpi);
   const double scale = enlazor::win32::ScaleOf(dpi);
   RECT frame{0, 0, Scaled(look::kClientWidth, dpi), Scaled(look::kClientHeight, dpi)};
   ::AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);

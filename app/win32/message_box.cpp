@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/look.h"
 #include "app/win32/dpi.h"
 
 namespace enlazor::win32 {
@@ -153,7 +154,7 @@ void Layout(Box& box) {
 void ToggleDetails(Box& box) {
   const bool show = !box.ListShown();
   ::ShowWindow(box.list, show ? SW_SHOW : SW_HIDE);
-  ::SetWindowTextW(box.detailsButton, show ? L"&Ocultar" : L"&Detalles");
+  ::SetWindowTextW(box.detailsButton, Wide(show ? look::kHideDetails : look::kShowDetails).c_str());
   RECT client{};
   ::GetClientRect(box.window, &client);
   const SIZE needed = Needed(box, show);
@@ -256,7 +257,7 @@ void MakeControls(Box& box) {
     box.list = Child(box.window, L"EDIT", lines, WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL, -1,
                      WS_EX_CLIENTEDGE);
     ::ShowWindow(box.list, SW_HIDE);
-    box.detailsButton = Child(box.window, L"BUTTON", L"&Detalles", WS_TABSTOP | BS_PUSHBUTTON, kDetailsButton);
+    box.detailsButton = Child(box.window, L"BUTTON", Wide(look::kShowDetails), WS_TABSTOP | BS_PUSHBUTTON, kDetailsButton);
   }
   for (size_t k = 0; k < spec.buttons.size(); ++k) {
     const DWORD kind = static_cast<int>(k) == spec.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;

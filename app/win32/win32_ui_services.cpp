@@ -4,10 +4,12 @@
 
 #include <vector>
 
+#include "app/look.h"
 #include "app/win32/message_box.h"
 
 using enlazor::win32::Narrow;
 using enlazor::win32::Wide;
+namespace look = enlazor::look;
 
 std::wstring Win32ApplicationTitle() {
   wchar_t path[MAX_PATH * 4];
@@ -36,7 +38,7 @@ std::optional<std::string> Win32UiServices::ChooseFile(const std::string& lastCh
 bool Win32UiServices::ShowMessage(const enlazor::Message& message) {
   enlazor::win32::BoxSpec box{Win32ApplicationTitle(), Wide(message.text), Wide(message.summary), Wide(message.details)};
   if (!message.extraButton.empty()) box.buttons.push_back(Wide(message.extraButton));
-  box.buttons.push_back(L"Aceptar");
+  box.buttons.push_back(Wide(look::kOk));
   box.defaultButton = static_cast<int>(box.buttons.size()) - 1;
   box.firstOnLeft = !message.extraButton.empty();
   return enlazor::win32::ShowBox(*owner_, box).button == 0 && box.firstOnLeft;
@@ -44,15 +46,15 @@ bool Win32UiServices::ShowMessage(const enlazor::Message& message) {
 
 bool Win32UiServices::Confirm(const std::string& question, const std::string& yes) {
   enlazor::win32::BoxSpec box{Win32ApplicationTitle(), Wide(question)};
-  box.buttons = {Wide(yes), L"Cancelar"};
+  box.buttons = {Wide(yes), Wide(look::kCancel)};
   box.defaultButton = box.cancelButton = 1;
   return enlazor::win32::ShowBox(*owner_, box).button == 0;
 }
 
 std::optional<size_t> Win32UiServices::ChooseCopy(const std::vector<std::string>& copies) {
-  enlazor::win32::BoxSpec box{Win32ApplicationTitle(), L"Elija la copia de las tablas de trabajo que quiere volver a poner:"};
+  enlazor::win32::BoxSpec box{Win32ApplicationTitle(), Wide(look::kChooseCopy)};
   for (const auto& line : copies) box.choices.push_back(Wide(line));
-  box.buttons = {L"Aceptar", L"Cancelar"};
+  box.buttons = {Wide(look::kOk), Wide(look::kCancel)};
   box.cancelButton = 1;
   const auto result = enlazor::win32::ShowBox(*owner_, box);
   if (result.button != 0 || result.choice < 0) return std::nullopt;
