@@ -41,15 +41,14 @@ clean:
 # The Debian package, from a Release build as a packager makes it (warnings stay warnings).
 RELEASE_BUILD ?= build-release
 deb: deps
-	cmake -S . -B $(RELEASE_BUILD) -DCMAKE_BUILD_TYPE=Release -DENLAZOR_WERROR=OFF > /dev/null
+	cmake -S . -B $(RELEASE_BUILD) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DENLAZOR_WERROR=OFF > /dev/null
 	cmake --build $(RELEASE_BUILD) -j $(JOBS) --target enlazor enlazor-cli enlazor_packed enlazor_icons
 	cd $(RELEASE_BUILD) && cpack -G DEB > /dev/null
-	cp $(RELEASE_BUILD)/enlazor_*_amd64.deb .
-	@ls enlazor_*_amd64.deb
+	@ls $(RELEASE_BUILD)/enlazor_*_amd64.deb
 
 # The package checked with lintian, installed with apt, used and removed again.
 deb-test: deb
-	bash tests/deb_test.sh enlazor_*_amd64.deb samples/seneca-ies-enlazor.xml
+	bash tests/deb_test.sh $(RELEASE_BUILD)/enlazor_*_amd64.deb samples/seneca-ies-enlazor.xml
 
 # Windows: Enlazor.exe, enlazor-cli.exe and their MSI, cross-built with MinGW-w64
 # into $(WINDOWS_BUILD)/Enlazor; tested under Wine (a prefix of its own).
