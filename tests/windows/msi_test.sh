@@ -16,7 +16,7 @@ fail() { echo "FALLO: $*"; exit 1; }
 uninstall_entries() { wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2> /dev/null | grep -c 'DisplayName.*Enlazor' || true; }
 
 wine msiexec /i "$(winepath -w "$msi")" /qn || fail "la instalación"
-for file in Enlazor.exe enlazor-cli.exe README.md; do [ -f "$installed/$file" ] || fail "falta $file"; done
+for file in Enlazor.exe enlazor-cli.exe README.md LICENSE.txt LICENCIAS-TERCEROS.txt; do [ -f "$installed/$file" ] || fail "falta $file"; done
 find "$drive" -iname 'Enlazor.lnk' | grep -q . || fail "falta el acceso directo del menú Inicio"
 [ "$(uninstall_entries)" = 1 ] || fail "falta la entrada para desinstalar"
 cli="C:\\Program Files\\Enlazor\\enlazor-cli.exe"
@@ -34,7 +34,7 @@ wine "$build/tools/make_timetable.exe" 'C:\HTEMP'
 
 # A rebuild of the same version (a product code of its own) replaces the installed one.
 again=$(mktemp -d)
-cp "$build"/Enlazor/{Enlazor.exe,enlazor-cli.exe,README.md,enlazor.ico,enlazor.wxs} "$again/"
+cp "$build"/Enlazor/{Enlazor.exe,enlazor-cli.exe,README.md,LICENSE.txt,LICENCIAS-TERCEROS.txt,enlazor.ico,enlazor.wxs} "$again/"
 (cd "$again" && wixl --arch x64 -o again.msi enlazor.wxs)
 wine msiexec /i "$(winepath -w "$again/again.msi")" /qn || fail "la reinstalación de la misma versión"
 [ "$(uninstall_entries)" = 1 ] || fail "tras reinstalar la misma versión hay $(uninstall_entries) entradas de Enlazor"
@@ -42,7 +42,7 @@ rm -rf "$again"
 
 # A newer version replaces the installed one.
 newer=$(mktemp -d)
-cp "$build"/Enlazor/{Enlazor.exe,enlazor-cli.exe,README.md,enlazor.ico} "$newer/"
+cp "$build"/Enlazor/{Enlazor.exe,enlazor-cli.exe,README.md,LICENSE.txt,LICENCIAS-TERCEROS.txt,enlazor.ico} "$newer/"
 sed -E '/<Product /s/Version="[0-9.]+"/Version="99.0.0"/' "$build/Enlazor/enlazor.wxs" > "$newer/enlazor.wxs"
 (cd "$newer" && wixl --arch x64 -o newer.msi enlazor.wxs)
 wine msiexec /i "$(winepath -w "$newer/newer.msi")" /qn || fail "la actualización"
