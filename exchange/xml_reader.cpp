@@ -261,6 +261,12 @@ void ReadXmlBytes(std::string_view bytes, const std::string& name, XmlEvents& ev
   parse.Feed(bytes.data(), bytes.size(), true);
 }
 
+void ReadXmlBytes(std::string_view bytes, const std::string& name, XmlEvents& events, size_t piece) {
+  Parse parse(name, events, bytes.substr(0, 4));
+  for (size_t at = 0; at < bytes.size(); at += piece) parse.Feed(bytes.data() + at, std::min(piece, bytes.size() - at), false);
+  parse.Feed(bytes.data(), 0, true);
+}
+
 void ReadXmlFile(const std::filesystem::path& path, XmlEvents& events) {
   const std::string name = platform::PathToUtf8(path);
   int error = 0;

@@ -40,6 +40,9 @@ class XmlEvents {
 // nothing outside the file is read.
 void ReadXmlFile(const std::filesystem::path& path, XmlEvents& events);
 void ReadXmlBytes(std::string_view bytes, const std::string& name, XmlEvents& events);
+// The same, the bytes handed to the parser piece by piece, as a file is read:
+// the events are the same whatever the size of the pieces.
+void ReadXmlBytes(std::string_view bytes, const std::string& name, XmlEvents& events, size_t piece);
 
 // The encodings the program reads and writes, by an XML declaration's label.
 enum class XmlEncoding { Utf8, Utf16Le, Utf16Be, Latin1, Windows1252, Ascii, Unknown };

@@ -4,6 +4,7 @@
 
 #include "exchange/failure.h"
 #include "exchange/platform.h"
+#include "exchange/xml_reader.h"
 #include "support.h"
 
 namespace enlazor {
@@ -95,6 +96,62 @@ TEST(Xml, TheDeclarationsFormNeverChangesTheDecoding) {
     const std::string outcome = testing::Outcome([&] { doc.LoadBytes(c.bytes, "f.xml"); });
     const std::string got = outcome == testing::kDone ? doc.DocumentElement().Text() : outcome;
     EXPECT_EQ(got.substr(got.size() - std::min(got.size(), c.outcome.size())), c.outcome) << c.what << ": " << got;
+  }
+}
+
+// Every event, in order, as one line each; a run of text in one line however
+// many pieces it came in.
+struct Recorder : XmlEvents {
+  std::string log;
+  void StartElement(std::string_view name, const char* const* attributes) override {
+    Line("<" + std::string(name));
+    for (size_t k = 0; attributes[k]; k += 2) log += std::string(" ") + attributes[k] + "=" + attributes[k + 1];
+  }
+  void EndElement() override { Line(">"); }
+  void Characters(std::string_view text) override {
+    if (!inText_) Line("T");
+    inText_ = true;
+    log += text;
+  }
+  void Declaration(std::string_view version, std::string_view encoding, int standalone) override {
+    Line("?xml " + std::string(version) + " " + std::string(encoding) + " " + std::to_string(standalone));
+  }
+  void StartCdata() override { Line("[["); }
+  void EndCdata() override { Line("]]"); }
+  void Comment(std::string_view text) override { Line("!" + std::string(text)); }
+  void Instruction(std::string_view target, std::string_view data) override { Line("?" + std::string(target) + " " + std::string(data)); }
+
+ private:
+  void Line(const std::string& line) {
+    log += "\n" + line;
+    inText_ = false;
+  }
+  bool inText_ = false;
+};
+
+// A file comes in pieces of whatever size the system reads: fed one byte at a
+// time, two, three and so on up to the whole, the reader sees the same events
+// and fails at the same place.
+TEST(Xml, EveryPieceSizeGivesTheSameEvents) {
+  const std::string fixtures[] = {
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<SERVICIO modulo=\"H&amp;I\"><!--c\x80--><?pi d?>"
+      "<dato n=\"O\x92N\">M\xfasica &#8364; <![CDATA[<b>]]> fin</dato></SERVICIO>",
+      "\xEF\xBB\xBF<a b=\"€\">Música 日本</a>",
+      Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?><a>xy</a>", false),
+      "<a><b>x</c></a>",
+  };
+  for (const auto& bytes : fixtures) {
+    Recorder whole;
+    const std::string wholeOutcome = testing::Outcome([&] { ReadXmlBytes(bytes, "f", whole); });
+    if (&bytes == &fixtures[0]) {
+      EXPECT_NE(whole.log.find("\n<dato n=O’N\nTMúsica € "), std::string::npos) << whole.log;
+    }
+    for (size_t piece = 1; piece <= bytes.size(); ++piece) {
+      Recorder pieces;
+      const std::string outcome = testing::Outcome([&] { ReadXmlBytes(bytes, "f", pieces, piece); });
+      ASSERT_EQ(pieces.log, whole.log) << "piece " << piece << " of " << bytes.size();
+      ASSERT_EQ(outcome, wholeOutcome) << "piece " << piece;
+    }
   }
 }
 
