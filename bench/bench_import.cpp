@@ -8,11 +8,11 @@
 #include <fstream>
 #include <functional>
 
+#include "bench/measure.h"
 #include "exchange/table.h"
 #include "exchange/platform.h"
 #include "import/import_run.h"
 
-using Clock = std::chrono::steady_clock;
 using enlazor::FieldType;
 using enlazor::Table;
 
@@ -74,14 +74,14 @@ int main(int argc, char** argv) {
   std::ofstream(dir / "base.xml") << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<SERVICIO modulo=\"HORARIOS\" tipo=\"I\"><BLOQUE_DATOS/></SERVICIO>\n";
   std::ofstream(dir / "horario.xml") << "x";
 
-  const auto start = Clock::now();
-  const auto output = enlazor::RunImport(dir / "horario.xml", dir, dir / "base.xml").salida;
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
+  const auto import = bench::Best(3, [&](int) {
+    return bench::Measure([&] { enlazor::RunImport(dir / "horario.xml", dir, dir / "base.xml"); });
+  });
+  const std::filesystem::path output = dir / "ResultadoTemprahorario.xml";
+  const auto xmlwf = bench::Best(3, [&](int) { return bench::MeasureCommand({"xmlwf", output.string()}); });
   std::printf("importación: %zu profesores, %zu clases: %.3f s, salida %.1f MB, memoria máxima %.1f MB\n", teachers,
-              teachers * perTeacher, seconds, std::filesystem::file_size(enlazor::platform::PathFromUtf8(output)) / 1e6,
-              usage.ru_maxrss / 1024.0);
-  std::printf("SECONDS %.4f\n", seconds);
+              teachers * perTeacher, import.seconds, std::filesystem::file_size(output) / 1e6, import.megabytes);
+  std::printf("xmlwf sobre la salida: %.3f s\n", xmlwf.seconds);
+  std::printf("RATIO importación/xmlwf de su salida %.2f (objetivo <= 0.75)\n", import.seconds / xmlwf.seconds);
   return 0;
 }

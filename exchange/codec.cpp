@@ -79,15 +79,22 @@ std::optional<unsigned char> CodePointToAnsi(char32_t cp) {
 
 std::string Utf8ToAnsi(std::string_view utf8) {
   std::string out;
-  out.reserve(utf8.size());
-  for (size_t i = 0; i < utf8.size();) {
+  Utf8ToAnsi(utf8, out);
+  return out;
+}
+
+void Utf8ToAnsi(std::string_view utf8, std::string& out) {
+  // Plain ASCII, most of a school's text, is the same in both: copied whole.
+  size_t i = 0;
+  while (i < utf8.size() && static_cast<unsigned char>(utf8[i]) < 0x80) ++i;
+  out.assign(utf8.substr(0, i));
+  while (i < utf8.size()) {
     if (static_cast<unsigned char>(utf8[i]) < 0x80) {
       out += utf8[i++];
       continue;
     }
     out += static_cast<char>(CodePointToAnsi(NextCodePoint(utf8, i)).value_or('?'));
   }
-  return out;
 }
 
 std::string AnsiToUtf8(std::string_view ansi) {

@@ -11,6 +11,8 @@ namespace enlazor {
 
 // UTF-8 to Windows-1252; a character the code page lacks becomes "?".
 std::string Utf8ToAnsi(std::string_view utf8);
+// The same into out, whose memory serves again: for the many short values of a file.
+void Utf8ToAnsi(std::string_view utf8, std::string& out);
 // Windows-1252 text as UTF-8: the text itself when it is plain ASCII, else
 // its conversion, kept in scratch.
 std::string_view AsUtf8(std::string_view ansi, std::string& scratch);

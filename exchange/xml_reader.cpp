@@ -176,7 +176,9 @@ class Parse {
   }
   static void OnStart(void* data, const XML_Char* name, const XML_Char** attributes) {
     Guard(data, [&](Parse& p) {
-      if (!p.windows1252_) return p.events_.StartElement(name, attributes);
+      bool windows = false;  // an attribute with a Windows character: rare, so copied only then
+      for (size_t k = 1; p.windows1252_ && attributes[k - 1] && !windows; k += 2) windows = HasC1(attributes[k]);
+      if (!windows) return p.events_.StartElement(name, attributes);
       std::vector<std::string> mapped;  // attribute values with the Windows characters
       std::vector<const char*> pointers;
       for (size_t k = 0; attributes[k]; ++k) mapped.push_back(HasC1(attributes[k]) ? AsWindows1252(attributes[k]) : attributes[k]);

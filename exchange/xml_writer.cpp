@@ -1,5 +1,6 @@
 #include "exchange/xml_writer.h"
 
+#include <algorithm>
 #include <array>
 
 #include "exchange/codec.h"
@@ -86,8 +87,16 @@ class Encoder {
   void Put(std::string_view utf8) {
     if (encoding_ == XmlEncoding::Utf8) {
       out_ += utf8;
-    } else {
+    } else if (encoding_ == XmlEncoding::Utf16Le || encoding_ == XmlEncoding::Utf16Be) {
       for (size_t i = 0; i < utf8.size();) PutCodePoint(NextCodePoint(utf8, i));
+    } else {
+      // Single-byte encodings write ASCII as it is: almost all of a timetable, copied in runs.
+      for (size_t i = 0; i < utf8.size();) {
+        const size_t run = std::find_if(utf8.begin() + i, utf8.end(), [](char c) { return c & 0x80; }) - utf8.begin();
+        out_.append(utf8, i, run - i);
+        i = run;
+        if (i < utf8.size()) PutCodePoint(NextCodePoint(utf8, i));
+      }
     }
     if (out_.size() >= (1 << 20)) Flush();
   }

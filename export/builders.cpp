@@ -79,8 +79,9 @@ void TableBuilder::Add(Row values) {
   for (const auto& value : values) {
     const char* field = value.first;  // plain names: lambdas below capture them
     const std::string_view text = value.second;
-    table_.SetFieldText(field, text);
-    const auto def = std::find_if(fields_.begin(), fields_.end(), [&](const FieldDef& f) { return f.name == field; });
+    const size_t number = FieldIndex(field);
+    table_.SetFieldText(number, text);
+    const FieldDef* def = &fields_[number];
     if (def->type != FieldType::Text || text.size() <= static_cast<size_t>(def->size)) continue;
     const std::string stored(text.substr(0, static_cast<size_t>(def->size)));
     const bool identifier = IsIdentifier(field);
@@ -98,6 +99,19 @@ void TableBuilder::Add(Row values) {
                 " caracteres; " + (identifier ? "Séneca recibirá " : "queda ") + Quote(stored) + "."});
   }
   table_.Post();
+}
+
+// The table's fields are the builder's, in its order: one number for both. A
+// row names its fields with the builder's own literals, so a name once found
+// is known by its address.
+size_t TableBuilder::FieldIndex(const char* name) {
+  for (const auto& [known, number] : numbers_) {
+    if (known == name) return number;
+  }
+  const auto def = std::find_if(fields_.begin(), fields_.end(), [&](const FieldDef& f) { return f.name == name; });
+  const size_t number = static_cast<size_t>(def - fields_.begin());
+  numbers_.emplace_back(name, number);
+  return number;
 }
 
 std::vector<std::string> TableBuilder::Column(const std::string& field) {

@@ -57,12 +57,14 @@ class TableBuilder {
     size_t row;
   };
   void CheckCutIdentifiers();
+  size_t FieldIndex(const char* name);
   std::vector<std::string> Column(const std::string& field);
 
   fs::path folder_;
   std::string name_, group_;
   Layout layout_;
   std::vector<FieldDef> fields_;
+  std::vector<std::pair<const char*, size_t>> numbers_;  // field names as the rows give them, and their numbers
   ::enlazor::Table table_;
   RunReport& report_;
   size_t rows_ = 0;

@@ -32,10 +32,10 @@ class SenecaEvents : public XmlEvents {
         break;
       case Role::Group:
         seq_ = Seq(attributes);
-        group_ = {};
+        group_.count = 0;
         catalogue_ = catalogue_ || InCatalogue(seq_);
         break;
-      case Role::Record: record_ = {}; break;
+      case Role::Record: record_.count = 0; break;  // its strings keep their memory for the next
       case Role::GroupDato:
       case Role::RecordDato:
         text_.clear();
@@ -106,7 +106,7 @@ class SenecaEvents : public XmlEvents {
 
   // The dato just ended, as its element's next value.
   void Keep(Datos& datos) {
-    if (datos.count < Datos::kKept) datos.text[datos.count] = Utf8ToAnsi(TrimControls(text_));
+    if (datos.count < Datos::kKept) Utf8ToAnsi(TrimControls(text_), datos.text[datos.count]);
     ++datos.count;
     capturing_ = false;
     text_.clear();

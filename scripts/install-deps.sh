@@ -12,7 +12,7 @@ if [ "${1:-}" = "windows" ]; then
 else
 packages=(
   build-essential cmake pkg-config
-  libexpat1-dev libpugixml-dev libgtest-dev qt6-base-dev
+  libexpat1-dev expat libpugixml-dev libgtest-dev qt6-base-dev clang-format
   python3 python3-dbfread python3-dbf
   xvfb xauth fonts-dejavu-core fonts-liberation bc
   clang libclang-rt-14-dev strace librsvg2-bin
