@@ -95,8 +95,8 @@ void CommandFlows::BExportarClick() {
   if (!undo) return;
   const std::string copy = platform::PathToUtf8(platform::PathFromUtf8(undo->copia).filename());
   Restore(copy, "¿Deshacer la exportación y volver a poner las tablas que había antes? Son la copia del " +
-                    WhenKept(workDir_, copy) +
-                    ", en '" + undo->copia + "'. Las tablas actuales se guardarán como otra copia.");
+                    WhenKept(workDir_, copy) + ", en '" + undo->copia +
+                    "'. Las tablas actuales se guardarán como otra copia.");
 }
 
 void CommandFlows::BImportarClick() {
@@ -116,7 +116,8 @@ void CommandFlows::RecuperarClick() {
     return ui_.ReportError(WithFullStop(FailureText(failure)));
   }
   if (copies.empty()) {
-    ui_.ShowMessage({"No hay copias de tablas anteriores en '" + platform::PathToUtf8(workDir_ / kCopiesFolder) + "'."});
+    ui_.ShowMessage(
+        {"No hay copias de tablas anteriores en '" + platform::PathToUtf8(workDir_ / kCopiesFolder) + "'."});
     return;
   }
   std::vector<std::string> lines;

@@ -12,7 +12,9 @@ int Blend(int a, int b, int i, int n) {
   return static_cast<int>(std::lround(a + (b - a) * static_cast<double>(i) / (n - 1)));
 }
 
-Rgb BlendColour(Rgb a, Rgb b, int i, int n) { return {Blend(a.r, b.r, i, n), Blend(a.g, b.g, i, n), Blend(a.b, b.b, i, n)}; }
+Rgb BlendColour(Rgb a, Rgb b, int i, int n) {
+  return {Blend(a.r, b.r, i, n), Blend(a.g, b.g, i, n), Blend(a.b, b.b, i, n)};
+}
 
 }  // namespace
 

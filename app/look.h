@@ -39,7 +39,8 @@ inline constexpr const char* kCaption = "Exportar e importar datos entre Horavia
 // The fonts: "MS Sans Serif" 8 point for the window and its buttons, and
 // Arial 12 point bold for the two big labels, as pixel heights at 96 dpi.
 inline constexpr int kSmallFontPixels = 11, kBigFontPixels = 16;
-inline constexpr const char* kSmallFontFaces[] = {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "DejaVu Sans"};
+inline constexpr const char* kSmallFontFaces[] = {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans",
+                                                  "DejaVu Sans"};
 inline constexpr const char* kBigFontFaces[] = {"Arial", "Liberation Sans", "DejaVu Sans"};
 
 // Labels, each in its panel: Label1 (the version, small bold red, sized to

@@ -63,8 +63,9 @@ int main(int argc, char** argv) {
   Line("pugixml load_file solo", pugi, mb);
   Line("lector conforme (expat)", load, mb);
   Line("exportación completa", run, mb);
-  std::printf("RATIO exportación/xmlwf %.2f (objetivo <= 1.5)  memoria exportación/archivo %.2f (objetivo <= 0.5)  "
-              "exportación/pugixml %.2f\n",
-              run.seconds / xmlwf.seconds, run.megabytes / mb, run.seconds / pugi.seconds);
+  std::printf(
+      "RATIO exportación/xmlwf %.2f (objetivo <= 1.5)  memoria exportación/archivo %.2f (objetivo <= 0.5)  "
+      "exportación/pugixml %.2f\n",
+      run.seconds / xmlwf.seconds, run.megabytes / mb, run.seconds / pugi.seconds);
   return 0;
 }

@@ -6,9 +6,9 @@
 
 #include "exchange/codec.h"
 #include "exchange/copies.h"
-#include "exchange/work_set.h"
 #include "exchange/failure.h"
 #include "exchange/platform.h"
+#include "exchange/work_set.h"
 #include "export/export_run.h"
 #include "export/restore_run.h"
 #include "import/import_run.h"
@@ -80,9 +80,12 @@ std::optional<size_t> Number(const std::string& text) {
 
 // One positional argument after the command: the file, or a copy's number.
 bool TakePositional(Arguments& parsed, const std::string& arg) {
-  if (TakesFile(parsed.command) && parsed.file.empty()) parsed.file = arg;
-  else if (parsed.command == "restaurar" && !parsed.number) parsed.number = Number(arg);
-  else return false;
+  if (TakesFile(parsed.command) && parsed.file.empty())
+    parsed.file = arg;
+  else if (parsed.command == "restaurar" && !parsed.number)
+    parsed.number = Number(arg);
+  else
+    return false;
   return !TakesFile(parsed.command) ? parsed.number.has_value() : true;
 }
 
@@ -91,13 +94,20 @@ std::optional<Arguments> Parse(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
-    if (arg == "--workdir" && hasValue) parsed.workdir = args[++i];
-    else if (arg == "--template" && hasValue && parsed.command == "import") parsed.templatePath = args[++i];
-    else if (arg == "--informe" && hasValue) parsed.report = args[++i];
-    else if (arg == "--silencio") parsed.silent = true;
-    else if (arg.rfind("--", 0) == 0) return std::nullopt;
-    else if (parsed.command.empty()) parsed.command = arg;
-    else if (!TakePositional(parsed, arg)) return std::nullopt;
+    if (arg == "--workdir" && hasValue)
+      parsed.workdir = args[++i];
+    else if (arg == "--template" && hasValue && parsed.command == "import")
+      parsed.templatePath = args[++i];
+    else if (arg == "--informe" && hasValue)
+      parsed.report = args[++i];
+    else if (arg == "--silencio")
+      parsed.silent = true;
+    else if (arg.rfind("--", 0) == 0)
+      return std::nullopt;
+    else if (parsed.command.empty())
+      parsed.command = arg;
+    else if (!TakePositional(parsed, arg))
+      return std::nullopt;
   }
   const bool known = TakesFile(parsed.command) || parsed.command == "copias" || parsed.command == "restaurar";
   if (!known || (TakesFile(parsed.command) && parsed.file.empty())) return std::nullopt;
@@ -108,7 +118,9 @@ std::filesystem::path WorkDir(const Arguments& args) {
   return enlazor::platform::MapWindowsPath(args.workdir.value_or(std::string(enlazor::platform::kWorkDirectory)));
 }
 
-std::filesystem::path TemplatePath(const Arguments& args) { return PathFromUtf8(args.templatePath.value_or(enlazor::kTemplateName)); }
+std::filesystem::path TemplatePath(const Arguments& args) {
+  return PathFromUtf8(args.templatePath.value_or(enlazor::kTemplateName));
+}
 
 bool IsTableName(const std::filesystem::path& name) {
   const std::string text = enlazor::platform::PathToUtf8(name);
@@ -132,13 +144,15 @@ void CheckReport(const Arguments& args) {
   const std::filesystem::path folder = report.parent_path().empty() ? "." : report.parent_path();
   const char* clash = nullptr;
   for (const auto& [path, what] : theirs) clash = !clash && platform::SameFile(report, path) ? what : clash;
-  if (!clash && platform::SameFile(folder, work) && IsTableName(report.filename())) clash = "una tabla de la carpeta de trabajo";
+  if (!clash && platform::SameFile(folder, work) && IsTableName(report.filename()))
+    clash = "una tabla de la carpeta de trabajo";
   for (const char* ours : {enlazor::kStagingFolder, enlazor::kCopiesFolder}) {
     if (!clash && platform::IsInside(report, work / ours)) clash = "un archivo de una carpeta de Enlazor";
   }
   if (clash) {
-    throw enlazor::Refusal(enlazor::Format("El informe '%s' sería %s: elija otro nombre para el informe. La orden no se ha hecho.",
-                                           {*args.report, clash}));
+    throw enlazor::Refusal(
+        enlazor::Format("El informe '%s' sería %s: elija otro nombre para el informe. La orden no se ha hecho.",
+                        {*args.report, clash}));
   }
   if (const int error = platform::CanWriteFile(report)) {
     throw enlazor::Refusal(enlazor::Format("No se puede escribir el informe '%s': %s. La orden no se ha hecho.",
@@ -176,10 +190,10 @@ std::string CopiesJson(const std::filesystem::path& work, const std::vector<enla
                     JsonString(enlazor::platform::PathToUtf8(work / enlazor::kCopiesFolder)) + ",\n  \"copias\": [";
   for (size_t k = 0; k < copies.size(); ++k) {
     const auto& copy = copies[k];
-    out += std::string(k ? "," : "") + "\n    {\"numero\": " + std::to_string(k + 1) + ", \"fecha\": " +
-           JsonString(copy.fecha) + ", \"orden\": " + JsonString(copy.orden) + ", \"archivo\": " +
-           JsonString(copy.archivo) + ", \"carpeta\": " + JsonString(enlazor::platform::PathToUtf8(copy.folder)) +
-           ", \"tablas\": [";
+    out += std::string(k ? "," : "") + "\n    {\"numero\": " + std::to_string(k + 1) +
+           ", \"fecha\": " + JsonString(copy.fecha) + ", \"orden\": " + JsonString(copy.orden) +
+           ", \"archivo\": " + JsonString(copy.archivo) +
+           ", \"carpeta\": " + JsonString(enlazor::platform::PathToUtf8(copy.folder)) + ", \"tablas\": [";
     for (size_t t = 0; t < copy.tablas.size(); ++t) {
       out += (t ? ", " : "") + std::string("{\"tabla\": ") + JsonString(copy.tablas[t].tabla) +
              ", \"filas\": " + std::to_string(copy.tablas[t].filas) + "}";
@@ -209,9 +223,8 @@ int Run(const Arguments& args) {
     Tell(args, enlazor::RunExport(PathFromUtf8(args.file), WorkDir(args)));
   } else if (args.command == "import") {
     // A template the user names must be there; the default one is made when missing.
-    const enlazor::TemplateChoice plantilla = args.templatePath
-                                                  ? enlazor::TemplateChoice(TemplatePath(args), false)
-                                                  : enlazor::TemplateChoice(TemplatePath(args));
+    const enlazor::TemplateChoice plantilla = args.templatePath ? enlazor::TemplateChoice(TemplatePath(args), false)
+                                                                : enlazor::TemplateChoice(TemplatePath(args));
     Tell(args, enlazor::RunImport(PathFromUtf8(args.file), WorkDir(args), plantilla));
   } else if (args.command == "restaurar") {
     Tell(args, enlazor::RunRestore(WorkDir(args), args.number.value_or(1)));

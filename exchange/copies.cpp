@@ -144,7 +144,8 @@ std::vector<CopyInfo> ListCopies(const fs::path& workDir) {
   std::vector<CopyInfo> copies;
   std::error_code ec;
   for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-    if (!platform::IsPlainFolderBeside(it->path(), workDir) || !platform::FileExists(it->path() / kDescription)) continue;
+    if (!platform::IsPlainFolderBeside(it->path(), workDir) || !platform::FileExists(it->path() / kDescription))
+      continue;
     copies.push_back(Describe(it->path(), ReadFields(it->path() / kDescription)));
   }
   std::sort(copies.begin(), copies.end(), [](const CopyInfo& a, const CopyInfo& b) {

@@ -120,8 +120,9 @@ Layout ReadLayout(const unsigned char* bytes, size_t size) {
 }
 
 void CheckDefinition(const FieldDef& field) {
-  const bool nameOk = !field.name.empty() && field.name.size() <= kMaxNameLength &&
-                      std::all_of(field.name.begin(), field.name.end(), [](unsigned char c) { return c > 32 && c < 127; });
+  const bool nameOk =
+      !field.name.empty() && field.name.size() <= kMaxNameLength &&
+      std::all_of(field.name.begin(), field.name.end(), [](unsigned char c) { return c > 32 && c < 127; });
   const bool sizeOk = field.type != FieldType::Text || (field.size >= 1 && field.size <= 254);
   if (!nameOk || !sizeOk) throw Failure(Format("Definición de campo incorrecta: '%s'", {field.name}));
 }
@@ -160,15 +161,18 @@ std::string FieldText(const Field& field, const unsigned char* record, bool leve
   const std::string_view stored(reinterpret_cast<const char*>(at), field.width);
   switch (field.type) {
     case 'N':
-    case 'F': return NumberText(stored);
+    case 'F':
+      return NumberText(stored);
     case 'I':
-    case '+': return field.width == 4 ? BinaryInteger(at, level7) : std::string(TrimBlanks(stored));
+    case '+':
+      return field.width == 4 ? BinaryInteger(at, level7) : std::string(TrimBlanks(stored));
     case 'C': {  // leading blanks are data; trailing blanks and NULs are padding
       std::string_view text = stored;
       while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
       return std::string(text);
     }
-    default: return std::string(TrimBlanks(stored));
+    default:
+      return std::string(TrimBlanks(stored));
   }
 }
 

@@ -39,10 +39,10 @@ inline constexpr unsigned char kWindowsAnsi1252 = 0x03;  // read as cp1252 by ev
 
 // A field descriptor, one per field after the header.
 inline constexpr size_t kDescriptorSize = 32, kLevel7DescriptorSize = 48;
-inline constexpr size_t kNameLength = 11, kLevel7NameLength = 32;  // the name, NUL-padded
-inline constexpr size_t kTypeAt = 11, kWidthAt = 16, kDecimalsAt = 17;                // III, IV, V, FoxPro
+inline constexpr size_t kNameLength = 11, kLevel7NameLength = 32;       // the name, NUL-padded
+inline constexpr size_t kTypeAt = 11, kWidthAt = 16, kDecimalsAt = 17;  // III, IV, V, FoxPro
 inline constexpr size_t kLevel7TypeAt = 32, kLevel7WidthAt = 33, kLevel7DecimalsAt = 34;
-inline constexpr size_t kMaxNameLength = 10;  // what a dBase III descriptor holds with its NUL
+inline constexpr size_t kMaxNameLength = 10;            // what a dBase III descriptor holds with its NUL
 inline constexpr unsigned char kDescriptorsEnd = 0x0D;  // after the last descriptor
 
 // A record: the flag, then the fields in order, no separators; the file ends with kFileEnd.

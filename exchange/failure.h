@@ -44,7 +44,8 @@ inline std::string FailureText(const std::exception& failure) {
   if (const auto* system = dynamic_cast<const std::filesystem::filesystem_error*>(&failure)) {
     const std::u8string path = system->path1().u8string();
     return Format("Error del sistema con '%s': %s",
-                  {std::string_view(reinterpret_cast<const char*>(path.data()), path.size()), platform::ErrorText(system->code())});
+                  {std::string_view(reinterpret_cast<const char*>(path.data()), path.size()),
+                   platform::ErrorText(system->code())});
   }
   return failure.what();
 }

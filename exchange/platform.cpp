@@ -43,30 +43,49 @@ void RaiseReplace(const fs::path& path, int error) {
 
 std::string ErrnoText(int error) {
   switch (error) {
-    case ENOENT: return "no existe el archivo o la carpeta";
+    case ENOENT:
+      return "no existe el archivo o la carpeta";
     case EACCES:
-    case EPERM: return "permiso denegado";
-    case ENOSPC: return "no queda espacio en el disco";
-    case EROFS: return "el disco es de solo lectura";
-    case EISDIR: return "es una carpeta";
-    case ENOTDIR: return "una parte de la ruta no es una carpeta";
-    case EIO: return "error de entrada/salida";
-    case ENAMETOOLONG: return "el nombre es demasiado largo";
-    case EEXIST: return "ya existe un archivo con ese nombre";
-    case ESPIPE: return "no es un archivo normal (una tubería o un dispositivo)";
-    case ELOOP: return "es un enlace, y Enlazor no sigue enlaces ahí";
+    case EPERM:
+      return "permiso denegado";
+    case ENOSPC:
+      return "no queda espacio en el disco";
+    case EROFS:
+      return "el disco es de solo lectura";
+    case EISDIR:
+      return "es una carpeta";
+    case ENOTDIR:
+      return "una parte de la ruta no es una carpeta";
+    case EIO:
+      return "error de entrada/salida";
+    case ENAMETOOLONG:
+      return "el nombre es demasiado largo";
+    case EEXIST:
+      return "ya existe un archivo con ese nombre";
+    case ESPIPE:
+      return "no es un archivo normal (una tubería o un dispositivo)";
+    case ELOOP:
+      return "es un enlace, y Enlazor no sigue enlaces ahí";
     case ETXTBSY:
-    case EBUSY: return "está en uso";
+    case EBUSY:
+      return "está en uso";
     case EMFILE:
-    case ENFILE: return "hay demasiados archivos abiertos";
-    case EFBIG: return "el archivo es demasiado grande";
-    case ENOMEM: return "memoria insuficiente";
-    case EXDEV: return "está en otro disco";
-    case EAGAIN: return "está bloqueado por otro programa";
+    case ENFILE:
+      return "hay demasiados archivos abiertos";
+    case EFBIG:
+      return "el archivo es demasiado grande";
+    case ENOMEM:
+      return "memoria insuficiente";
+    case EXDEV:
+      return "está en otro disco";
+    case EAGAIN:
+      return "está bloqueado por otro programa";
 #ifdef EDQUOT
-    case EDQUOT: return "se ha superado la cuota de disco";
+    case EDQUOT:
+      return "se ha superado la cuota de disco";
 #endif
-    default: return Format("error del sistema %s", {std::to_string(error)});
+    default:
+      return Format("error del sistema %s", {std::to_string(error)});
   }
 }
 
@@ -130,7 +149,6 @@ void RemoveLeftovers(const fs::path& folder) {
     if (Abandoned(it->path(), leftover)) DeleteFileQuietly(it->path());
   }
 }
-
 
 // A new temporary file, held from the start: while it is, no run takes it for a leftover.
 File CreateTemporary(const fs::path& folder, fs::path& name, const fs::path& target) {
@@ -249,7 +267,8 @@ void CopyToNew(const fs::path& source, const fs::path& target) {
   constexpr size_t kPiece = 256 << 10;
   std::unique_ptr<char[]> buffer(new char[kPiece]);
   uint64_t offset = 0;
-  for (size_t n; (n = from.Read(buffer.get(), kPiece, source)) > 0; offset += n) to.WriteAt(buffer.get(), n, offset, target);
+  for (size_t n; (n = from.Read(buffer.get(), kPiece, source)) > 0; offset += n)
+    to.WriteAt(buffer.get(), n, offset, target);
   to.Sync(target);
 }
 

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <system_error>
 #include <string_view>
+#include <system_error>
 #include <vector>
 
 namespace enlazor::platform {

@@ -46,7 +46,7 @@ fs::path WineDrive(char letter) {
 int Fd(intptr_t handle) { return static_cast<int>(handle); }
 
 size_t FileSize(int fd, const fs::path& name) {
-  struct stat st{};
+  struct stat st {};
   if (::fstat(fd, &st) != 0) internal::RaiseRead(name, errno);
   if (!S_ISREG(st.st_mode)) internal::RaiseRead(name, ESPIPE);
   return static_cast<size_t>(st.st_size);
@@ -74,7 +74,7 @@ uint64_t CurrentProcessId() { return static_cast<uint64_t>(::getpid()); }
 int IsFolderError() { return EISDIR; }
 
 int NotAFile(const fs::path& path) {
-  struct stat st{};
+  struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode)) return 0;
   return S_ISDIR(st.st_mode) ? EISDIR : ESPIPE;
 }
@@ -83,8 +83,8 @@ int AccessDeniedError() { return EACCES; }
 }  // namespace internal
 
 fs::path MapWindowsPath(std::string_view windowsPath) {
-  const bool hasDrive = windowsPath.size() >= 2 && windowsPath[1] == ':' &&
-                        std::isalpha(static_cast<unsigned char>(windowsPath[0]));
+  const bool hasDrive =
+      windowsPath.size() >= 2 && windowsPath[1] == ':' && std::isalpha(static_cast<unsigned char>(windowsPath[0]));
   if (!hasDrive) return PathFromUtf8(windowsPath);
   fs::path result = WineDrive(windowsPath[0]);
   for (const auto& part : SplitWindowsPath(windowsPath.substr(2))) result = FindNoCase(result, part);
@@ -105,19 +105,21 @@ void PrintText(bool toError, std::string_view utf8) {
 }
 
 int64_t ModifiedTime(const fs::path& path) {
-  struct stat st{};
+  struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return 0;
   return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
 bool SameFile(const fs::path& a, const fs::path& b) {
-  struct stat x{}, y{};
+  struct stat x {
+  }, y{};
   if (::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0) return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
   return internal::Normal(a) == internal::Normal(b);
 }
 
 bool IsPlainFolderBeside(const fs::path& path, const fs::path& other) {
-  struct stat mine{}, theirs{};
+  struct stat mine {
+  }, theirs{};
   return ::lstat(path.c_str(), &mine) == 0 && S_ISDIR(mine.st_mode) && ::stat(other.c_str(), &theirs) == 0 &&
          mine.st_dev == theirs.st_dev;
 }
@@ -174,7 +176,7 @@ File File::OpenForReading(const fs::path& path, int& error) {
   File file;
   file.handle_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   error = file.handle_ < 0 ? errno : 0;
-  struct stat st{};
+  struct stat st {};
   if (file.IsOpen() && ::fstat(Fd(file.handle_), &st) == 0 && S_ISDIR(st.st_mode)) {
     file = File();
     error = EISDIR;
@@ -191,14 +193,14 @@ File File::CreateNew(const fs::path& path, int& error) {
 }
 
 bool File::IsRegular() const {
-  struct stat st{};
+  struct stat st {};
   return ::fstat(Fd(handle_), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool File::TryLock(Lock lock) {
   if (lock == Lock::None) return true;
   // A write hold needs a file open for writing; a read-only table is held for reading.
-  struct flock hold{};
+  struct flock hold {};
   hold.l_type = lock == Lock::Exclusive && writable_ ? F_WRLCK : F_RDLCK;
   hold.l_whence = SEEK_SET;
   while (::fcntl(Fd(handle_), F_OFD_SETLK, &hold) != 0) {
@@ -249,7 +251,8 @@ void File::Sync(const fs::path& nameForMessages) {
 }
 
 bool File::IsAt(const fs::path& path) const {
-  struct stat mine{}, there{};
+  struct stat mine {
+  }, there{};
   return ::fstat(Fd(handle_), &mine) == 0 && ::lstat(path.c_str(), &there) == 0 && mine.st_dev == there.st_dev &&
          mine.st_ino == there.st_ino;
 }

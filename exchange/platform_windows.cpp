@@ -27,8 +27,9 @@ OVERLAPPED At(uint64_t offset) {
 
 // The disk and the file number of a path's own entry (a link is not followed).
 bool Identity(const fs::path& path, BY_HANDLE_FILE_INFORMATION& info) {
-  const HANDLE handle = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const HANDLE handle =
+      ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   const bool ok = ::GetFileInformationByHandle(handle, &info) != 0;
   ::CloseHandle(handle);
@@ -63,7 +64,8 @@ int NotAFile(const fs::path& path) {
   if (handle == INVALID_HANDLE_VALUE) return 0;
   BY_HANDLE_FILE_INFORMATION info{};
   const bool disk = ::GetFileType(handle) == FILE_TYPE_DISK;
-  const bool folder = disk && ::GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+  const bool folder =
+      disk && ::GetFileInformationByHandle(handle, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
   ::CloseHandle(handle);
   return !disk ? ERROR_INVALID_FUNCTION : folder ? ERROR_DIRECTORY : 0;
 }
@@ -130,27 +132,42 @@ bool IsInUseError(int error) { return error == ERROR_SHARING_VIOLATION || error 
 std::string ErrorText(int error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return "no existe el archivo o la carpeta";
-    case ERROR_ACCESS_DENIED: return "permiso denegado";
+    case ERROR_PATH_NOT_FOUND:
+      return "no existe el archivo o la carpeta";
+    case ERROR_ACCESS_DENIED:
+      return "permiso denegado";
     case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: return "está en uso por otro programa";
+    case ERROR_LOCK_VIOLATION:
+      return "está en uso por otro programa";
     case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return "no queda espacio en el disco";
-    case ERROR_WRITE_PROTECT: return "el disco es de solo lectura";
+    case ERROR_HANDLE_DISK_FULL:
+      return "no queda espacio en el disco";
+    case ERROR_WRITE_PROTECT:
+      return "el disco es de solo lectura";
     case ERROR_WRITE_FAULT:
-    case ERROR_READ_FAULT: return "error de entrada/salida";
-    case ERROR_DIRECTORY: return "es una carpeta";
-    case ERROR_FILENAME_EXCED_RANGE: return "el nombre es demasiado largo";
+    case ERROR_READ_FAULT:
+      return "error de entrada/salida";
+    case ERROR_DIRECTORY:
+      return "es una carpeta";
+    case ERROR_FILENAME_EXCED_RANGE:
+      return "el nombre es demasiado largo";
     case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return "ya existe un archivo con ese nombre";
-    case ERROR_NOT_SAME_DEVICE: return "está en otro disco";
+    case ERROR_ALREADY_EXISTS:
+      return "ya existe un archivo con ese nombre";
+    case ERROR_NOT_SAME_DEVICE:
+      return "está en otro disco";
     case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY: return "memoria insuficiente";
-    case ERROR_INVALID_NAME: return "el nombre no es válido";
-    case ERROR_CANT_RESOLVE_FILENAME: return "es un enlace, y Enlazor no sigue enlaces ahí";
+    case ERROR_OUTOFMEMORY:
+      return "memoria insuficiente";
+    case ERROR_INVALID_NAME:
+      return "el nombre no es válido";
+    case ERROR_CANT_RESOLVE_FILENAME:
+      return "es un enlace, y Enlazor no sigue enlaces ahí";
     case ERROR_BROKEN_PIPE:
-    case ERROR_INVALID_FUNCTION: return "no es un archivo normal (una tubería o un dispositivo)";
-    default: return Format("error del sistema %s", {std::to_string(error)});
+    case ERROR_INVALID_FUNCTION:
+      return "no es un archivo normal (una tubería o un dispositivo)";
+    default:
+      return Format("error del sistema %s", {std::to_string(error)});
   }
 }
 
@@ -190,11 +207,12 @@ File File::Open(const fs::path& path, int& error, bool forWriting) {
   File file;
   if (forWriting) {
     file.handle_ = Handle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShare, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
   }
   file.writable_ = file.IsOpen();
   if (!file.IsOpen() && (!forWriting || ::GetLastError() == ERROR_ACCESS_DENIED)) {
-    file.handle_ = Handle(::CreateFileW(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file.handle_ = Handle(
+        ::CreateFileW(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   }
   error = file.IsOpen() ? 0 : Error();
   return file;
@@ -207,8 +225,9 @@ File File::OpenForReading(const fs::path& path, int& error) {
     error = ERROR_DIRECTORY;
     return file;
   }
-  file.handle_ = Handle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  file.handle_ =
+      Handle(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   error = file.IsOpen() ? 0 : Error();
   return file;
 }
@@ -216,8 +235,8 @@ File File::OpenForReading(const fs::path& path, int& error) {
 File File::CreateNew(const fs::path& path, int& error) {
   File file;
   // CREATE_NEW fails on any existing entry, a link included: nothing is followed.
-  file.handle_ = Handle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  file.handle_ = Handle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                      nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
   file.writable_ = file.IsOpen();
   error = file.IsOpen() ? 0 : Error();
   return file;
@@ -306,7 +325,8 @@ LargeBlock::LargeBlock(LargeBlock&& other) noexcept : data_(other.data_), size_(
 
 int MoveReplacing(const fs::path& source, const fs::path& target) {
   if (internal::RenameMustFail()) return ERROR_WRITE_FAULT;
-  return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : Error();
+  return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0
+                                                                                                           : Error();
 }
 
 // Moves are written through to the disk as they are made.

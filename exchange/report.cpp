@@ -16,7 +16,8 @@ struct Kind {
 };
 constexpr Kind kKinds[] = {
     {"clase_sin_colocar", "clase sin colocar", "clases sin colocar", false},
-    {"profesor_sin_ficha", "profesor de SOLUC que no está en PROFT", "profesores de SOLUC que no están en PROFT", false},
+    {"profesor_sin_ficha", "profesor de SOLUC que no está en PROFT", "profesores de SOLUC que no están en PROFT",
+     false},
     {"tramo_desconocido", "clase con tramo desconocido", "clases con tramo desconocido", false},
     {"aula_desconocida", "clase con aula desconocida", "clases con aula desconocida", false},
     {"unidad_desconocida", "clase con unidad desconocida", "clases con unidad desconocida", false},
@@ -59,7 +60,11 @@ std::string Capitalized(std::string text) {
 // The length of the well-formed UTF-8 sequence at text[i], or 0 when there is none.
 size_t Utf8Length(const std::string& text, size_t i) {
   const auto lead = static_cast<unsigned char>(text[i]);
-  const size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2 : lead >= 0xE0 && lead < 0xF0 ? 3 : lead >= 0xF0 && lead < 0xF5 ? 4 : 0;
+  const size_t length = lead < 0x80                   ? 1
+                        : lead >= 0xC2 && lead < 0xE0 ? 2
+                        : lead >= 0xE0 && lead < 0xF0 ? 3
+                        : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                      : 0;
   if (length == 0 || i + length > text.size()) return 0;
   char32_t cp = length == 1 ? lead : lead & (0x3F >> (length - 1));
   for (size_t k = 1; k < length; ++k) {
@@ -97,8 +102,9 @@ std::string JsonString(const std::string& text) {
 
 std::string TableTitle(std::string_view table) {
   static const std::map<std::string_view, const char*> titles = {
-      {"CURSOACAD", "Curso escolar"}, {"ASIGNOMT", "Materias"},         {"PROFT", "Profesorado"},
-      {"AULAT", "Aulas"},             {"GRUPOST", "Unidades"},          {"ASIGT", "Asignaciones"},
+      {"CURSOACAD", "Curso escolar"},  {"ASIGNOMT", "Materias"},
+      {"PROFT", "Profesorado"},        {"AULAT", "Aulas"},
+      {"GRUPOST", "Unidades"},         {"ASIGT", "Asignaciones"},
       {"DIASHORAST", "Días y tramos"}, {"SOLUC", "Horario de Horavia"},
   };
   const auto found = titles.find(table);
@@ -112,8 +118,10 @@ std::string Counted(size_t count, const char* one, const char* many) {
 void RunReport::Add(Finding finding) {
   ++counts_[finding.tipo];
   ++byTable_[{finding.tipo, finding.tabla}];
-  if (counts_[finding.tipo] <= kKeptPerKind) hallazgos.push_back(std::move(finding));
-  else ++omitidos[finding.tipo];
+  if (counts_[finding.tipo] <= kKeptPerKind)
+    hallazgos.push_back(std::move(finding));
+  else
+    ++omitidos[finding.tipo];
 }
 
 std::string RunReport::Closing() const {
@@ -146,7 +154,8 @@ std::string RunReport::Summary() const {
     }
   }
   if (review == 0 && routine.empty()) return {};
-  const std::string reviewed = review ? Counted(review, "aviso para revisar", "avisos para revisar") + " (" + kinds + ")" : "";
+  const std::string reviewed =
+      review ? Counted(review, "aviso para revisar", "avisos para revisar") + " (" + kinds + ")" : "";
   return (review ? reviewed + routine : routine.substr(2)) + ".";
 }
 
@@ -158,7 +167,8 @@ std::string RunReport::Details() const {
     const auto omitted = omitidos.find(kind.tipo);
     const std::string more = omitted == omitidos.end() ? "" : "  ... y " + std::to_string(omitted->second) + " más.\n";
     if (!kind.routine) {
-      review += Capitalized(kind.many) + " (" + std::to_string(count->second) + "):\n" + Listed(hallazgos, kind.tipo) + more;
+      review +=
+          Capitalized(kind.many) + " (" + std::to_string(count->second) + "):\n" + Listed(hallazgos, kind.tipo) + more;
       continue;
     }
     for (const auto& [key, inTable] : byTable_) {
@@ -187,23 +197,24 @@ std::string RunReport::Json() const {
   auto optional = [](std::optional<int> value) { return value ? std::to_string(*value) : std::string("null"); };
   auto text = [](const std::string& value) { return value.empty() ? std::string("null") : JsonString(value); };
   std::string out = "{\n  \"orden\": " + JsonString(orden) + ",\n  \"archivo\": " + JsonString(archivo) +
-                    ",\n  \"salida\": " + text(salida) + ",\n  \"copia\": " + text(copia) +
-                    ",\n  \"tablas\": [";
+                    ",\n  \"salida\": " + text(salida) + ",\n  \"copia\": " + text(copia) + ",\n  \"tablas\": [";
   for (size_t k = 0; k < tablas.size(); ++k) {
     out += (k ? ", " : "") + std::string("{\"tabla\": ") + JsonString(tablas[k].tabla) +
            ", \"filas\": " + std::to_string(tablas[k].filas) + "}";
   }
   out += "],\n";
   if (orden == "importar") {
-    out += "  \"profesores\": " + std::to_string(profesores) + ",\n  \"actividades\": " + std::to_string(actividades) + ",\n";
+    out += "  \"profesores\": " + std::to_string(profesores) + ",\n  \"actividades\": " + std::to_string(actividades) +
+           ",\n";
   }
   out += "  \"hallazgos\": [";
   for (size_t k = 0; k < hallazgos.size(); ++k) {
     const Finding& f = hallazgos[k];
     out += std::string(k ? "," : "") + "\n    {\"tipo\": " + JsonString(f.tipo) + ", \"tabla\": " + text(f.tabla) +
            ", \"fila\": " + number(f.fila) + ", \"campo\": " + text(f.campo) + ", \"valor\": " + JsonString(f.valor) +
-           ", \"queda\": " + JsonString(f.queda) + ", \"profesor\": " + text(f.profesor) + ", \"dia\": " + optional(f.dia) +
-           ", \"tramo\": " + optional(f.tramo) + ", \"mensaje\": " + JsonString(f.mensaje) + "}";
+           ", \"queda\": " + JsonString(f.queda) + ", \"profesor\": " + text(f.profesor) +
+           ", \"dia\": " + optional(f.dia) + ", \"tramo\": " + optional(f.tramo) +
+           ", \"mensaje\": " + JsonString(f.mensaje) + "}";
   }
   out += hallazgos.empty() ? "],\n" : "\n  ],\n";
   out += "  \"omitidos\": {";

@@ -18,16 +18,16 @@ inline constexpr const char* kImportDone = "Proceso Terminado";
 inline constexpr const char* kRestoreDone = "Tablas restauradas";
 
 struct Finding {
-  std::string tipo;      // the kind, a stable name (see the README)
-  std::string tabla;     // the table or Séneca group it is about
-  long fila = 0;         // the row of the table, or the record of the group, from 1; 0 when none
-  std::string campo;     // the field
-  std::string valor;     // the value as found
-  std::string queda;     // what became of it
-  std::string profesor;  // the teacher's code (import)
-  std::optional<int> dia;    // day and slot of a lesson (import); an unplaced lesson's day is 0
+  std::string tipo;        // the kind, a stable name (see the README)
+  std::string tabla;       // the table or Séneca group it is about
+  long fila = 0;           // the row of the table, or the record of the group, from 1; 0 when none
+  std::string campo;       // the field
+  std::string valor;       // the value as found
+  std::string queda;       // what became of it
+  std::string profesor;    // the teacher's code (import)
+  std::optional<int> dia;  // day and slot of a lesson (import); an unplaced lesson's day is 0
   std::optional<int> tramo;
-  std::string mensaje;   // the finding in one sentence
+  std::string mensaje;  // the finding in one sentence
 };
 
 // A count with its noun in agreement: "1 fila", "2 filas".
@@ -75,7 +75,7 @@ class RunReport {
   std::string Json() const;
 
  private:
-  std::map<std::string, size_t> counts_;                              // per kind, those only counted included
+  std::map<std::string, size_t> counts_;                           // per kind, those only counted included
   std::map<std::pair<std::string, std::string>, size_t> byTable_;  // per kind and table
 };
 

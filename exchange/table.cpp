@@ -16,7 +16,8 @@ std::string Shown(const fs::path& path) { return platform::PathToUtf8(path); }
 
 std::string BaseName(std::string_view name) {
   std::string base(name);
-  if (base.size() > 4 && SameTextAnsi(std::string_view(base).substr(base.size() - 4), ".DBF")) base.resize(base.size() - 4);
+  if (base.size() > 4 && SameTextAnsi(std::string_view(base).substr(base.size() - 4), ".DBF"))
+    base.resize(base.size() - 4);
   return base;
 }
 
@@ -47,13 +48,15 @@ void Table::RaiseDamaged(std::string_view what) const {
 void Table::RaiseInUse() const { RaiseTableInUse(path_); }
 
 void RaiseTableInUse(const fs::path& table) {
-  throw Failure(Format("La tabla '%s' está en uso por otro programa: cierre Horavia y repita la orden", {Shown(table)}));
+  throw Failure(
+      Format("La tabla '%s' está en uso por otro programa: cierre Horavia y repita la orden", {Shown(table)}));
 }
 
 void RaiseNoWorkFolder(const fs::path& folder) {
-  throw Failure(Format("No existe la carpeta de trabajo '%s'. Compruebe que Horavia está instalado: Enlazor trabaja "
-                       "en su carpeta",
-                       {Shown(folder)}));
+  throw Failure(
+      Format("No existe la carpeta de trabajo '%s'. Compruebe que Horavia está instalado: Enlazor trabaja "
+             "en su carpeta",
+             {Shown(folder)}));
 }
 
 void Table::CreateTable() {
@@ -68,7 +71,8 @@ void Table::CreateTable() {
     int error = 0;
     path_ = old;
     auto file = platform::File::Open(old, error, true);
-    if (platform::IsInUseError(error) || (file.IsOpen() && !file.TryLock(platform::File::Lock::Exclusive))) RaiseInUse();
+    if (platform::IsInUseError(error) || (file.IsOpen() && !file.TryLock(platform::File::Lock::Exclusive)))
+      RaiseInUse();
     holds.push_back(std::move(file));
   }
   for (const auto& old : platform::FindAllNoCase(directory_, name_ + ".DBF")) platform::DeleteFileQuietly(old);
@@ -100,8 +104,9 @@ void Table::Open() {
   }
   try {
     if (!file_.IsRegular()) {
-      throw Failure(Format("La tabla '%s' no es un archivo normal: Enlazor lee y escribe las tablas como archivos del disco",
-                           {Shown(path_)}));
+      throw Failure(
+          Format("La tabla '%s' no es un archivo normal: Enlazor lee y escribe las tablas como archivos del disco",
+                 {Shown(path_)}));
     }
     if (!file_.TryLock(use_ == Use::Exclusive ? platform::File::Lock::Exclusive : platform::File::Lock::Shared)) {
       RaiseInUse();
@@ -238,7 +243,8 @@ void Table::OpenForWriting() {
     throw Failure(Format("No se puede escribir la tabla '%s': %s",
                          {Shown(path_), error ? platform::ErrorText(error) : "es de solo lectura"}));
   }
-  if (!file.TryLock(use_ == Use::Exclusive ? platform::File::Lock::Exclusive : platform::File::Lock::Shared)) RaiseInUse();
+  if (!file.TryLock(use_ == Use::Exclusive ? platform::File::Lock::Exclusive : platform::File::Lock::Shared))
+    RaiseInUse();
   file_ = std::move(file);
 }
 

@@ -50,7 +50,9 @@ class Table {
   void Post();
 
   void First() { cursor_ = 0; }
-  void Next() { if (cursor_ < view_.size()) ++cursor_; }
+  void Next() {
+    if (cursor_ < view_.size()) ++cursor_;
+  }
   bool Eof() const { return cursor_ >= view_.size(); }
   // Rows visible (not deleted, passing the filter) and a move to one of them.
   size_t RowCount() const { return view_.size(); }
@@ -83,7 +85,7 @@ class Table {
   void OpenForWriting();
 
   std::filesystem::path directory_;
-  std::string name_;       // without extension
+  std::string name_;  // without extension
   Use use_;
   std::string component_;
   std::vector<FieldDef> definitions_;
@@ -102,7 +104,10 @@ class Table {
   class PendingRows {
    public:
     void Reset(size_t recordLength);
-    void Free() { blocks_.clear(); count_ = 0; }
+    void Free() {
+      blocks_.clear();
+      count_ = 0;
+    }
     unsigned char* Add();
     const unsigned char* Row(size_t i) const;
     size_t Count() const { return count_; }
@@ -122,7 +127,7 @@ class Table {
   PendingRows appended_;
   size_t flushed_ = 0;  // rows posted and written since the table was opened
   mutable std::vector<unsigned char> readBack_;
-  std::vector<unsigned char> pending_;   // the row being edited
+  std::vector<unsigned char> pending_;  // the row being edited
   bool editing_ = false;
 
   std::vector<size_t> view_;  // physical numbers of the visible rows

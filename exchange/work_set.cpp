@@ -73,14 +73,17 @@ class Journal {
 bool HasFiles(const fs::path& folder, const char* table) { return !TableFiles(folder, table).empty(); }
 
 bool HoldsTables(const fs::path& folder) {
-  return std::any_of(kWorkTables.begin(), kWorkTables.end(), [&](const char* table) { return HasFiles(folder, table); });
+  return std::any_of(kWorkTables.begin(), kWorkTables.end(),
+                     [&](const char* table) { return HasFiles(folder, table); });
 }
 
 // Sets each old table aside and moves each new one in.
-void MoveIntoPlace(const fs::path& staging, const fs::path& work, const std::vector<const char*>& tables, Journal& journal) {
+void MoveIntoPlace(const fs::path& staging, const fs::path& work, const std::vector<const char*>& tables,
+                   Journal& journal) {
   const fs::path aside = staging / kSetAside;
   CheckFolderIsOurs(aside, work);
-  if (const int error = platform::MakeFolder(aside)) RaiseCannotReplace(work / Dbf(tables.front()), platform::ErrorText(error));
+  if (const int error = platform::MakeFolder(aside))
+    RaiseCannotReplace(work / Dbf(tables.front()), platform::ErrorText(error));
   CheckFolderIsOurs(aside, work);
   for (const char* table : tables) {
     const fs::path live = work / Dbf(table);
@@ -128,11 +131,13 @@ void RecordLiveFiles(const fs::path& work, Fields& mark) {
 
 // The first live file of the tables that the mark did not record as it is
 // now: changed, or new (files moved aside since are no longer live).
-std::optional<fs::path> ChangedSinceMarked(const Fields& mark, const fs::path& work, const std::vector<const char*>& tables) {
+std::optional<fs::path> ChangedSinceMarked(const Fields& mark, const fs::path& work,
+                                           const std::vector<const char*>& tables) {
   for (const char* table : tables) {
     for (const auto& file : TableFiles(work, table)) {
       const std::string line = PathToUtf8(file.filename()) + " " + Fingerprint(file);
-      if (std::none_of(mark.begin(), mark.end(), [&](const auto& f) { return f.first == "vivo" && f.second == line; })) {
+      if (std::none_of(mark.begin(), mark.end(),
+                       [&](const auto& f) { return f.first == "vivo" && f.second == line; })) {
         return file;
       }
     }
@@ -146,7 +151,8 @@ std::optional<fs::path> ChangedSinceMarked(const Fields& mark, const fs::path& w
 void PrepareAside(const fs::path& staging, const fs::path& work, const SetOrigin& origin, const std::string& fecha) {
   const fs::path aside = staging / kSetAside;
   CheckFolderIsOurs(aside, work);
-  if (const int error = platform::MakeFolder(aside)) RaiseCannotReplace(work / Dbf(kWorkTables[0]), platform::ErrorText(error));
+  if (const int error = platform::MakeFolder(aside))
+    RaiseCannotReplace(work / Dbf(kWorkTables[0]), platform::ErrorText(error));
   CheckFolderIsOurs(aside, work);
   const std::string text = FieldsText({{"fecha", fecha},
                                        {"orden", origin.orden},
@@ -200,9 +206,10 @@ std::vector<fs::path> TableFiles(const fs::path& folder, const char* table) {
 void CheckFolderIsOurs(const fs::path& folder, const fs::path& work) {
   std::error_code ec;
   if (!fs::exists(fs::symlink_status(folder, ec)) || platform::IsPlainFolderBeside(folder, work)) return;
-  throw Failure(Format("'%s' no es una carpeta de Enlazor: es un archivo o un enlace, o está en otro disco. "
-                       "Cámbiele el nombre o quítela de la carpeta de trabajo y repita la orden",
-                       {PathToUtf8(folder)}));
+  throw Failure(
+      Format("'%s' no es una carpeta de Enlazor: es un archivo o un enlace, o está en otro disco. "
+             "Cámbiele el nombre o quítela de la carpeta de trabajo y repita la orden",
+             {PathToUtf8(folder)}));
 }
 
 Staging::Staging(const fs::path& workDir) : work_(workDir), folder_(workDir / kStagingFolder) {
@@ -258,10 +265,11 @@ void Staging::FinishPending() {
   }
   const std::string command = FieldOf(mark, "orden") == "restaurar" ? "restauración" : "exportación";
   if (const auto changed = ChangedSinceMarked(mark, work_, tables)) {
-    throw Failure(Format("La tabla '%s' ha cambiado después de que se interrumpiera una %s, y terminarla la sustituiría. "
-                         "Si quiere conservar esos cambios, copie la tabla a otra carpeta; después quítela de la carpeta "
-                         "de trabajo y repita la orden: se completará la %s interrumpida",
-                         {PathToUtf8(*changed), command, command}));
+    throw Failure(
+        Format("La tabla '%s' ha cambiado después de que se interrumpiera una %s, y terminarla la sustituiría. "
+               "Si quiere conservar esos cambios, copie la tabla a otra carpeta; después quítela de la carpeta "
+               "de trabajo y repita la orden: se completará la %s interrumpida",
+               {PathToUtf8(*changed), command, command}));
   }
   if (!tables.empty()) {
     const auto holds = HoldLiveTables(work_, tables);
@@ -271,12 +279,13 @@ void Staging::FinishPending() {
     } catch (const Failure& failure) {
       // As a failed commit does: every table back where it was, the set still pending.
       const bool undone = journal.Undo();
-      throw Failure(Format("No se ha podido terminar la %s interrumpida (del %s, de '%s'): %s. %s Las tablas nuevas "
-                           "siguen en '%s' y la siguiente orden volverá a intentarlo",
-                           {command, FieldOf(mark, "fecha"), FieldOf(mark, "archivo"), failure.what(),
-                            undone ? "Las tablas de trabajo quedan como estaban." : "Las tablas ya apartadas están en '" +
-                                                                                       PathToUtf8(folder_ / kSetAside) + "'.",
-                            PathToUtf8(folder_)}));
+      throw Failure(
+          Format("No se ha podido terminar la %s interrumpida (del %s, de '%s'): %s. %s Las tablas nuevas "
+                 "siguen en '%s' y la siguiente orden volverá a intentarlo",
+                 {command, FieldOf(mark, "fecha"), FieldOf(mark, "archivo"), failure.what(),
+                  undone ? "Las tablas de trabajo quedan como estaban."
+                         : "Las tablas ya apartadas están en '" + PathToUtf8(folder_ / kSetAside) + "'.",
+                  PathToUtf8(folder_)}));
     }
   }
   RemoveMark(folder_);
@@ -288,8 +297,9 @@ void Staging::FinishPending() {
 void Staging::KeepOrphanedSet() {
   const Replaced kept = KeepSetAside(folder_, work_);
   if (kept.problem.empty()) return;
-  throw Failure(Format("Las tablas que sustituyó la orden anterior siguen en '%s' y no se pueden guardar como copia: %s",
-                       {PathToUtf8(folder_ / kSetAside), kept.problem}));
+  throw Failure(
+      Format("Las tablas que sustituyó la orden anterior siguen en '%s' y no se pueden guardar como copia: %s",
+             {PathToUtf8(folder_ / kSetAside), kept.problem}));
 }
 
 // Removes the tables a command staged, by name: never anything else, never
@@ -365,10 +375,11 @@ void RefuseTwoSpellings(const fs::path& workDir) {
     for (const char* extension : {".DBF", ".MDX"}) {
       const auto files = platform::FindAllNoCase(workDir, table + extension);
       if (files.size() < 2) continue;
-      throw Refusal(Format("La carpeta de trabajo tiene dos archivos de la tabla %s, '%s' y '%s', que solo se "
-                           "distinguen por mayúsculas y minúsculas: Horavia y Windows los toman por uno. Deje solo el "
-                           "bueno (guarde el otro en otra carpeta) y repita la orden.",
-                           {table, PathToUtf8(files[0]), PathToUtf8(files[1])}));
+      throw Refusal(
+          Format("La carpeta de trabajo tiene dos archivos de la tabla %s, '%s' y '%s', que solo se "
+                 "distinguen por mayúsculas y minúsculas: Horavia y Windows los toman por uno. Deje solo el "
+                 "bueno (guarde el otro en otra carpeta) y repita la orden.",
+                 {table, PathToUtf8(files[0]), PathToUtf8(files[1])}));
     }
   }
 }
@@ -376,9 +387,10 @@ void RefuseTwoSpellings(const fs::path& workDir) {
 void RefuseFileInStaging(const fs::path& file, const fs::path& workDir) {
   const fs::path staging = workDir / kStagingFolder;
   if (!platform::IsInside(file, staging)) return;
-  throw Refusal(Format("El archivo '%s' está dentro de la carpeta '%s', que Enlazor vacía en cada exportación. "
-                       "Cópielo a otra carpeta y elíjalo allí.",
-                       {PathToUtf8(file), PathToUtf8(staging)}));
+  throw Refusal(
+      Format("El archivo '%s' está dentro de la carpeta '%s', que Enlazor vacía en cada exportación. "
+             "Cópielo a otra carpeta y elíjalo allí.",
+             {PathToUtf8(file), PathToUtf8(staging)}));
 }
 
 }  // namespace enlazor

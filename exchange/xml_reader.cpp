@@ -32,7 +32,8 @@ const char* MarkedEncoding(std::string_view bytes) {
 // U+0080-U+009F; Séneca's files mean Windows-1252 by them (the euro sign,
 // curly quotes), and so does this reader, whatever the declaration's form.
 bool HasC1(std::string_view utf8) {
-  for (size_t at = utf8.find('\xC2'); at != std::string_view::npos && at + 1 < utf8.size(); at = utf8.find('\xC2', at + 1)) {
+  for (size_t at = utf8.find('\xC2'); at != std::string_view::npos && at + 1 < utf8.size();
+       at = utf8.find('\xC2', at + 1)) {
     if (static_cast<unsigned char>(utf8[at + 1]) < 0xA0) return true;
   }
   return false;
@@ -59,7 +60,8 @@ int UnknownEncoding(void* data, const XML_Char* name, XML_Encoding* info) {
   *static_cast<std::string*>(data) = name;
   const XmlEncoding encoding = EncodingOfLabel(name);
   if (encoding != XmlEncoding::Windows1252 && encoding != XmlEncoding::Latin1) return XML_STATUS_ERROR;
-  for (int byte = 0; byte < 256; ++byte) info->map[byte] = static_cast<int>(AnsiToCodePoint(static_cast<unsigned char>(byte)));
+  for (int byte = 0; byte < 256; ++byte)
+    info->map[byte] = static_cast<int>(AnsiToCodePoint(static_cast<unsigned char>(byte)));
   info->data = nullptr;
   info->convert = nullptr;
   info->release = nullptr;
@@ -68,25 +70,44 @@ int UnknownEncoding(void* data, const XML_Char* name, XML_Encoding* info) {
 
 std::string_view Describe(XML_Error error) {
   switch (error) {
-    case XML_ERROR_NO_MEMORY: return "memoria insuficiente";
-    case XML_ERROR_SYNTAX: return "error de sintaxis";
-    case XML_ERROR_NO_ELEMENTS: return "el documento está vacío o termina antes de cerrar sus elementos";
-    case XML_ERROR_INVALID_TOKEN: return "carácter no válido o marca mal escrita";
-    case XML_ERROR_UNCLOSED_TOKEN: return "marca sin cerrar";
-    case XML_ERROR_PARTIAL_CHAR: return "carácter incompleto";
-    case XML_ERROR_TAG_MISMATCH: return "la etiqueta de cierre no corresponde a la abierta";
-    case XML_ERROR_DUPLICATE_ATTRIBUTE: return "atributo repetido";
-    case XML_ERROR_JUNK_AFTER_DOC_ELEMENT: return "hay contenido después del elemento raíz";
-    case XML_ERROR_UNDEFINED_ENTITY: return "entidad no definida";
-    case XML_ERROR_RECURSIVE_ENTITY_REF: return "entidad recursiva";
-    case XML_ERROR_BAD_CHAR_REF: return "referencia a un carácter que XML no admite";
-    case XML_ERROR_MISPLACED_XML_PI: return "declaración XML fuera del comienzo del archivo";
-    case XML_ERROR_UNKNOWN_ENCODING: return "codificación desconocida";
-    case XML_ERROR_INCORRECT_ENCODING: return "la codificación declarada no corresponde al contenido";
-    case XML_ERROR_UNCLOSED_CDATA_SECTION: return "sección CDATA sin cerrar";
-    case XML_ERROR_XML_DECL: return "declaración XML incorrecta";
-    case XML_ERROR_AMPLIFICATION_LIMIT_BREACH: return "las entidades crecen sin medida";
-    default: return "documento XML incorrecto";
+    case XML_ERROR_NO_MEMORY:
+      return "memoria insuficiente";
+    case XML_ERROR_SYNTAX:
+      return "error de sintaxis";
+    case XML_ERROR_NO_ELEMENTS:
+      return "el documento está vacío o termina antes de cerrar sus elementos";
+    case XML_ERROR_INVALID_TOKEN:
+      return "carácter no válido o marca mal escrita";
+    case XML_ERROR_UNCLOSED_TOKEN:
+      return "marca sin cerrar";
+    case XML_ERROR_PARTIAL_CHAR:
+      return "carácter incompleto";
+    case XML_ERROR_TAG_MISMATCH:
+      return "la etiqueta de cierre no corresponde a la abierta";
+    case XML_ERROR_DUPLICATE_ATTRIBUTE:
+      return "atributo repetido";
+    case XML_ERROR_JUNK_AFTER_DOC_ELEMENT:
+      return "hay contenido después del elemento raíz";
+    case XML_ERROR_UNDEFINED_ENTITY:
+      return "entidad no definida";
+    case XML_ERROR_RECURSIVE_ENTITY_REF:
+      return "entidad recursiva";
+    case XML_ERROR_BAD_CHAR_REF:
+      return "referencia a un carácter que XML no admite";
+    case XML_ERROR_MISPLACED_XML_PI:
+      return "declaración XML fuera del comienzo del archivo";
+    case XML_ERROR_UNKNOWN_ENCODING:
+      return "codificación desconocida";
+    case XML_ERROR_INCORRECT_ENCODING:
+      return "la codificación declarada no corresponde al contenido";
+    case XML_ERROR_UNCLOSED_CDATA_SECTION:
+      return "sección CDATA sin cerrar";
+    case XML_ERROR_XML_DECL:
+      return "declaración XML incorrecta";
+    case XML_ERROR_AMPLIFICATION_LIMIT_BREACH:
+      return "las entidades crecen sin medida";
+    default:
+      return "documento XML incorrecto";
   }
 }
 
@@ -142,12 +163,13 @@ class Parse {
       throw Failure(Format("Error en el archivo XML '%s', línea 1, columna 1: la codificación '%s' no se puede leer",
                            {name_, unknown_}));
     }
-    const bool badBytes = error == XML_ERROR_INVALID_TOKEN || error == XML_ERROR_PARTIAL_CHAR ||
-                          error == XML_ERROR_INCORRECT_ENCODING;
+    const bool badBytes =
+        error == XML_ERROR_INVALID_TOKEN || error == XML_ERROR_PARTIAL_CHAR || error == XML_ERROR_INCORRECT_ENCODING;
     if (badBytes && marked_ && !declared_.empty() && EncodingOfLabel(declared_) != EncodingOfLabel(marked_)) {
-      RaiseHere(Format("la marca del principio del archivo dice %s y la declaración dice %s, y el archivo tiene bytes "
-                       "que no son %s",
-                       {marked_, declared_, marked_}));
+      RaiseHere(
+          Format("la marca del principio del archivo dice %s y la declaración dice %s, y el archivo tiene bytes "
+                 "que no son %s",
+                 {marked_, declared_, marked_}));
     }
     RaiseHere(Describe(error));
   }
@@ -181,7 +203,8 @@ class Parse {
       if (!windows) return p.events_.StartElement(name, attributes);
       std::vector<std::string> mapped;  // attribute values with the Windows characters
       std::vector<const char*> pointers;
-      for (size_t k = 0; attributes[k]; ++k) mapped.push_back(HasC1(attributes[k]) ? AsWindows1252(attributes[k]) : attributes[k]);
+      for (size_t k = 0; attributes[k]; ++k)
+        mapped.push_back(HasC1(attributes[k]) ? AsWindows1252(attributes[k]) : attributes[k]);
       for (const auto& text : mapped) pointers.push_back(text.c_str());
       pointers.push_back(nullptr);
       p.events_.StartElement(name, pointers.data());
@@ -231,9 +254,9 @@ class Parse {
 
   std::string name_;
   XmlEvents& events_;
-  const char* marked_;     // the encoding a byte-order mark named, or null
-  std::string declared_;   // the encoding the declaration named
-  std::string unknown_;    // an encoding expat asked for and this reader does not know
+  const char* marked_;    // the encoding a byte-order mark named, or null
+  std::string declared_;  // the encoding the declaration named
+  std::string unknown_;   // an encoding expat asked for and this reader does not know
   bool windows1252_ = false;
   std::string mapped_;
   std::unique_ptr<XML_ParserStruct, Free> parser_;
@@ -245,8 +268,8 @@ class Parse {
 XmlEncoding EncodingOfLabel(std::string_view label) {
   const std::string name = Lower(label);
   if (name.empty() || name == "utf-8" || name == "utf8") return XmlEncoding::Utf8;
-  if (name == "iso-8859-1" || name == "iso8859-1" || name == "iso_8859-1" || name == "latin1" ||
-      name == "latin-1" || name == "l1" || name == "iso-ir-100" || name == "cp819") {
+  if (name == "iso-8859-1" || name == "iso8859-1" || name == "iso_8859-1" || name == "latin1" || name == "latin-1" ||
+      name == "l1" || name == "iso-ir-100" || name == "cp819") {
     return XmlEncoding::Latin1;
   }
   if (name == "windows-1252" || name == "cp1252" || name == "x-cp1252" || name == "ms-ansi") {
@@ -265,7 +288,8 @@ void ReadXmlBytes(std::string_view bytes, const std::string& name, XmlEvents& ev
 
 void ReadXmlBytes(std::string_view bytes, const std::string& name, XmlEvents& events, size_t piece) {
   Parse parse(name, events, bytes.substr(0, 4));
-  for (size_t at = 0; at < bytes.size(); at += piece) parse.Feed(bytes.data() + at, std::min(piece, bytes.size() - at), false);
+  for (size_t at = 0; at < bytes.size(); at += piece)
+    parse.Feed(bytes.data() + at, std::min(piece, bytes.size() - at), false);
   parse.Feed(bytes.data(), 0, true);
 }
 
@@ -277,7 +301,8 @@ void ReadXmlFile(const std::filesystem::path& path, XmlEvents& events) {
   // The first bytes say whether a byte-order mark decides the encoding.
   char first[4];
   size_t filled = 0;
-  for (size_t n = 1; n > 0 && filled < sizeof first;) filled += n = file.Read(first + filled, sizeof first - filled, path);
+  for (size_t n = 1; n > 0 && filled < sizeof first;)
+    filled += n = file.Read(first + filled, sizeof first - filled, path);
   Parse parse(name, events, std::string_view(first, filled));
   parse.Feed(first, filled, false);
   // Straight into expat's own buffer, in large pieces: no copy of ours.

@@ -44,12 +44,18 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
     if (special[c] == 0 || (special[c] == 2 && !attribute)) continue;
     out.append(text.substr(run, i - run));
     run = i + 1;
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else if (c == '>') out += "&gt;";
-    else if (c == '"') out += "&quot;";
-    else if (ForbiddenInXml(c)) RaiseForbidden(c);
-    else out += "&#" + std::to_string(c) + ";";
+    if (c == '&')
+      out += "&amp;";
+    else if (c == '<')
+      out += "&lt;";
+    else if (c == '>')
+      out += "&gt;";
+    else if (c == '"')
+      out += "&quot;";
+    else if (ForbiddenInXml(c))
+      RaiseForbidden(c);
+    else
+      out += "&#" + std::to_string(c) + ";";
   }
   out.append(text.substr(run));
 }
@@ -75,13 +81,19 @@ class Encoder {
   Encoder(XmlEncoding encoding, const std::function<void(std::string_view)>& sink)
       : encoding_(encoding),
         sink_(sink),
-        out_(encoding == XmlEncoding::Utf16Le ? "\xFF\xFE" : encoding == XmlEncoding::Utf16Be ? "\xFE\xFF" : "") {}
+        out_(encoding == XmlEncoding::Utf16Le   ? "\xFF\xFE"
+             : encoding == XmlEncoding::Utf16Be ? "\xFE\xFF"
+                                                : "") {}
   bool CanWrite(char32_t cp) const {
     switch (encoding_) {
-      case XmlEncoding::Latin1: return cp <= 0xFF;
-      case XmlEncoding::Ascii: return cp < 0x80;
-      case XmlEncoding::Windows1252: return CodePointToAnsi(cp).has_value();
-      default: return true;
+      case XmlEncoding::Latin1:
+        return cp <= 0xFF;
+      case XmlEncoding::Ascii:
+        return cp < 0x80;
+      case XmlEncoding::Windows1252:
+        return CodePointToAnsi(cp).has_value();
+      default:
+        return true;
     }
   }
   void Put(std::string_view utf8) {
@@ -237,8 +249,10 @@ class TreeWriter {
     }
     Indent(depth);
     newline_ = indent_ = true;
-    if (node->kind == kElement) Element(node, depth);
-    else Simple(node);
+    if (node->kind == kElement)
+      Element(node, depth);
+    else
+      Simple(node);
   }
 
   void End() {
@@ -275,9 +289,15 @@ class TreeWriter {
   void Simple(const XmlNodeData* node) {
     std::string text;
     switch (node->kind) {
-      case kText: AppendEscaped(text, node->value, false); break;
-      case kCdata: text = Cdata(node->value); break;
-      case kComment: text = "<!--" + Plain(node->value) + "-->"; break;
+      case kText:
+        AppendEscaped(text, node->value, false);
+        break;
+      case kCdata:
+        text = Cdata(node->value);
+        break;
+      case kComment:
+        text = "<!--" + Plain(node->value) + "-->";
+        break;
       default:
         text = "<?" + Name(node->name) + (node->value.empty() ? "" : " " + Plain(node->value)) + "?>";
         break;
@@ -301,8 +321,10 @@ class TreeWriter {
     for (size_t i = 0; i < text.size();) {
       const size_t start = i;
       const char32_t cp = NextCodePoint(text, i);
-      if (out_.CanWrite(cp)) out.append(text, start, i - start);
-      else out += '?';
+      if (out_.CanWrite(cp))
+        out.append(text, start, i - start);
+      else
+        out += '?';
     }
     return out;
   }

@@ -28,7 +28,8 @@ std::string Quote(std::string_view ansi) { return "«" + Utf8(ansi) + "»"; }
 
 }  // namespace
 
-TableBuilder::TableBuilder(const fs::path& folder, Layout layout, std::initializer_list<FieldDef> fields, RunReport& report)
+TableBuilder::TableBuilder(const fs::path& folder, Layout layout, std::initializer_list<FieldDef> fields,
+                           RunReport& report)
     : folder_(folder),
       name_(layout.table),
       group_(layout.group ? layout.group : ""),
@@ -48,16 +49,32 @@ void TableBuilder::Offer(const Datos& datos) {
   ++record_;
   const std::string where = "Séneca, grupo " + group_ + ", registro " + std::to_string(record_);
   if (datos.count < layout_.minimum) {
-    Report({"registro_incompleto", group_, record_, "", std::to_string(datos.count) + " datos", "sin fila", "", {}, {},
+    Report({"registro_incompleto",
+            group_,
+            record_,
+            "",
+            std::to_string(datos.count) + " datos",
+            "sin fila",
+            "",
+            {},
+            {},
             where + ": tiene " + std::to_string(datos.count) + (datos.count == 1 ? " dato" : " datos") +
-                 " y hacen falta al menos " + std::to_string(layout_.minimum) + "; no pasa a " + TableTitle(name_) + "."});
+                " y hacen falta al menos " + std::to_string(layout_.minimum) + "; no pasa a " + TableTitle(name_) +
+                "."});
     return;
   }
   if (datos.count < layout_.read) {
-    Report({"registro_incompleto", group_, record_, "", std::to_string(datos.count) + " datos", "vacíos los que faltan",
-            "", {}, {},
+    Report({"registro_incompleto",
+            group_,
+            record_,
+            "",
+            std::to_string(datos.count) + " datos",
+            "vacíos los que faltan",
+            "",
+            {},
+            {},
             where + ": tiene " + std::to_string(datos.count) + " datos de los " + std::to_string(layout_.read) +
-                 " que se leen; los que faltan quedan vacíos en " + TableTitle(name_) + "."});
+                " que se leen; los que faltan quedan vacíos en " + TableTitle(name_) + "."});
   }
   Take(datos);
 }
@@ -67,10 +84,17 @@ void TableBuilder::Report(Finding finding) { report_.Add(std::move(finding)); }
 // Renumbered codes are told: Horavia shows the code, and the user may wonder.
 void TableBuilder::ReportRenumbered(std::string_view base, std::string_view code) {
   if (code == base) return;
-  Report({"codigo_renumerado", name_, static_cast<long>(rows_), name_ == "ASIGNOMT" ? "COD" : "ABREV", Utf8(base),
-          Utf8(code), "", {}, {},
-          TableTitle(name_) + ", fila " + std::to_string(rows_) + ": el código " + Quote(base) + " ya lo tenía otra fila; queda " +
-              Quote(code) + "."});
+  Report({"codigo_renumerado",
+          name_,
+          static_cast<long>(rows_),
+          name_ == "ASIGNOMT" ? "COD" : "ABREV",
+          Utf8(base),
+          Utf8(code),
+          "",
+          {},
+          {},
+          TableTitle(name_) + ", fila " + std::to_string(rows_) + ": el código " + Quote(base) +
+              " ya lo tenía otra fila; queda " + Quote(code) + "."});
 }
 
 void TableBuilder::Add(Row values) {
@@ -87,16 +111,22 @@ void TableBuilder::Add(Row values) {
     const bool identifier = IsIdentifier(field);
     if (identifier) cuts_.push_back({field, stored, std::string(text), rows_});
     // A value repeated row after row (a slot on each day) is told once.
-    if (std::any_of(report_.hallazgos.begin(), report_.hallazgos.end(), [&](const Finding& f) {
-          return f.tabla == name_ && f.campo == field && f.valor == Utf8(text);
-        })) {
+    if (std::any_of(report_.hallazgos.begin(), report_.hallazgos.end(),
+                    [&](const Finding& f) { return f.tabla == name_ && f.campo == field && f.valor == Utf8(text); })) {
       continue;
     }
     const std::string size = std::to_string(def->size);
-    Report({identifier ? "identificador_cortado" : "valor_cortado", name_, static_cast<long>(rows_), field, Utf8(text),
-            Utf8(stored), "", {}, {},
-            TableTitle(name_) + ", fila " + std::to_string(rows_) + ", " + field + ": " + Quote(text) + " no cabe en " + size +
-                " caracteres; " + (identifier ? "Séneca recibirá " : "queda ") + Quote(stored) + "."});
+    Report({identifier ? "identificador_cortado" : "valor_cortado",
+            name_,
+            static_cast<long>(rows_),
+            field,
+            Utf8(text),
+            Utf8(stored),
+            "",
+            {},
+            {},
+            TableTitle(name_) + ", fila " + std::to_string(rows_) + ", " + field + ": " + Quote(text) + " no cabe en " +
+                size + " caracteres; " + (identifier ? "Séneca recibirá " : "queda ") + Quote(stored) + "."});
   }
   table_.Post();
 }
@@ -131,17 +161,19 @@ void TableBuilder::CheckCutIdentifiers() {
     if (column.empty()) column = Column(cut.field);
     for (size_t row = 1; row <= column.size(); ++row) {
       if (row == cut.row || column[row - 1] != cut.stored) continue;
-      const auto other = std::find_if(cuts_.begin(), cuts_.end(), [&](const Cut& c) { return c.field == cut.field && c.row == row; });
+      const auto other =
+          std::find_if(cuts_.begin(), cuts_.end(), [&](const Cut& c) { return c.field == cut.field && c.row == row; });
       const std::string otherOriginal = other == cuts_.end() ? column[row - 1] : other->original;
       if (otherOriginal == cut.original) continue;
       const bool otherFirst = row < cut.row;
-      const std::string first = otherFirst ? otherOriginal : cut.original, second = otherFirst ? cut.original : otherOriginal;
-      throw Refusal(Format("Los identificadores %s (fila %s) y %s (fila %s) de %s no caben en los %s caracteres del "
-                           "campo %s y quedarían iguales, %s: Séneca recibiría datos equivocados. La exportación no se "
-                           "ha hecho y las tablas de trabajo no han cambiado.",
-                           {Quote(first), std::to_string(std::min(row, cut.row)), Quote(second),
-                            std::to_string(std::max(row, cut.row)), name_, std::to_string(cut.stored.size()), cut.field,
-                            Quote(cut.stored)}));
+      const std::string first = otherFirst ? otherOriginal : cut.original,
+                        second = otherFirst ? cut.original : otherOriginal;
+      throw Refusal(Format(
+          "Los identificadores %s (fila %s) y %s (fila %s) de %s no caben en los %s caracteres del "
+          "campo %s y quedarían iguales, %s: Séneca recibiría datos equivocados. La exportación no se "
+          "ha hecho y las tablas de trabajo no han cambiado.",
+          {Quote(first), std::to_string(std::min(row, cut.row)), Quote(second), std::to_string(std::max(row, cut.row)),
+           name_, std::to_string(cut.stored.size()), cut.field, Quote(cut.stored)}));
     }
   }
 }
@@ -157,8 +189,8 @@ namespace {
 class CrearCursoAcad final : public TableBuilder {
  public:
   CrearCursoAcad(const fs::path& folder, RunReport& report)
-      : TableBuilder(folder, {"CURSOACAD", nullptr, 2, 3}, {Text("CURSOANNO", 4), Text("F_INICIO", 10), Text("F_FIN", 10)},
-                     report) {}
+      : TableBuilder(folder, {"CURSOACAD", nullptr, 2, 3},
+                     {Text("CURSOANNO", 4), Text("F_INICIO", 10), Text("F_FIN", 10)}, report) {}
   // The first two top-level groups, whatever their seq: their direct datos.
   void TopGroup(size_t, const Datos& datos) override {
     if (datos.count < 2) return;
@@ -190,8 +222,12 @@ class CrearProfesores final : public TableBuilder {
  public:
   CrearProfesores(const fs::path& folder, RunReport& report)
       : TableBuilder(folder, {"PROFT", "EMPLEADOS", 2, 6},
-                     {Text("ABREV", 4), Text("NOMBRE", 40), Text("DEPART", 40), {"DNI", FieldType::Integer, 0},
-                      Text("X_EMPLEADO", 10), Text("F_TOMAPOS", 10)},
+                     {Text("ABREV", 4),
+                      Text("NOMBRE", 40),
+                      Text("DEPART", 40),
+                      {"DNI", FieldType::Integer, 0},
+                      Text("X_EMPLEADO", 10),
+                      Text("F_TOMAPOS", 10)},
                      report) {}
 
   size_t Finish() override {
@@ -205,8 +241,11 @@ class CrearProfesores final : public TableBuilder {
     const std::string &surname1 = datos.At(3), &surname2 = datos.At(4), &given = datos.At(5);
     const std::string base = TeacherBaseCode(given, surname1, surname2);
     const std::string code = codes_.Unique(base);
-    Add({{"ABREV", code}, {"NOMBRE", given + " " + surname1 + " " + surname2}, {"X_EMPLEADO", datos.At(0)},
-         {"F_TOMAPOS", datos.At(1)}, {"DEPART", datos.At(2)}});
+    Add({{"ABREV", code},
+         {"NOMBRE", given + " " + surname1 + " " + surname2},
+         {"X_EMPLEADO", datos.At(0)},
+         {"F_TOMAPOS", datos.At(1)},
+         {"DEPART", datos.At(2)}});
     ids_.emplace_back(datos.At(0).substr(0, 10), static_cast<uint32_t>(Rows()));
     ReportRenumbered(base, code);
   }
@@ -218,11 +257,20 @@ class CrearProfesores final : public TableBuilder {
       while (last < ids_.size() && ids_[last].first == ids_[first].first) ++last;
       if (last - first < 2 || ids_[first].first.empty()) continue;
       std::string list;
-      for (size_t k = first; k < last; ++k) list += (k == first ? "" : k + 1 == last ? " y " : ", ") + std::to_string(ids_[k].second);
+      for (size_t k = first; k < last; ++k)
+        list += (k == first ? "" : k + 1 == last ? " y " : ", ") + std::to_string(ids_[k].second);
       const std::string& id = ids_[first].first;
-      Report({"empleado_repetido", "PROFT", static_cast<long>(ids_[first].second), "X_EMPLEADO", Utf8(id),
-              std::to_string(last - first) + " filas", "", {}, {},
-              TableTitle("PROFT") + ", filas " + list + ": el empleado " + Quote(id) + " aparece " + std::to_string(last - first) +
+      Report({"empleado_repetido",
+              "PROFT",
+              static_cast<long>(ids_[first].second),
+              "X_EMPLEADO",
+              Utf8(id),
+              std::to_string(last - first) + " filas",
+              "",
+              {},
+              {},
+              TableTitle("PROFT") + ", filas " + list + ": el empleado " + Quote(id) + " aparece " +
+                  std::to_string(last - first) +
                   " veces (varios puestos); Horavia lo tendrá como profesores distintos."});
     }
     ids_ = {};
@@ -236,7 +284,10 @@ class CrearAulas final : public TableBuilder {
  public:
   CrearAulas(const fs::path& folder, RunReport& report)
       : TableBuilder(folder, {"AULAT", "DEPENDENCIAS", 2, 2},
-                     {Text("ABREV", 4), Text("NOMBRE", 40), Text("EDIFICIO", 1), {"MAXALUM", FieldType::Integer, 0},
+                     {Text("ABREV", 4),
+                      Text("NOMBRE", 40),
+                      Text("EDIFICIO", 1),
+                      {"MAXALUM", FieldType::Integer, 0},
                       Text("DEPCENTRO", 10)},
                      report) {}
 
@@ -265,7 +316,11 @@ class CrearUnidades final : public TableBuilder {
     const std::string derived = UnitCode(datos.At(1));
     const UnitPlacement place = PlaceUnit(derived);
     const std::string code = codes_.CodeFor(id, derived);
-    Add({{"ABREV", code}, {"TURNO", ""}, {"NIVEL", place.nivel}, {"CURSO", place.curso}, {"GRUPO", place.grupo},
+    Add({{"ABREV", code},
+         {"TURNO", ""},
+         {"NIVEL", place.nivel},
+         {"CURSO", place.curso},
+         {"GRUPO", place.grupo},
          {"UNIDAD", id}});
     ReportRenumbered(derived, code);
   }
@@ -276,8 +331,15 @@ class CrearAsignaciones final : public TableBuilder {
  public:
   CrearAsignaciones(const fs::path& folder, RunReport& report)
       : TableBuilder(folder, {"ASIGT", nullptr, 0, 0},
-                     {Text("CASIG", 4), Text("CPROF", 4), Text("CGRUP", 4), Text("CAULA", 4), Text("TURNO", 1),
-                      Text("NIVEL", 5), Text("CURSO", 3), Text("GRUPO", 2), {"HORAS", FieldType::Float, 0},
+                     {Text("CASIG", 4),
+                      Text("CPROF", 4),
+                      Text("CGRUP", 4),
+                      Text("CAULA", 4),
+                      Text("TURNO", 1),
+                      Text("NIVEL", 5),
+                      Text("CURSO", 3),
+                      Text("GRUPO", 2),
+                      {"HORAS", FieldType::Float, 0},
                       Text("SESIONES", 20)},
                      report) {}
 
@@ -299,8 +361,13 @@ class CrearTramos final : public TableBuilder {
       const std::string dia = std::to_string(day);
       for (size_t r = 0; r < slots_.size(); ++r) {
         const Slot& slot = slots_[r];
-        Add({{"DIHO", dia + std::to_string(r + 1)}, {"DIA", dia}, {"HORA", slot.hora}, {"CODDIHO", slot.code},
-             {"HORADESDE", slot.times.desde}, {"HORAHASTA", slot.times.hasta}, {"MINUTOS", slot.times.minutos}});
+        Add({{"DIHO", dia + std::to_string(r + 1)},
+             {"DIA", dia},
+             {"HORA", slot.hora},
+             {"CODDIHO", slot.code},
+             {"HORADESDE", slot.times.desde},
+             {"HORAHASTA", slot.times.hasta},
+             {"MINUTOS", slot.times.minutos}});
       }
     }
     return TableBuilder::Finish();

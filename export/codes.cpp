@@ -52,7 +52,8 @@ uint32_t CodeList::Key(std::string_view code) {
   // Codes are cut to their field before they are compared; no code holds a NUL.
   const std::string upper = UpperAnsiText(code.substr(0, kCodeWidth));
   uint32_t key = 0;
-  for (size_t i = 0; i < upper.size(); ++i) key |= static_cast<uint32_t>(static_cast<unsigned char>(upper[i])) << (8 * i);
+  for (size_t i = 0; i < upper.size(); ++i)
+    key |= static_cast<uint32_t>(static_cast<unsigned char>(upper[i])) << (8 * i);
   return key;
 }
 
@@ -96,7 +97,9 @@ SlotTimes ApplyTimeRule(std::string start, std::string end) {
   if (end.size() < 4) end.insert(end.begin(), '0');
   const int64_t endValue = ToInt32OrFail(end);
   const int64_t startValue = ToInt32OrFail(start);
-  auto clock = [](const std::string& text) { return text.substr(0, 2) + ":" + text.substr(std::min<size_t>(2, text.size()), 2); };
+  auto clock = [](const std::string& text) {
+    return text.substr(0, 2) + ":" + text.substr(std::min<size_t>(2, text.size()), 2);
+  };
   return {clock(start), clock(end), std::to_string(endValue - startValue)};
 }
 

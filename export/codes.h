@@ -54,7 +54,7 @@ class IdentifiedCodes {
 
  private:
   CodeList list_;
-  std::unordered_map<std::string, std::string> holder_;  // upper-case code -> identifier
+  std::unordered_map<std::string, std::string> holder_;               // upper-case code -> identifier
   std::map<std::pair<std::string, std::string>, std::string> given_;  // (identifier, derived) -> code
 };
 

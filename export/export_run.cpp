@@ -54,7 +54,15 @@ RunReport RunExport(const fs::path& xmlFile, const fs::path& workDir, const std:
   const Replaced replaced = staging.Commit({"exportar", report.archivo});
   if (!replaced.copy.empty()) report.copia = platform::PathToUtf8(replaced.copy);
   if (!replaced.problem.empty()) {
-    report.Add({"copia_pendiente", kCopiesFolder, 0, "", "", kStagingFolder, "", {}, {},
+    report.Add({"copia_pendiente",
+                kCopiesFolder,
+                0,
+                "",
+                "",
+                kStagingFolder,
+                "",
+                {},
+                {},
                 "Las tablas sustituidas no se han podido guardar como copia (" + replaced.problem + "); siguen en " +
                     kStagingFolder + " y la siguiente orden volverá a intentarlo."});
   }

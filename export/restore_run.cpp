@@ -21,7 +21,8 @@ RunReport Restore(const fs::path& workDir, const std::function<const CopyInfo&(c
                          {PathToUtf8(copy.folder)}));
   }
   for (const char* table : kWorkTables) {
-    for (const auto& file : TableFiles(copy.folder, table)) platform::CopyToNew(file, staging.Folder() / file.filename());
+    for (const auto& file : TableFiles(copy.folder, table))
+      platform::CopyToNew(file, staging.Folder() / file.filename());
   }
   RunReport report;
   report.orden = "restaurar";
@@ -45,9 +46,10 @@ RunReport RunRestore(const fs::path& workDir, size_t number) {
   return Restore(workDir, [&](const std::vector<CopyInfo>& copies) -> const CopyInfo& {
     if (copies.empty()) RefuseNoCopies(workDir);
     if (number < 1 || number > copies.size()) {
-      throw Refusal(Format("No hay copia número %s: hay %s (de la 1, la más reciente, a la %s).",
-                           {std::to_string(number), copies.size() == 1 ? "1 copia" : std::to_string(copies.size()) + " copias",
-                            std::to_string(copies.size())}));
+      throw Refusal(
+          Format("No hay copia número %s: hay %s (de la 1, la más reciente, a la %s).",
+                 {std::to_string(number), copies.size() == 1 ? "1 copia" : std::to_string(copies.size()) + " copias",
+                  std::to_string(copies.size())}));
     }
     return copies[number - 1];
   });

@@ -35,20 +35,27 @@ class SenecaEvents : public XmlEvents {
         group_.count = 0;
         catalogue_ = catalogue_ || InCatalogue(seq_);
         break;
-      case Role::Record: record_.count = 0; break;  // its strings keep their memory for the next
+      case Role::Record:
+        record_.count = 0;
+        break;  // its strings keep their memory for the next
       case Role::GroupDato:
       case Role::RecordDato:
         text_.clear();
         capturing_ = true;
         break;
-      default: break;
+      default:
+        break;
     }
   }
 
   void EndElement() override {
     switch (roles_.back()) {
-      case Role::GroupDato: Keep(group_); break;
-      case Role::RecordDato: Keep(record_); break;
+      case Role::GroupDato:
+        Keep(group_);
+        break;
+      case Role::RecordDato:
+        Keep(record_);
+        break;
       case Role::Record:
         records_ += InCatalogue(seq_);
         handler_.Record(seq_, record_);
@@ -57,7 +64,8 @@ class SenecaEvents : public XmlEvents {
         if (groups_ < 2) handler_.TopGroup(groups_, group_);
         ++groups_;
         break;
-      default: break;
+      default:
+        break;
     }
     roles_.pop_back();
   }
@@ -68,14 +76,16 @@ class SenecaEvents : public XmlEvents {
 
   void CheckCatalogue() const {
     if (!catalogue_) {
-      RefuseNotSeneca(name_, "no tiene ninguno de los grupos MATERIAS, EMPLEADOS, DEPENDENCIAS, UNIDADES ni TRAMOS_HORARIOS");
+      RefuseNotSeneca(name_,
+                      "no tiene ninguno de los grupos MATERIAS, EMPLEADOS, DEPENDENCIAS, UNIDADES ni TRAMOS_HORARIOS");
     }
     // Exporting nothing would leave Horavia's tables empty: an export cut short in Séneca, most likely.
     if (records_ == 0) {
-      throw Refusal(Format("El archivo '%s' no contiene datos: sus grupos MATERIAS, EMPLEADOS, DEPENDENCIAS, UNIDADES y "
-                           "TRAMOS_HORARIOS están vacíos, y exportarlo dejaría vacías las tablas de Horavia. Las tablas "
-                           "de trabajo no se han cambiado.",
-                           {name_}));
+      throw Refusal(
+          Format("El archivo '%s' no contiene datos: sus grupos MATERIAS, EMPLEADOS, DEPENDENCIAS, UNIDADES y "
+                 "TRAMOS_HORARIOS están vacíos, y exportarlo dejaría vacías las tablas de Horavia. Las tablas "
+                 "de trabajo no se han cambiado.",
+                 {name_}));
     }
   }
 
@@ -84,12 +94,18 @@ class SenecaEvents : public XmlEvents {
 
   static Role RoleOf(Role parent, std::string_view name) {
     switch (parent) {
-      case Role::None: return Role::Root;
-      case Role::Root: return name == "BLOQUE_DATOS" ? Role::Block : Role::Other;
-      case Role::Block: return name == "grupo_datos" ? Role::Group : Role::Other;
-      case Role::Group: return name == "dato" ? Role::GroupDato : name == "grupo_datos" ? Role::Record : Role::Other;
-      case Role::Record: return name == "dato" ? Role::RecordDato : Role::Other;
-      default: return Role::Other;  // a dato or a group nested deeper counts for nothing
+      case Role::None:
+        return Role::Root;
+      case Role::Root:
+        return name == "BLOQUE_DATOS" ? Role::Block : Role::Other;
+      case Role::Block:
+        return name == "grupo_datos" ? Role::Group : Role::Other;
+      case Role::Group:
+        return name == "dato" ? Role::GroupDato : name == "grupo_datos" ? Role::Record : Role::Other;
+      case Role::Record:
+        return name == "dato" ? Role::RecordDato : Role::Other;
+      default:
+        return Role::Other;  // a dato or a group nested deeper counts for nothing
     }
   }
 

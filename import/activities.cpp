@@ -20,9 +20,10 @@ const std::string& CheckedForXml(const std::string& text, const Table& table, si
   for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte >= 0x20 || byte == '\t' || byte == '\n' || byte == '\r') continue;
-    throw Failure(Format("La tabla '%s', fila %s, campo %s, tiene un carácter de control (código %s) que XML no "
-                         "admite, y Séneca rechazaría el archivo. Corrija ese valor y repita la orden",
-                         {platform::PathToUtf8(table.FilePath()), std::to_string(row), field, std::to_string(byte)}));
+    throw Failure(
+        Format("La tabla '%s', fila %s, campo %s, tiene un carácter de control (código %s) que XML no "
+               "admite, y Séneca rechazaría el archivo. Corrija ese valor y repita la orden",
+               {platform::PathToUtf8(table.FilePath()), std::to_string(row), field, std::to_string(byte)}));
   }
   return text;
 }
@@ -55,8 +56,9 @@ const std::vector<std::string>* Lookup::Find(const std::string& key) {
 }
 
 // The names of the eleven datos of an activity group, in their order.
-constexpr const char* kDatoNames[] = {"N_DIASEMANA", "X_TRAMO",  "X_DEPENDENCIA", "X_UNIDAD", "X_OFERTAMATRIG", "X_MATERIAOMG",
-                                      "F_INICIO",    "F_FIN",    "N_HORINI",      "N_HORFIN", "X_ACTIVIDAD"};
+constexpr const char* kDatoNames[] = {"N_DIASEMANA",    "X_TRAMO",      "X_DEPENDENCIA", "X_UNIDAD",
+                                      "X_OFERTAMATRIG", "X_MATERIAOMG", "F_INICIO",      "F_FIN",
+                                      "N_HORINI",       "N_HORFIN",     "X_ACTIVIDAD"};
 
 Activities::Activities(const ImportTables& tables, RunReport& report)
     : soluc_(tables.soluc),
@@ -96,7 +98,8 @@ std::string Activities::BuscarDependencia(const std::string& aula) {
   const auto* found = aulas_.Find(aula);
   const std::string room = found ? (*found)[0] : std::string();
   if (!TrimControls(room).empty()) return room;
-  if (!found) ReportMissing("aula_desconocida", "AULAT", "AULA", "el aula", aula, "X_DEPENDENCIA lleva el código de SOLUC");
+  if (!found)
+    ReportMissing("aula_desconocida", "AULAT", "AULA", "el aula", aula, "X_DEPENDENCIA lleva el código de SOLUC");
   return Defined(CheckedForXml(aula, soluc_, lesson_.row, "AULA"), "AULA");
 }
 
@@ -104,10 +107,12 @@ std::string Activities::BuscarDependencia(const std::string& aula) {
 // undefined would reach the file as a control character; it goes as "?", told.
 std::string Activities::Defined(const std::string& code, const char* field) {
   std::string shown = code;
-  std::replace_if(shown.begin(), shown.end(), [](char c) { return IsUndefinedAnsi(static_cast<unsigned char>(c)); }, '?');
+  std::replace_if(
+      shown.begin(), shown.end(), [](char c) { return IsUndefinedAnsi(static_cast<unsigned char>(c)); }, '?');
   if (shown == code) return code;
   char byte[8];
-  const auto first = std::find_if(code.begin(), code.end(), [](char c) { return IsUndefinedAnsi(static_cast<unsigned char>(c)); });
+  const auto first =
+      std::find_if(code.begin(), code.end(), [](char c) { return IsUndefinedAnsi(static_cast<unsigned char>(c)); });
   std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(*first));
   report_.Add({"caracter_indefinido", "SOLUC", static_cast<long>(lesson_.row), field, AnsiToUtf8(code), shown,
                AnsiToUtf8(lesson_.profesor), lesson_.dia, lesson_.hora,
@@ -124,7 +129,8 @@ std::string Activities::BuscarUnidad(const std::string& codGrupo) {
 
 std::vector<std::string> Activities::BuscarMateria(const std::string& asig) {
   if (const auto* found = materias_.Find(asig)) return *found;
-  ReportMissing("materia_desconocida", "ASIGNOMT", "ASIG", "la materia", asig, "X_OFERTAMATRIG y X_MATERIAOMG van vacíos a Séneca");
+  ReportMissing("materia_desconocida", "ASIGNOMT", "ASIG", "la materia", asig,
+                "X_OFERTAMATRIG y X_MATERIAOMG van vacíos a Séneca");
   return std::vector<std::string>(2);
 }
 
@@ -154,10 +160,12 @@ int Activities::CountActividades(const std::string& abrev) {
   std::map<std::pair<int, int>, std::pair<std::string, size_t>> rooms;  // (day, slot) -> first room and its row
   for (const size_t row : LessonsOf(abrev)) {
     soluc_.MoveTo(row);
-    lesson_ = {abrev, soluc_.FieldInteger(Field(field_.dia, "DIA")), soluc_.FieldInteger(Field(field_.hora, "HORA")), row + 1};
+    lesson_ = {abrev, soluc_.FieldInteger(Field(field_.dia, "DIA")), soluc_.FieldInteger(Field(field_.hora, "HORA")),
+               row + 1};
     if (lesson_.dia == 0) {
       report_.Add({"clase_sin_colocar", "SOLUC", static_cast<long>(lesson_.row), "DIA", "0", "no pasa a Séneca",
-                   AnsiToUtf8(abrev), 0, lesson_.hora, LessonPlace() + ": la clase está sin colocar (DIA 0); no pasa a Séneca."});
+                   AnsiToUtf8(abrev), 0, lesson_.hora,
+                   LessonPlace() + ": la clase está sin colocar (DIA 0); no pasa a Séneca."});
       continue;
     }
     ++count;
@@ -219,8 +227,15 @@ void Activities::ReportTeachersNotInProft(const std::vector<std::string>& proftC
   for (const auto& code : proftCodes) unread.erase(code);
   for (const auto& [code, rows] : unread) {
     const size_t first = lessons_[code].front() + 1;
-    report_.Add({"profesor_sin_ficha", "SOLUC", static_cast<long>(first), "PROF", AnsiToUtf8(code), "no pasa a Séneca",
-                 AnsiToUtf8(code), {}, {},
+    report_.Add({"profesor_sin_ficha",
+                 "SOLUC",
+                 static_cast<long>(first),
+                 "PROF",
+                 AnsiToUtf8(code),
+                 "no pasa a Séneca",
+                 AnsiToUtf8(code),
+                 {},
+                 {},
                  TableTitle("SOLUC") + ", fila " + std::to_string(first) + ": " + Counted(rows, "clase", "clases") +
                      " del profesor «" + AnsiToUtf8(code) + "», que no está en " + TableTitle("PROFT") + "; " +
                      (rows == 1 ? "no pasa" : "no pasan") + " a Séneca."});

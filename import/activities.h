@@ -80,7 +80,8 @@ class Activities {
   size_t Field(size_t& number, const char* name);
   std::string LessonPlace() const;
   std::string Defined(const std::string& code, const char* field);
-  void CheckOneRoomAtATime(std::map<std::pair<int, int>, std::pair<std::string, size_t>>& rooms, const std::string& room);
+  void CheckOneRoomAtATime(std::map<std::pair<int, int>, std::pair<std::string, size_t>>& rooms,
+                           const std::string& room);
   // A lookup found nothing for the lesson: the user hears of it.
   void ReportMissing(const char* kind, const char* table, const char* field, const char* what, const std::string& value,
                      const std::string& outcome);

@@ -47,18 +47,20 @@ struct Components {
 void GenerateTemplate(XmlDocument& doc, const std::string& cursoAnno) {
   const platform::LocalTime now = platform::Now();
   char fecha[32];
-  std::snprintf(fecha, sizeof fecha, "%02d/%02d/%04d %02d:%02d:%02d", now.day, now.month, now.year, now.hour, now.minute,
-                now.second);
+  std::snprintf(fecha, sizeof fecha, "%02d/%02d/%04d %02d:%02d:%02d", now.day, now.month, now.year, now.hour,
+                now.minute, now.second);
   doc.LoadBytes(std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<SERVICIO modulo=\"HORARIOS\" tipo=\"I\" "
                             "autor=\"Enlazor\" fecha=\"") +
-                    fecha + "\"><BLOQUE_DATOS><grupo_datos seq=\"ANNO_ACADEMICO\"><dato nombre_dato=\"C_ANNO\"/>"
-                            "</grupo_datos></BLOQUE_DATOS></SERVICIO>",
+                    fecha +
+                    "\"><BLOQUE_DATOS><grupo_datos seq=\"ANNO_ACADEMICO\"><dato nombre_dato=\"C_ANNO\"/>"
+                    "</grupo_datos></BLOQUE_DATOS></SERVICIO>",
                 kTemplateName);
   doc.SelectNodes("/SERVICIO/BLOQUE_DATOS/grupo_datos/dato").Item(0).SetText(AnsiToUtf8(cursoAnno));
 }
 
 // The template's BLOQUE_DATOS; a template that cannot serve says what to do.
-XmlNode LoadTemplate(XmlDocument& doc, const TemplateChoice& plantilla, const std::string& cursoAnno, RunReport& report) {
+XmlNode LoadTemplate(XmlDocument& doc, const TemplateChoice& plantilla, const std::string& cursoAnno,
+                     RunReport& report) {
   const std::string shown = platform::PathToUtf8(plantilla.path);
   const char* remedy = plantilla.generateWhenMissing
                            ? "Corrija la plantilla o quítela de esa carpeta: sin ella, Enlazor genera una con el curso "
@@ -67,15 +69,23 @@ XmlNode LoadTemplate(XmlDocument& doc, const TemplateChoice& plantilla, const st
                              "tablas de trabajo";
   if (!platform::FileExists(plantilla.path) && plantilla.generateWhenMissing) {
     GenerateTemplate(doc, cursoAnno);
-    report.Add({"plantilla_generada", "CURSOACAD", 1, "CURSOANNO", AnsiToUtf8(cursoAnno), shown, "", {}, {},
+    report.Add({"plantilla_generada",
+                "CURSOACAD",
+                1,
+                "CURSOANNO",
+                AnsiToUtf8(cursoAnno),
+                shown,
+                "",
+                {},
+                {},
                 "No hay plantilla «" + std::string(kTemplateName) + "» en " +
                     platform::PathToUtf8(plantilla.path.parent_path()) + ": se ha generado una con el curso «" +
                     AnsiToUtf8(cursoAnno) + "» de " + TableTitle("CURSOACAD") + "."});
     return doc.DocumentElement().SelectSingleNode("BLOQUE_DATOS");
   }
   if (!platform::FileExists(plantilla.path)) {
-    throw Failure(Format("No existe la plantilla '%s', el archivo de Séneca en que se escribe el horario. %s",
-                         {shown, remedy}));
+    throw Failure(
+        Format("No existe la plantilla '%s', el archivo de Séneca en que se escribe el horario. %s", {shown, remedy}));
   }
   try {
     doc.Load(plantilla.path);
@@ -83,17 +93,27 @@ XmlNode LoadTemplate(XmlDocument& doc, const TemplateChoice& plantilla, const st
     throw Failure(std::string(failure.what()) + ". " + remedy);
   }
   XmlNode bloque = doc.DocumentElement().SelectSingleNode("BLOQUE_DATOS");
-  if (bloque.IsNull()) throw Failure(Format("La plantilla '%s' no tiene el elemento BLOQUE_DATOS. %s", {shown, remedy}));
+  if (bloque.IsNull())
+    throw Failure(Format("La plantilla '%s' no tiene el elemento BLOQUE_DATOS. %s", {shown, remedy}));
   return bloque;
 }
 
 // The public Séneca clients refuse a file for another school year than theirs.
-void CheckSchoolYear(const XmlNode& bloque, const std::string& cursoAnno, const fs::path& templatePath, RunReport& report) {
+void CheckSchoolYear(const XmlNode& bloque, const std::string& cursoAnno, const fs::path& templatePath,
+                     RunReport& report) {
   const XmlNode anno = bloque.SelectSingleNode("grupo_datos[@seq=\"ANNO_ACADEMICO\"]/dato[@nombre_dato=\"C_ANNO\"]");
   const std::string inTemplate(TrimControls(anno.Text()));
   const std::string inTables(TrimControls(AnsiToUtf8(cursoAnno)));
   if (anno.IsNull() || inTemplate == inTables || inTables.empty()) return;
-  report.Add({"curso_distinto", "CURSOACAD", 1, "CURSOANNO", inTables, inTemplate, "", {}, {},
+  report.Add({"curso_distinto",
+              "CURSOACAD",
+              1,
+              "CURSOANNO",
+              inTables,
+              inTemplate,
+              "",
+              {},
+              {},
               "La plantilla «" + platform::PathToUtf8(templatePath) + "» es del curso «" + inTemplate + "» y " +
                   TableTitle("CURSOACAD") + " del curso «" + inTables +
                   "»: Séneca rechaza un archivo de otro curso. El archivo se ha escrito igualmente."});
@@ -116,7 +136,8 @@ void WriteTimetables(XmlText& out, Components& tables, const FechasCurso& fechas
     const std::string tomaPos = AnsiToUtf8(Checked(proft, "F_TOMAPOS", n));
     const std::string abrev = proft.FieldText("ABREV");
     const int count = activities.CountActividades(abrev);
-    out.Open("grupo_datos", {{"seq", "HORARIO_REGULAR_PROFESOR_" + std::to_string(n)}, {"registros", std::to_string(count)}});
+    out.Open("grupo_datos",
+             {{"seq", "HORARIO_REGULAR_PROFESOR_" + std::to_string(n)}, {"registros", std::to_string(count)}});
     out.Leaf("dato", {{"nombre_dato", "X_EMPLEADO"}}, empleado);
     out.Leaf("dato", {{"nombre_dato", "F_TOMAPOS"}}, tomaPos);
     report.actividades += static_cast<size_t>(activities.GenerarActividades(abrev, out, fechas));
@@ -158,9 +179,10 @@ RunReport RunImport(const fs::path& archivoXml, const fs::path& workDir, const T
   CheckSchoolYear(bloque, cursoAnno, plantilla.path, report);
   const fs::path soluc = platform::FindNoCase(workDir, "SOLUC.DBF");
   if (!platform::FileExists(soluc)) {
-    throw Failure(Format("No existe la tabla '%s', el horario que hace Horavia. Haga primero el horario en Horavia y "
-                         "repita la orden",
-                         {platform::PathToUtf8(soluc)}));
+    throw Failure(
+        Format("No existe la tabla '%s', el horario que hace Horavia. Haga primero el horario en Horavia y "
+               "repita la orden",
+               {platform::PathToUtf8(soluc)}));
   }
   Components tables(workDir);
   if (SetIsMoving(workDir)) {

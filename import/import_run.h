@@ -16,7 +16,8 @@ inline constexpr const char* kTemplateName = "base.xml";
 // The template the import fills: a file, and whether to make one from the
 // work tables when the file is not there (the user named none of his own).
 struct TemplateChoice {
-  TemplateChoice(std::filesystem::path file, bool generate = true) : path(std::move(file)), generateWhenMissing(generate) {}
+  TemplateChoice(std::filesystem::path file, bool generate = true)
+      : path(std::move(file)), generateWhenMissing(generate) {}
   std::filesystem::path path;
   bool generateWhenMissing;
 };

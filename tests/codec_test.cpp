@@ -14,7 +14,10 @@ TEST(Codec, ConvertsBetweenUtf8AndWindows1252) {
   } cases[] = {
       {"Música", "M\xfasica"},
       {"€ 5 – “hola”", "\x80 5 \x96 \x93hola\x94"},
-      {"Šarić Œuvre Ÿ ž", "\x8a" "ari? \x8c" "uvre \x9f \x9e"},
+      {"Šarić Œuvre Ÿ ž",
+       "\x8a"
+       "ari? \x8c"
+       "uvre \x9f \x9e"},
       {"1º ESO ª", "1\xba ESO \xaa"},
       {"", ""},
   };
@@ -37,13 +40,13 @@ TEST(Codec, ComparesLettersWithoutRegardToCaseButWithAccents) {
     const char* b;
     bool same;
   } cases[] = {
-      {"LC", "lc", true},       {"\xc1ngel", "\xe1NGEL", true},  // Á / á
-      {"\xde", "\xfe", true},   {"\x8a", "\x9a", true},          // Þ þ, Š š
-      {"\x8c", "\x9c", true},   {"\x8e", "\x9e", true},          // Œ œ, Ž ž
-      {"\x9f", "\xff", true},                                    // Ÿ ÿ
-      {"a", "\xe1", false},     {"A", "\xc1", false},            // plain and accented letters differ
-      {"\xd7", "\xf7", false},                                   // × and ÷ are no letters
-      {"ab", "abc", false},     {"", "", true},
+      {"LC", "lc", true},      {"\xc1ngel", "\xe1NGEL", true},  // Á / á
+      {"\xde", "\xfe", true},  {"\x8a", "\x9a", true},          // Þ þ, Š š
+      {"\x8c", "\x9c", true},  {"\x8e", "\x9e", true},          // Œ œ, Ž ž
+      {"\x9f", "\xff", true},                                   // Ÿ ÿ
+      {"a", "\xe1", false},    {"A", "\xc1", false},            // plain and accented letters differ
+      {"\xd7", "\xf7", false},                                  // × and ÷ are no letters
+      {"ab", "abc", false},    {"", "", true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(SameTextAnsi(c.a, c.b), c.same) << c.a << " / " << c.b;
@@ -62,10 +65,19 @@ TEST(Codec, ReadsDecimalWholeNumbersWithin32Bits) {
     const char* text;
     std::optional<int32_t> value;
   } cases[] = {
-      {"0900", 900},         {"-5", -5},           {"+7", 7},
-      {"2147483647", INT32_MAX}, {"-2147483648", INT32_MIN}, {"2147483648", std::nullopt},
-      {"99999999999999999999", std::nullopt}, {"", std::nullopt}, {"-", std::nullopt},
-      {"9:00", std::nullopt}, {"09.5", std::nullopt}, {" 9", std::nullopt}, {"0x10", std::nullopt},
+      {"0900", 900},
+      {"-5", -5},
+      {"+7", 7},
+      {"2147483647", INT32_MAX},
+      {"-2147483648", INT32_MIN},
+      {"2147483648", std::nullopt},
+      {"99999999999999999999", std::nullopt},
+      {"", std::nullopt},
+      {"-", std::nullopt},
+      {"9:00", std::nullopt},
+      {"09.5", std::nullopt},
+      {" 9", std::nullopt},
+      {"0x10", std::nullopt},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ParseInt32(c.text), c.value) << c.text;

@@ -69,12 +69,13 @@ std::string School(int teachers) {
   std::vector<std::vector<std::string>> people;
   for (int i = 0; i < teachers; ++i) {
     const auto letter = [&](int k) { return std::string(1, static_cast<char>('A' + k % 26)); };
-    people.push_back({std::to_string(5030000 + i), "01/09/2010", "P", letter(i / 26) + "pellido", letter(i / 676) + "tro",
-                      letter(i) + "ombre"});
+    people.push_back({std::to_string(5030000 + i), "01/09/2010", "P", letter(i / 26) + "pellido",
+                      letter(i / 676) + "tro", letter(i) + "ombre"});
   }
-  return testing::SenecaDocument(testing::Group("MATERIAS", {{"1", "2", "Lengua"}}) + testing::Group("EMPLEADOS", people) +
-                                 testing::Group("DEPENDENCIAS", {{"A1", "Aula"}}) + testing::Group("UNIDADES", {{"U1", "1º ESO A"}}) +
-                                 testing::Group("TRAMOS_HORARIOS", {{"T1", "1", "0800", "0900"}, {"T2", "2", "0900", "1000"}}));
+  return testing::SenecaDocument(
+      testing::Group("MATERIAS", {{"1", "2", "Lengua"}}) + testing::Group("EMPLEADOS", people) +
+      testing::Group("DEPENDENCIAS", {{"A1", "Aula"}}) + testing::Group("UNIDADES", {{"U1", "1º ESO A"}}) +
+      testing::Group("TRAMOS_HORARIOS", {{"T1", "1", "0800", "0900"}, {"T2", "2", "0900", "1000"}}));
 }
 
 class Concurrency : public ::testing::Test {
@@ -142,12 +143,15 @@ TEST_F(Concurrency, AnExportCannotReplaceTablesAnImportIsReading) {
   RunExport(dir / "big.xml", work);
   Timetable(4);
   const auto before = Snapshot(work);
-  OtherProcess import([&] { return Outcome([&] { RunImport(dir / "a.xml", work, dir / "base.xml"); }) == kDone ? 0 : 1; });
+  OtherProcess import(
+      [&] { return Outcome([&] { RunImport(dir / "a.xml", work, dir / "base.xml"); }) == kDone ? 0 : 1; });
   ASSERT_TRUE(WaitFor([&] { return InUse(work, "SOLUC"); }));
   const std::string outcome = Outcome([&] { RunExport(dir / "small.xml", work); });
   // Caught on the school year the import holds until it has its tables, or on the first of those.
-  EXPECT_TRUE(outcome == "La tabla '" + (work / "CURSOACAD.DBF").string() + "' está en uso por otro programa: cierre Horavia y repita la orden" ||
-              outcome == "La tabla '" + (work / "ASIGNOMT.DBF").string() + "' está en uso por otro programa: cierre Horavia y repita la orden")
+  EXPECT_TRUE(outcome == "La tabla '" + (work / "CURSOACAD.DBF").string() +
+                             "' está en uso por otro programa: cierre Horavia y repita la orden" ||
+              outcome == "La tabla '" + (work / "ASIGNOMT.DBF").string() +
+                             "' está en uso por otro programa: cierre Horavia y repita la orden")
       << outcome;
   EXPECT_EQ(import.Wait(), 0);
   EXPECT_EQ(Snapshot(work), before);
@@ -157,10 +161,12 @@ TEST_F(Concurrency, AnExportCannotReplaceTablesAnImportIsReading) {
 TEST_F(Concurrency, ASecondImportFailsWhileTheFirstHoldsTheTables) {
   RunExport(dir / "big.xml", work);
   Timetable(4);
-  OtherProcess first([&] { return Outcome([&] { RunImport(dir / "a.xml", work, dir / "base.xml"); }) == kDone ? 0 : 1; });
+  OtherProcess first(
+      [&] { return Outcome([&] { RunImport(dir / "a.xml", work, dir / "base.xml"); }) == kDone ? 0 : 1; });
   ASSERT_TRUE(WaitFor([&] { return InUse(work, "SOLUC"); }));
   EXPECT_EQ(Outcome([&] { RunImport(dir / "b.xml", work, dir / "base.xml"); }),
-            "La tabla '" + (work / "SOLUC.DBF").string() + "' está en uso por otro programa: cierre Horavia y repita la orden");
+            "La tabla '" + (work / "SOLUC.DBF").string() +
+                "' está en uso por otro programa: cierre Horavia y repita la orden");
   EXPECT_EQ(first.Wait(), 0);
   EXPECT_TRUE(OutputIsWhole("ResultadoTempraa.xml"));
   EXPECT_FALSE(fs::exists(dir / "ResultadoTemprab.xml"));
@@ -179,7 +185,8 @@ TEST_F(Concurrency, AnImportWaitsForNobodyWhileAnotherProgramHoldsSoluc) {
   });
   ASSERT_TRUE(WaitFor([&] { return InUse(work, "SOLUC"); }));
   EXPECT_EQ(Outcome([&] { RunImport(dir / "a.xml", work, dir / "base.xml"); }),
-            "La tabla '" + (work / "SOLUC.DBF").string() + "' está en uso por otro programa: cierre Horavia y repita la orden");
+            "La tabla '" + (work / "SOLUC.DBF").string() +
+                "' está en uso por otro programa: cierre Horavia y repita la orden");
   EXPECT_FALSE(fs::exists(dir / "ResultadoTempraa.xml"));
   ASSERT_EQ(write(release[1], "x", 1), 1);
   EXPECT_EQ(horavia.Wait(), 0);

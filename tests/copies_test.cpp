@@ -131,7 +131,8 @@ TEST_F(Copies, AKillAtAnyRenameOfARestoreNeverLeavesAMixedSet) {
     const auto live = Tables(work);
     ASSERT_TRUE(live == setA || live == setB) << "rename " << n;
     bool otherKept = false;
-    for (const auto& copy : ListCopies(work)) otherKept = otherKept || Tables(copy.folder) == (live == setA ? setB : setA);
+    for (const auto& copy : ListCopies(work))
+      otherKept = otherKept || Tables(copy.folder) == (live == setA ? setB : setA);
     EXPECT_TRUE(otherKept) << "rename " << n;
     if (live == setA) RunRestore(work, 1);  // back to B for the next round
     while (ListCopies(work).size() > 1) RemoveCopy(ListCopies(work).back(), work);
@@ -146,8 +147,12 @@ TEST_F(Copies, RefusalsLeaveEverythingAsItWas) {
   EXPECT_EQ(Outcome([&] { RunRestore(work, 1); }),
             "No hay copias de tablas anteriores en '" + platform::PathToUtf8(work / kCopiesFolder) + "'.");
   Export("b.xml");
-  EXPECT_EQ(Outcome([&] { RunRestore(work, 2); }), "No hay copia número 2: hay 1 copia (de la 1, la más reciente, a la 1).");
-  EXPECT_EQ(Outcome([&] { RunRestore(work, std::string("1999-01-01 00.00.00")); }).rfind("La copia '1999-01-01 00.00.00' ya no", 0), 0u);
+  EXPECT_EQ(Outcome([&] { RunRestore(work, 2); }),
+            "No hay copia número 2: hay 1 copia (de la 1, la más reciente, a la 1).");
+  EXPECT_EQ(Outcome([&] {
+              RunRestore(work, std::string("1999-01-01 00.00.00"));
+            }).rfind("La copia '1999-01-01 00.00.00' ya no", 0),
+            0u);
   EXPECT_THROW(RunRestore(work, 0), Refusal);
   EXPECT_EQ(Tables(work), tables);
 }

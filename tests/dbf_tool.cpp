@@ -62,10 +62,14 @@ void Check(const std::filesystem::path& dir, const std::string& name) {
 int main(int argc, char** argv) {
   try {
     const std::string command = argc > 2 ? argv[1] : "";
-    if (command == "write") Write(argv[2]);
-    else if (command == "dump" && argc > 4) Dump(argv[2], argv[3], argv[4]);
-    else if (command == "check" && argc > 3) Check(argv[2], argv[3]);
-    else return 2;
+    if (command == "write")
+      Write(argv[2]);
+    else if (command == "dump" && argc > 4)
+      Dump(argv[2], argv[3], argv[4]);
+    else if (command == "check" && argc > 3)
+      Check(argv[2], argv[3]);
+    else
+      return 2;
   } catch (const std::exception& failure) {
     std::cerr << failure.what() << "\n";
     return 1;

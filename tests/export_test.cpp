@@ -57,7 +57,9 @@ class Export : public ::testing::Test {
 };
 
 TEST_F(Export, SchoolYearComesFromTheDatosOfTheFirstTwoGroups) {
-  const std::string anno = "<grupo_datos seq=\"ANNO\"><dato>\n  2026\n</dato><dato>15/09/2026</dato><dato>22/06/2027</dato><dato>x</dato></grupo_datos>";
+  const std::string anno =
+      "<grupo_datos seq=\"ANNO\"><dato>\n  "
+      "2026\n</dato><dato>15/09/2026</dato><dato>22/06/2027</dato><dato>x</dato></grupo_datos>";
   const std::string records = Group("MATERIAS", {{"1", "2", "3"}});
   const struct {
     const char* what;
@@ -65,10 +67,15 @@ TEST_F(Export, SchoolYearComesFromTheDatosOfTheFirstTwoGroups) {
     Rows rows;
   } cases[] = {
       {"first with datos, second only records", anno + records, {{"2026", "15/09/2026", "22/06/2027"}}},
-      {"both with datos", anno + "<grupo_datos><dato>20271</dato><dato>a</dato><dato>b</dato></grupo_datos>",
+      {"both with datos",
+       anno + "<grupo_datos><dato>20271</dato><dato>a</dato><dato>b</dato></grupo_datos>",
        {{"2026", "15/09/2026", "22/06/2027"}, {"2027", "a", "b"}}},
-      {"first with one dato", "<grupo_datos><dato>2026</dato></grupo_datos>" + anno, {{"2026", "15/09/2026", "22/06/2027"}}},
-      {"two datos give an empty end date", "<grupo_datos><dato>2026</dato><dato>1/9</dato></grupo_datos>", {{"2026", "1/9", ""}}},
+      {"first with one dato",
+       "<grupo_datos><dato>2026</dato></grupo_datos>" + anno,
+       {{"2026", "15/09/2026", "22/06/2027"}}},
+      {"two datos give an empty end date",
+       "<grupo_datos><dato>2026</dato><dato>1/9</dato></grupo_datos>",
+       {{"2026", "1/9", ""}}},
       {"a third group counts for nothing", records + records + anno, {}},
       {"no groups before the catalogue", "", {}},
   };
@@ -110,8 +117,8 @@ TEST(Codes, NumberedCandidatesFitTheFourCharacterField) {
     const char* base;
     unsigned n;
     const char* code;
-  } cases[] = {{"AGL", 1, "AGL1"}, {"AGL", 9, "AGL9"}, {"AGL", 10, "AG10"}, {"LC", 99, "LC99"},
-               {"LC", 100, "L100"}, {"", 5, "5"},     {"AB", 1000, "1000"}, {"2081", 3, "2083"}};
+  } cases[] = {{"AGL", 1, "AGL1"},  {"AGL", 9, "AGL9"}, {"AGL", 10, "AG10"},  {"LC", 99, "LC99"},
+               {"LC", 100, "L100"}, {"", 5, "5"},       {"AB", 1000, "1000"}, {"2081", 3, "2083"}};
   for (const auto& c : cases) EXPECT_EQ(NumberedCode(c.base, c.n), c.code) << c.base << c.n;
   EXPECT_THROW(NumberedCode("A", 10000), Failure);
 }
@@ -152,9 +159,12 @@ TEST_F(Export, RoomCodesAreTheIdentifierCutAndNumberedWhenTaken) {
                                             {"aula17", "Aula 17"},
                                             {"2081400123456", "Gimnasio"},
                                             {"AUL1", "Aula que ya tenía el código"}})));
-  const Rows expected = {{"A12", "Laboratorio", "A12"},       {"AULA", "Aula 15", "AULA15"},
-                         {"AUL1", "Aula 16", "AULA16"},       {"AULA", "Aula 15 otra vez", "AULA15"},
-                         {"aul2", "Aula 17", "aula17"},       {"2081", "Gimnasio", "2081400123"},
+  const Rows expected = {{"A12", "Laboratorio", "A12"},
+                         {"AULA", "Aula 15", "AULA15"},
+                         {"AUL1", "Aula 16", "AULA16"},
+                         {"AULA", "Aula 15 otra vez", "AULA15"},
+                         {"aul2", "Aula 17", "aula17"},
+                         {"2081", "Gimnasio", "2081400123"},
                          {"AUL3", "Aula que ya tenía el código", "AUL1"}};
   EXPECT_EQ(Table("AULAT", {"ABREV", "NOMBRE", "DEPCENTRO"}), expected);
   EXPECT_EQ(Table("AULAT", {"EDIFICIO", "MAXALUM"}), Rows(7, {"", ""}));
@@ -170,11 +180,10 @@ TEST_F(Export, UnitCodesCarryLevelCourseAndGroup) {
                                         {"7", "1º ESPA A"},
                                         {"8", "2º y 3º ESO C"},
                                         {"8", "2º y 3º ESO C"}})));
-  const Rows expected = {{"1ESA", "", "ES", "1", "A", "1"}, {"2BaB", "", "Ba", "2", "B", "2"},
-                         {"1OAA", "", "OA", "1", "A", "3"}, {"3B", "", "B", "3", "B", "4"},
-                         {"A", "", "NIV", "A", "A", "5"},   {"", "", "NIV", "", "", "6"},
-                         {"1ES1", "", "ES", "1", "A", "7"}, {"2y C", "", "y", "2", "C", "8"},
-                         {"2y C", "", "y", "2", "C", "8"}};
+  const Rows expected = {
+      {"1ESA", "", "ES", "1", "A", "1"}, {"2BaB", "", "Ba", "2", "B", "2"}, {"1OAA", "", "OA", "1", "A", "3"},
+      {"3B", "", "B", "3", "B", "4"},    {"A", "", "NIV", "A", "A", "5"},   {"", "", "NIV", "", "", "6"},
+      {"1ES1", "", "ES", "1", "A", "7"}, {"2y C", "", "y", "2", "C", "8"},  {"2y C", "", "y", "2", "C", "8"}};
   // Characters 4 and 5 of "2º y 3º ESO C" are "y" and a blank; the blank ending NIVEL is padding.
   EXPECT_EQ(Table("GRUPOST", {"ABREV", "TURNO", "NIVEL", "CURSO", "GRUPO", "UNIDAD"}), expected);
 }
@@ -184,14 +193,16 @@ TEST_F(Export, AssignmentsTableHasItsTenFieldsAndNoRows) {
   ::enlazor::Table asigt(work(), "ASIGT");
   asigt.Open();
   EXPECT_EQ(asigt.RowCount(), 0u);
-  for (const char* field : {"CASIG", "CPROF", "CGRUP", "CAULA", "TURNO", "NIVEL", "CURSO", "GRUPO", "HORAS", "SESIONES"}) {
+  for (const char* field :
+       {"CASIG", "CPROF", "CGRUP", "CAULA", "TURNO", "NIVEL", "CURSO", "GRUPO", "HORAS", "SESIONES"}) {
     EXPECT_TRUE(asigt.HasField(field)) << field;
   }
 }
 
 TEST_F(Export, TimeSlotGridRepeatsTheSlotsForSevenDays) {
   Run(SenecaDocument(Group("TRAMOS_HORARIOS", {{"A1", "1", "0800", "0900"}, {"A2", "2", "900", "1000"}})));
-  const Rows rows = Table("DIASHORAST", {"DIHO", "CODDIHO", "DIA", "TEXTODIA", "HORA", "HORADESDE", "HORAHASTA", "MINUTOS"});
+  const Rows rows =
+      Table("DIASHORAST", {"DIHO", "CODDIHO", "DIA", "TEXTODIA", "HORA", "HORADESDE", "HORAHASTA", "MINUTOS"});
   ASSERT_EQ(rows.size(), 14u);
   EXPECT_EQ(rows[0], (std::vector<std::string>{"11", "A1", "1", "", "1", "08:00", "09:00", "100"}));
   EXPECT_EQ(rows[1], (std::vector<std::string>{"12", "A2", "1", "", "2", "09:00", "10:00", "100"}));
@@ -212,9 +223,9 @@ TEST(TimeRule, FormatsAndSubtractsSenecaTimes) {
     const char* end;
     SlotTimes times;
   } cases[] = {
-      {"0900", "1000", {"09:00", "10:00", "100"}}, {"830", "925", {"08:30", "09:25", "95"}},
+      {"0900", "1000", {"09:00", "10:00", "100"}},   {"830", "925", {"08:30", "09:25", "95"}},
       {"2300", "0100", {"23:00", "01:00", "-2200"}}, {"9", "1000", {"09:", "10:00", "991"}},
-      {"", "1000", {"0:", "10:00", "1000"}},           {"09000", "1000", {"09:00", "10:00", "-8000"}},
+      {"", "1000", {"0:", "10:00", "1000"}},         {"09000", "1000", {"09:00", "10:00", "-8000"}},
       {"495", "555", {"04:95", "05:55", "60"}},
   };
   for (const auto& c : cases) {
@@ -230,8 +241,8 @@ TEST_F(Export, ATimeThatIsNoNumberEndsTheRunNamingIt) {
     const char* start;
     const char* end;
     const char* named;
-  } cases[] = {{"09:00", "1000", "09:00"}, {"9.5", "1000", "09.5"}, {"9 00", "x", "0x"},
-               {"0800", "99999999999", "99999999999"}};
+  } cases[] = {
+      {"09:00", "1000", "09:00"}, {"9.5", "1000", "09.5"}, {"9 00", "x", "0x"}, {"0800", "99999999999", "99999999999"}};
   for (const auto& c : cases) {
     EXPECT_EQ(RunFailure(SenecaDocument(Group("TRAMOS_HORARIOS", {{"A", "1", c.start, c.end}}))),
               std::string("'") + c.named + "' no es un valor entero válido");
@@ -239,10 +250,12 @@ TEST_F(Export, ATimeThatIsNoNumberEndsTheRunNamingIt) {
 }
 
 TEST_F(Export, BothEncodingsOfTheInputGiveTheSameTables) {
-  const std::string body = "<SERVICIO><BLOQUE_DATOS><grupo_datos seq=\"MATERIAS\"><grupo_datos><dato>1</dato><dato>2</dato>"
-                           "<dato>%</dato></grupo_datos></grupo_datos></BLOQUE_DATOS></SERVICIO>";
-  for (const auto& [declaration, name] : {std::pair{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "Música €"},
-                                          std::pair{"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", "M\xfasica \x80"}}) {
+  const std::string body =
+      "<SERVICIO><BLOQUE_DATOS><grupo_datos seq=\"MATERIAS\"><grupo_datos><dato>1</dato><dato>2</dato>"
+      "<dato>%</dato></grupo_datos></grupo_datos></BLOQUE_DATOS></SERVICIO>";
+  for (const auto& [declaration, name] :
+       {std::pair{"<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "Música €"},
+        std::pair{"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", "M\xfasica \x80"}}) {
     std::string xml = std::string(declaration) + body;
     Run(xml.replace(xml.find('%'), 1, name));
     EXPECT_EQ(Table("ASIGNOMT", {"COD", "NOMBRE"}), (Rows{{"M€", "Música €"}})) << declaration;
@@ -266,13 +279,14 @@ TEST_F(Export, ASecondSmallerRunLeavesNothingOfTheFirst) {
 class AllOrNothing : public Export {
  protected:
   void SetUp() override {
-    Run(SenecaDocument(Group("MATERIAS", {{"1", "2", "Antigua"}}) + Group("EMPLEADOS", {{"1", "2", "3", "A", "B", "C"}}) +
+    Run(SenecaDocument(Group("MATERIAS", {{"1", "2", "Antigua"}}) +
+                       Group("EMPLEADOS", {{"1", "2", "3", "A", "B", "C"}}) +
                        Group("TRAMOS_HORARIOS", {{"A", "1", "0800", "0900"}})));
     before = Snapshot(work());
   }
-  const std::string newer = SenecaDocument(Group("MATERIAS", {{"5", "6", "Nueva"}, {"7", "8", "Otra"}}) +
-                                           Group("DEPENDENCIAS", {{"A1", "Aula"}}) +
-                                           Group("TRAMOS_HORARIOS", {{"B", "1", "0900", "1000"}}));
+  const std::string newer =
+      SenecaDocument(Group("MATERIAS", {{"5", "6", "Nueva"}, {"7", "8", "Otra"}}) +
+                     Group("DEPENDENCIAS", {{"A1", "Aula"}}) + Group("TRAMOS_HORARIOS", {{"B", "1", "0900", "1000"}}));
   std::vector<std::pair<std::string, std::string>> before;
 };
 
@@ -336,7 +350,9 @@ TEST_F(Export, RefusesAMissingFileAndReportsAMissingWorkDirectory) {
     RunExport(dir / "s.xml", dir / "NOHAY");
     FAIL();
   } catch (const Failure& failure) {
-    EXPECT_EQ(std::string(failure.what()), "No existe la carpeta de trabajo '" + (dir / "NOHAY").string() + "'. Compruebe que Horavia está instalado: Enlazor trabaja en su carpeta");
+    EXPECT_EQ(std::string(failure.what()),
+              "No existe la carpeta de trabajo '" + (dir / "NOHAY").string() +
+                  "'. Compruebe que Horavia está instalado: Enlazor trabaja en su carpeta");
   }
   EXPECT_FALSE(fs::exists(dir / "NOHAY"));
 }
@@ -352,17 +368,19 @@ TEST(SampleSchool, ExportMatchesTheExpectation) {
     table.Open();
     for (table.First(); !table.Eof(); table.Next()) {
       dump += name;
-      for (const char* field : {"CURSOANNO", "F_INICIO", "F_FIN", "COD", "CODLARGO", "NOMBRE", "MATERIA", "ABREV",
-                                "DEPART", "DNI", "X_EMPLEADO", "F_TOMAPOS", "EDIFICIO", "MAXALUM", "DEPCENTRO",
-                                "TURNO", "NIVEL", "CURSO", "GRUPO", "UNIDAD", "DIHO", "CODDIHO", "DIA", "TEXTODIA",
-                                "HORA", "HORADESDE", "HORAHASTA", "MINUTOS"}) {
+      for (const char* field :
+           {"CURSOANNO", "F_INICIO", "F_FIN",    "COD",        "CODLARGO",  "NOMBRE",    "MATERIA",
+            "ABREV",     "DEPART",   "DNI",      "X_EMPLEADO", "F_TOMAPOS", "EDIFICIO",  "MAXALUM",
+            "DEPCENTRO", "TURNO",    "NIVEL",    "CURSO",      "GRUPO",     "UNIDAD",    "DIHO",
+            "CODDIHO",   "DIA",      "TEXTODIA", "HORA",       "HORADESDE", "HORAHASTA", "MINUTOS"}) {
         if (table.HasField(field)) dump += std::string("|") + AnsiToUtf8(table.FieldText(field));
       }
       dump += "\n";
     }
   }
   // ENLAZOR_ACTUALIZAR_MUESTRA=1 writes the expectation anew, when the sample changes on purpose.
-  if (std::getenv("ENLAZOR_ACTUALIZAR_MUESTRA")) testing::WriteBytes(source / "tests/data/seneca-ies-enlazor.tables", dump);
+  if (std::getenv("ENLAZOR_ACTUALIZAR_MUESTRA"))
+    testing::WriteBytes(source / "tests/data/seneca-ies-enlazor.tables", dump);
   EXPECT_EQ(dump, testing::ReadBytes(source / "tests/data/seneca-ies-enlazor.tables"));
 }
 

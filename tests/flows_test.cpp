@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "exchange/platform.h"
 #include "exchange/copies.h"
 #include "exchange/failure.h"
+#include "exchange/platform.h"
 #include "export/export_run.h"
 #include "import/import_run.h"
 #include "scripted_ui.h"
@@ -85,32 +85,36 @@ TEST_F(Flows, BothCommandsEndToEndWithTheFileChosenOnce) {
   script.shown.clear();
   script.answers = {std::nullopt};  // the import reuses the export's file and finds base.xml beside it
   flows.BImportarClick();
-  EXPECT_EQ(script.shown, (Shown{"reloj", "cursor normal",
-                                 "mensaje: Proceso Terminado\nArchivo para Séneca: " + Path("sauce/ResultadoTemprahorario.xml")}));
+  EXPECT_EQ(script.shown,
+            (Shown{"reloj", "cursor normal",
+                   "mensaje: Proceso Terminado\nArchivo para Séneca: " + Path("sauce/ResultadoTemprahorario.xml")}));
   EXPECT_TRUE(fs::exists(dir / "sauce/ResultadoTemprahorario.xml"));
 }
 
 // No findings: the box as it always was; findings: a summary line and the list.
 TEST_F(Flows, TheClosingMessageCarriesTheFindings) {
-  WriteBytes(dir / "s.xml", testing::SenecaDocument(testing::Group("EMPLEADOS", {{"10", "", "", "García", "López", "Ana"}})));
+  WriteBytes(dir / "s.xml",
+             testing::SenecaDocument(testing::Group("EMPLEADOS", {{"10", "", "", "García", "López", "Ana"}})));
   script.answers = {Path("s.xml")};
   flows.BExportarClick();
   WriteBytes(dir / "base.xml", "<SERVICIO><BLOQUE_DATOS/></SERVICIO>");
   Timetable({{"AGL", "1", "1", ""}, {"AGL", "0", "0", ""}});
   flows.BImportarClick();
-  EXPECT_EQ(script.shown, (Shown{"reloj", "cursor normal", "mensaje: Proceso finalizado\nArchivo de Séneca: " + Path("s.xml"),
-                                 "reloj", "cursor normal",
-                                 "mensaje: Proceso Terminado\nArchivo para Séneca: " + Path("ResultadoTempras.xml") +
-                                     " | 2 avisos para revisar (1 clase sin colocar, 1 clase con tramo desconocido). | "
-                                     "detalles: Para revisar:\nClases sin colocar (1):\n  Horario de Horavia (SOLUC), fila 2: "
-                                     "profesor «AGL», día 0, tramo 0: la clase está sin colocar (DIA 0); no pasa a Séneca.\n"
-                                     "Clases con tramo desconocido (1):\n  Horario de Horavia (SOLUC), fila 1: profesor «AGL», "
-                                     "día 1, tramo 1: el tramo «11» no está en Días y tramos (DIASHORAST); N_DIASEMANA, X_TRAMO, "
-                                     "N_HORINI y N_HORFIN van vacíos a Séneca.\n"}));
+  EXPECT_EQ(script.shown,
+            (Shown{"reloj", "cursor normal", "mensaje: Proceso finalizado\nArchivo de Séneca: " + Path("s.xml"),
+                   "reloj", "cursor normal",
+                   "mensaje: Proceso Terminado\nArchivo para Séneca: " + Path("ResultadoTempras.xml") +
+                       " | 2 avisos para revisar (1 clase sin colocar, 1 clase con tramo desconocido). | "
+                       "detalles: Para revisar:\nClases sin colocar (1):\n  Horario de Horavia (SOLUC), fila 2: "
+                       "profesor «AGL», día 0, tramo 0: la clase está sin colocar (DIA 0); no pasa a Séneca.\n"
+                       "Clases con tramo desconocido (1):\n  Horario de Horavia (SOLUC), fila 1: profesor «AGL», "
+                       "día 1, tramo 1: el tramo «11» no está en Días y tramos (DIASHORAST); N_DIASEMANA, X_TRAMO, "
+                       "N_HORINI y N_HORFIN van vacíos a Séneca.\n"}));
 }
 
 TEST_F(Flows, AFailingRunIsReportedWithAFullStopAndTheCursorRestored) {
-  WriteBytes(dir / "malo.xml", testing::SenecaDocument(testing::Group("TRAMOS_HORARIOS", {{"A", "1", "9:00", "1000"}})));
+  WriteBytes(dir / "malo.xml",
+             testing::SenecaDocument(testing::Group("TRAMOS_HORARIOS", {{"A", "1", "9:00", "1000"}})));
   script.answers = {Path("malo.xml")};
   flows.BExportarClick();
   EXPECT_EQ(script.shown, (Shown{"reloj", "cursor normal", "error: '9:00' no es un valor entero válido."}));
@@ -125,7 +129,8 @@ TEST_F(Flows, WithoutATemplateTheImportMakesOneAndSaysSo) {
   script.shown.clear();
   flows.BImportarClick();
   ASSERT_EQ(script.shown.size(), 3u);
-  EXPECT_NE(script.shown[2].find(" | 1 aviso para revisar (1 plantilla generada). | "), std::string::npos) << script.shown[2];
+  EXPECT_NE(script.shown[2].find(" | 1 aviso para revisar (1 plantilla generada). | "), std::string::npos)
+      << script.shown[2];
   EXPECT_FALSE(fs::exists(dir / "sauce/base.xml"));
 }
 
@@ -148,10 +153,14 @@ TEST_F(Flows, DeshacerPutsBackTheTablesTheExportReplaced) {
     ASSERT_GE(script.shown.size(), 4u);
     EXPECT_NE(script.shown[2].find(" | botón: Deshacer"), std::string::npos);
     EXPECT_EQ(script.shown[3].rfind("pregunta: ¿Deshacer la exportación y volver a poner las tablas que había antes? "
-                                    "Son la copia del ", 0), 0u) << script.shown[3];
+                                    "Son la copia del ",
+                                    0),
+              0u)
+        << script.shown[3];
     EXPECT_EQ(testing::Tables(work()) == before, confirm);
   }
-  EXPECT_EQ(script.shown.back().rfind("mensaje: Tablas restauradas\nCopia puesta de nuevo: ", 0), 0u) << script.shown.back();
+  EXPECT_EQ(script.shown.back().rfind("mensaje: Tablas restauradas\nCopia puesta de nuevo: ", 0), 0u)
+      << script.shown.back();
 }
 
 TEST_F(Flows, RecuperarListsTheCopiesAndRestoresTheOneChosen) {
@@ -167,8 +176,9 @@ TEST_F(Flows, RecuperarListsTheCopiesAndRestoresTheOneChosen) {
   script.confirmed = {false, true};
   for (int click = 0; click < 3; ++click) flows.RecuperarClick();
   const std::string listed = "copias:\n1.  " + copies[0].Line() + "\n2.  " + copies[1].Line();
-  const std::string question = "pregunta: ¿Volver a poner las tablas de la copia del " + copies[1].When() +
-                               " (antes de exportar a.xml)? Las tablas actuales se guardarán como otra copia. [Restaurar]";
+  const std::string question =
+      "pregunta: ¿Volver a poner las tablas de la copia del " + copies[1].When() +
+      " (antes de exportar a.xml)? Las tablas actuales se guardarán como otra copia. [Restaurar]";
   ASSERT_EQ(script.shown.size(), 8u);
   EXPECT_EQ(Shown(script.shown.begin(), script.shown.begin() + 7),
             (Shown{listed, listed, question, listed, question, "reloj", "cursor normal"}));
@@ -201,16 +211,16 @@ TEST_F(Flows, PosixAVanishedCurrentFolderStopsNothing) {
 #endif
 
 TEST(Shell, ErrorReportAddsAFullStopAfterLettersAndDigits) {
-  const std::pair<std::string, std::string> cases[] = {{"abc", "abc."}, {"abc.", "abc."},       {"(x)", "(x)"},
-                                                       {"'x'", "'x'"},  {"a ", "a "},           {"", ""},
+  const std::pair<std::string, std::string> cases[] = {{"abc", "abc."}, {"abc.", "abc."},      {"(x)", "(x)"},
+                                                       {"'x'", "'x'"},  {"a ", "a "},          {"", ""},
                                                        {"9", "9."},     {"válido", "válido."}, {"a/", "a/."}};
   for (const auto& [message, shown] : cases) EXPECT_EQ(WithFullStop(message), shown) << message;
 }
 
 TEST(Shell, ApplicationTitleComesFromTheExecutablesName) {
-  const std::pair<std::string, std::string> cases[] = {{"/usr/bin/enlazor", "enlazor"},  {"DATOS.EXE", "Datos"},
-                                                       {"datos.old.exe", "datos"},       {"Enlazor", "Enlazor"},
-                                                       {"ÁRBOL.EXE", "Árbol"},           {"HORARIO€Ω.exe", "Horario€Ω"}};
+  const std::pair<std::string, std::string> cases[] = {{"/usr/bin/enlazor", "enlazor"}, {"DATOS.EXE", "Datos"},
+                                                       {"datos.old.exe", "datos"},      {"Enlazor", "Enlazor"},
+                                                       {"ÁRBOL.EXE", "Árbol"},          {"HORARIO€Ω.exe", "Horario€Ω"}};
   for (const auto& [path, title] : cases) EXPECT_EQ(ApplicationTitle(path), title) << path;
 }
 

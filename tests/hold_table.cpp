@@ -24,13 +24,14 @@ namespace {
 // lock over the file; under Wine that lock is a POSIX record lock.
 bool HoldLikeHoravia(const std::filesystem::path& file) {
 #ifdef _WIN32
-  const HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE handle =
+      ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   OVERLAPPED whole{};
   return ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole) != 0;
 #else
   const int fd = ::open(file.c_str(), O_RDWR);
-  struct flock lock{};
+  struct flock lock {};
   lock.l_type = F_WRLCK;
   return fd >= 0 && ::fcntl(fd, F_SETLK, &lock) == 0;
 #endif
@@ -59,8 +60,8 @@ int main(int argc, char** argv) {
     } else if (how == "horavia") {
       if (!HoldLikeHoravia(file)) return 1;
     } else {
-      ours = std::make_unique<enlazor::Table>(dir, table, how == "enlazor-exclusive" ? enlazor::Table::Use::Exclusive
-                                                                                     : enlazor::Table::Use::Shared);
+      ours = std::make_unique<enlazor::Table>(
+          dir, table, how == "enlazor-exclusive" ? enlazor::Table::Use::Exclusive : enlazor::Table::Use::Shared);
       ours->Open();
     }
   } catch (const std::exception& failure) {

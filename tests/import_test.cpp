@@ -9,8 +9,8 @@
 #include "exchange/xml.h"
 #include "export/export_run.h"
 #include "import/activities.h"
-#include "tools/timetable.h"
 #include "support.h"
+#include "tools/timetable.h"
 
 namespace enlazor {
 namespace {
@@ -22,7 +22,8 @@ using testing::WriteBytes;
 using Rows = std::vector<std::vector<std::string>>;
 
 // A table of text fields (and integers where the width is 0), rows in Windows-1252.
-void MakeTable(const fs::path& dir, const char* name, std::vector<std::pair<const char*, int>> fields, const Rows& rows) {
+void MakeTable(const fs::path& dir, const char* name, std::vector<std::pair<const char*, int>> fields,
+               const Rows& rows) {
   Table table(dir, name);
   for (const auto& [field, width] : fields) {
     table.AddField({field, width == 0 ? FieldType::Integer : FieldType::Text, width});
@@ -38,7 +39,8 @@ void MakeTable(const fs::path& dir, const char* name, std::vector<std::pair<cons
 
 const char* const kTemplate =
     "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<SERVICIO modulo=\"HORARIOS\" tipo=\"I\"><BLOQUE_DATOS>"
-    "<grupo_datos seq=\"ANNO_ACADEMICO\"><dato nombre_dato=\"C_ANNO\">2026</dato></grupo_datos></BLOQUE_DATOS></SERVICIO>\n";
+    "<grupo_datos seq=\"ANNO_ACADEMICO\"><dato "
+    "nombre_dato=\"C_ANNO\">2026</dato></grupo_datos></BLOQUE_DATOS></SERVICIO>\n";
 
 class Import : public ::testing::Test {
  protected:
@@ -46,7 +48,8 @@ class Import : public ::testing::Test {
     fs::create_directory(work);
     WriteBytes(dir / "horario.xml", "el archivo elegido");
     WriteBytes(dir / "base.xml", kTemplate);
-    MakeTable(work, "CURSOACAD", {{"CURSOANNO", 4}, {"F_INICIO", 10}, {"F_FIN", 10}}, {{"2026", "15/09/2026", "22/06/2027"}});
+    MakeTable(work, "CURSOACAD", {{"CURSOANNO", 4}, {"F_INICIO", 10}, {"F_FIN", 10}},
+              {{"2026", "15/09/2026", "22/06/2027"}});
     MakeTable(work, "PROFT", {{"ABREV", 4}, {"NOMBRE", 40}, {"X_EMPLEADO", 10}, {"F_TOMAPOS", 10}},
               {{"GAR1", "", "100", "01/09/2010"}, {"O'N", "", "101", ""}, {"SIN", "", "102", "03/09/2012"}});
     MakeTable(work, "DIASHORAST", {{"DIHO", 10}, {"CODDIHO", 10}, {"DIA", 20}, {"HORADESDE", 8}, {"HORAHASTA", 8}},
@@ -80,7 +83,8 @@ class Import : public ::testing::Test {
     doc.Load(output);
     std::vector<std::string> lines;
     const XmlNodeList blocks = doc.SelectNodes("/SERVICIO/BLOQUE_DATOS/grupo_datos[@seq=\"HORARIOS_REGULARES\"]");
-    lines.push_back("bloques " + std::to_string(blocks.Length()) + " registros " + blocks.Item(0).Attribute("registros"));
+    lines.push_back("bloques " + std::to_string(blocks.Length()) + " registros " +
+                    blocks.Item(0).Attribute("registros"));
     const XmlNodeList teachers = blocks.Item(0).SelectNodes("grupo_datos");
     for (size_t t = 0; t < teachers.Length(); ++t) {
       const XmlNode teacher = teachers.Item(t);
@@ -90,9 +94,10 @@ class Import : public ::testing::Test {
         for (size_t c = 0; c < children.Length(); ++c) {
           const XmlNode child = children.Item(c);
           std::string line = "  " + (child.Name() == "dato" ? child.Attribute("nombre_dato") + "=" + child.Text()
-                                                              : child.Attribute("seq") + ":");
+                                                            : child.Attribute("seq") + ":");
           const XmlNodeList datos = child.SelectNodes("dato");
-          for (size_t d = 0; d < datos.Length(); ++d) line += " " + datos.Item(d).Attribute("nombre_dato") + "=" + datos.Item(d).Text();
+          for (size_t d = 0; d < datos.Length(); ++d)
+            line += " " + datos.Item(d).Attribute("nombre_dato") + "=" + datos.Item(d).Text();
           lines.push_back(line);
         }
       }
@@ -147,8 +152,8 @@ TEST_F(Import, WritesOneGroupPerTeacherAndOnePerLesson) {
 }
 
 TEST(ConvertirHora, GivesSenecasFourDigits) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"08:30", "0830"}, {"9:30", "0930"}, {"13:45", "1345"}, {"", ""}, {"0:", "0:"}, {"09:", "09"}, {"9", "09"}};
+  const std::pair<const char*, const char*> cases[] = {{"08:30", "0830"}, {"9:30", "0930"}, {"13:45", "1345"}, {"", ""},
+                                                       {"0:", "0:"},      {"09:", "09"},    {"9", "09"}};
   for (const auto& [time, senecaTime] : cases) EXPECT_EQ(ConvertirHora(time), senecaTime) << time;
 }
 
@@ -166,16 +171,18 @@ TEST_F(Import, RefusesBeforeTouchingAnything) {
 TEST_F(Import, EmptySchoolYearAndEmptyTeacherTablesStillGiveADocument) {
   MakeTable(work, "CURSOACAD", {{"CURSOANNO", 4}, {"F_INICIO", 10}, {"F_FIN", 10}}, {});
   const auto lines = Outline(Run());
-  EXPECT_NE(std::find(lines.begin(), lines.end(),
-                      "  ACTIVIDAD_1: N_DIASEMANA=2 X_TRAMO=T1 X_DEPENDENCIA=2081400 X_UNIDAD=1201000 X_OFERTAMATRIG=310000 "
-                      "X_MATERIAOMG=41000 F_INICIO= F_FIN= N_HORINI=0830 N_HORFIN=0930 X_ACTIVIDAD=1"),
-            lines.end());
+  EXPECT_NE(
+      std::find(lines.begin(), lines.end(),
+                "  ACTIVIDAD_1: N_DIASEMANA=2 X_TRAMO=T1 X_DEPENDENCIA=2081400 X_UNIDAD=1201000 X_OFERTAMATRIG=310000 "
+                "X_MATERIAOMG=41000 F_INICIO= F_FIN= N_HORINI=0830 N_HORFIN=0930 X_ACTIVIDAD=1"),
+      lines.end());
   MakeTable(work, "PROFT", {{"ABREV", 4}, {"X_EMPLEADO", 10}, {"F_TOMAPOS", 10}}, {});
   EXPECT_EQ(Outline(Run()), std::vector<std::string>{"bloques 1 registros 0"});
 }
 
 TEST_F(Import, OnlyTheFirstBloqueDatosReceivesTheBlockAsItsLastChild) {
-  WriteBytes(dir / "base.xml", "<SERVICIO><BLOQUE_DATOS><a/></BLOQUE_DATOS><BLOQUE_DATOS><b/></BLOQUE_DATOS></SERVICIO>");
+  WriteBytes(dir / "base.xml",
+             "<SERVICIO><BLOQUE_DATOS><a/></BLOQUE_DATOS><BLOQUE_DATOS><b/></BLOQUE_DATOS></SERVICIO>");
   XmlDocument doc;
   doc.Load(Run());
   const XmlNodeList blocks = doc.SelectNodes("/SERVICIO/BLOQUE_DATOS");
@@ -217,7 +224,8 @@ TEST_F(Import, TheTemplateIsMadeWhenMissingAndItsYearChecked) {
     output.Load(report.salida);
     const XmlNode root = output.DocumentElement();
     EXPECT_EQ(root.SelectNodes("BLOQUE_DATOS/grupo_datos[@seq=\"ANNO_ACADEMICO\"]/dato").Item(0).Text(),
-              c.what == std::string("another year") ? "2025" : "2026") << c.what;
+              c.what == std::string("another year") ? "2025" : "2026")
+        << c.what;
     EXPECT_EQ(root.SelectNodes("BLOQUE_DATOS/grupo_datos[@seq=\"HORARIOS_REGULARES\"]/grupo_datos").Length(), 3u);
     if (c.template_.empty()) {
       EXPECT_EQ(root.Attribute("tipo"), "I");
@@ -229,11 +237,16 @@ TEST_F(Import, TheTemplateIsMadeWhenMissingAndItsYearChecked) {
 
 TEST_F(Import, TemplateFailuresNameTheTemplateSayWhatToDoAndWriteNothing) {
   const std::string path = (dir / "base.xml").string();
-  const std::string remedy = ". Corrija la plantilla o quítela de esa carpeta: sin ella, Enlazor genera una con el curso de las tablas de trabajo";
+  const std::string remedy =
+      ". Corrija la plantilla o quítela de esa carpeta: sin ella, Enlazor genera una con el curso de las tablas de "
+      "trabajo";
   const std::pair<const char*, std::string> cases[] = {
       {"<SERVICIO><OTRO/></SERVICIO>", "La plantilla '" + path + "' no tiene el elemento BLOQUE_DATOS" + remedy},
-      {"<SERVICIO><BLOQUE_DATOS>", "Error en el archivo XML '" + path + "', línea 1, columna 25: el documento está vacío o termina antes de cerrar sus elementos" + remedy},
-      {"<SERVICIO><X><BLOQUE_DATOS/></X></SERVICIO>", "La plantilla '" + path + "' no tiene el elemento BLOQUE_DATOS" + remedy},
+      {"<SERVICIO><BLOQUE_DATOS>",
+       "Error en el archivo XML '" + path +
+           "', línea 1, columna 25: el documento está vacío o termina antes de cerrar sus elementos" + remedy},
+      {"<SERVICIO><X><BLOQUE_DATOS/></X></SERVICIO>",
+       "La plantilla '" + path + "' no tiene el elemento BLOQUE_DATOS" + remedy},
   };
   for (const auto& [bytes, message] : cases) {
     WriteBytes(dir / "base.xml", bytes);
@@ -242,8 +255,9 @@ TEST_F(Import, TemplateFailuresNameTheTemplateSayWhatToDoAndWriteNothing) {
   }
   fs::remove(dir / "base.xml");
   EXPECT_EQ(testing::Outcome([&] { RunImport(dir / "horario.xml", work, TemplateChoice(dir / "base.xml", false)); }),
-            "No existe la plantilla '" + path + "', el archivo de Séneca en que se escribe el horario. Corrija la "
-            "plantilla, o no la indique para que Enlazor genere una con el curso de las tablas de trabajo");
+            "No existe la plantilla '" + path +
+                "', el archivo de Séneca en que se escribe el horario. Corrija la "
+                "plantilla, o no la indique para que Enlazor genere una con el curso de las tablas de trabajo");
   EXPECT_TRUE(TablesReleased());
 }
 
@@ -271,7 +285,8 @@ TEST_F(Import, AFailedRunReleasesTheTablesAndKeepsTheEarlierOutput) {
 TEST_F(Import, ATableHeldByAnotherProgramStopsTheRunNamingIt) {
   Table held(work, "AULAT", Table::Use::Shared);
   held.Open();
-  EXPECT_EQ(RunFailure(), "La tabla '" + (work / "AULAT.DBF").string() + "' está en uso por otro programa: cierre Horavia y repita la orden");
+  EXPECT_EQ(RunFailure(), "La tabla '" + (work / "AULAT.DBF").string() +
+                              "' está en uso por otro programa: cierre Horavia y repita la orden");
   held.Close();
   EXPECT_TRUE(TablesReleased());
   EXPECT_FALSE(fs::exists(dir / "ResultadoTemprahorario.xml"));
@@ -289,10 +304,13 @@ TEST_F(Import, PosixReadsASolucWrittenByAnotherDbaseWriter) {
   fs::remove(work / "SOLUC.DBF");
   const std::string script =
       "import dbf\n"
-      "t = dbf.Table('" + (work / "soluc.dbf").string() + "', 'PROF C(6); DIA N(2,0); HORA N(2,0); AULA C(4); "
+      "t = dbf.Table('" +
+      (work / "soluc.dbf").string() +
+      "', 'PROF C(6); DIA N(2,0); HORA N(2,0); AULA C(4); "
       "CODGRUPO C(4); ASIG C(4); SEMANA C(1); PESO N(5,2)', codepage='cp1252')\n"
       "t.open(dbf.READ_WRITE)\n"
-      "for r in [('GAR1',2,1,'A12','1ESA','LC','A',1.5), ('GAR1',5,2,'A12','1ESA','LC','B',0), ('GAR1',2,1,'VAC','','','',0)]:\n"
+      "for r in [('GAR1',2,1,'A12','1ESA','LC','A',1.5), ('GAR1',5,2,'A12','1ESA','LC','B',0), "
+      "('GAR1',2,1,'VAC','','','',0)]:\n"
       "    t.append(r)\n"
       "dbf.delete(t[1])\n"
       "t.close()\n";
@@ -317,7 +335,8 @@ TEST(SampleSchool, AFailureAtAnyWriteOfTheSaveKeepsTheEarlierOutput) {
   int n = 1;
   for (;; ++n) {
     platform::FailNthWriteForTesting(n);
-    const std::string outcome = testing::Outcome([&] { RunImport(dir / "horario.xml", dir / "HTEMP", source / "samples/base.xml"); });
+    const std::string outcome =
+        testing::Outcome([&] { RunImport(dir / "horario.xml", dir / "HTEMP", source / "samples/base.xml"); });
     platform::FailNthWriteForTesting(0);
     if (outcome == testing::kDone) break;
     EXPECT_NE(outcome.find("no queda espacio en el disco"), std::string::npos) << outcome;
@@ -337,7 +356,9 @@ TEST(SampleSchool, ImportMatchesTheExpectation) {
   fs::copy_file(source / "samples/seneca-ies-enlazor.xml", dir / "seneca-ies-enlazor.xml");
   const fs::path output = RunImport(dir / "seneca-ies-enlazor.xml", dir / "HTEMP", source / "samples/base.xml").salida;
   // ENLAZOR_ACTUALIZAR_MUESTRA=1 writes the expectation anew, when the sample changes on purpose.
-  if (std::getenv("ENLAZOR_ACTUALIZAR_MUESTRA")) fs::copy_file(output, source / "tests/data/ResultadoTempraseneca-ies-enlazor.xml", fs::copy_options::overwrite_existing);
+  if (std::getenv("ENLAZOR_ACTUALIZAR_MUESTRA"))
+    fs::copy_file(output, source / "tests/data/ResultadoTempraseneca-ies-enlazor.xml",
+                  fs::copy_options::overwrite_existing);
   EXPECT_EQ(ReadBytes(output), ReadBytes(source / "tests/data/ResultadoTempraseneca-ies-enlazor.xml"));
 }
 

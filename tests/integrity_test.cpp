@@ -38,16 +38,18 @@ using Files = std::vector<std::pair<std::string, std::string>>;
 const std::string kOld = SenecaDocument(Group("MATERIAS", {{"1", "2", "Lengua"}}) +
                                         Group("EMPLEADOS", {{"10", "01/09/2010", "P", "García", "López", "Ana"}}) +
                                         Group("TRAMOS_HORARIOS", {{"T1", "1", "0800", "0900"}}));
-const std::string kNew = SenecaDocument(Group("MATERIAS", {{"5", "6", "Música"}, {"7", "8", "Inglés"}}) +
-                                        Group("EMPLEADOS", {{"20", "02/09/2011", "P", "Gil", "Luna", "Antonio"}}) +
-                                        Group("DEPENDENCIAS", {{"A1", "Aula"}}) + Group("UNIDADES", {{"U1", "1º ESO A"}}) +
-                                        Group("TRAMOS_HORARIOS", {{"T2", "1", "0900", "1000"}}));
+const std::string kNew =
+    SenecaDocument(Group("MATERIAS", {{"5", "6", "Música"}, {"7", "8", "Inglés"}}) +
+                   Group("EMPLEADOS", {{"20", "02/09/2011", "P", "Gil", "Luna", "Antonio"}}) +
+                   Group("DEPENDENCIAS", {{"A1", "Aula"}}) + Group("UNIDADES", {{"U1", "1º ESO A"}}) +
+                   Group("TRAMOS_HORARIOS", {{"T2", "1", "0900", "1000"}}));
 
 // Only the seven tables of a work folder, by name.
 Files TablesOf(const fs::path& folder) {
   Files tables;
   for (const auto& [name, bytes] : Snapshot(folder)) {
-    if (name.size() > 4 && name.substr(name.size() - 4) == ".DBF" && name != "SOLUC.DBF") tables.emplace_back(name, bytes);
+    if (name.size() > 4 && name.substr(name.size() - 4) == ".DBF" && name != "SOLUC.DBF")
+      tables.emplace_back(name, bytes);
   }
   return tables;
 }
@@ -68,8 +70,12 @@ class Integrity : public ::testing::Test {
     ASSERT_NE(oldSet, newSet);
   }
   void Soluc(const std::vector<std::vector<std::string>>& rows) { testing::WriteSoluc(work, rows); }
-  std::string Import() { return Outcome([&] { RunImport(dir / "horario.xml", work, dir / "base.xml"); }); }
-  std::string Export(const char* file = "new.xml") { return Outcome([&] { RunExport(dir / file, work); }); }
+  std::string Import() {
+    return Outcome([&] { RunImport(dir / "horario.xml", work, dir / "base.xml"); });
+  }
+  std::string Export(const char* file = "new.xml") {
+    return Outcome([&] { RunExport(dir / file, work); });
+  }
   // Runs an export of the new set cut short at its n-th rename; true when it was.
   bool ExportDyingAtRename(long n) {
     platform::CutPowerAtNthRenameForTesting(n);
@@ -136,7 +142,8 @@ TEST_F(Integrity, AFailingMoveUndoesTheCommitAndNamesTheTable) {
     EXPECT_EQ(TablesOf(work), oldSet) << outcome;
     EXPECT_FALSE(fs::exists(Staged()));
     if (n > 1) {
-      EXPECT_NE(outcome.find("No se puede sustituir la tabla '" + platform::PathToUtf8(work)), std::string::npos) << outcome;
+      EXPECT_NE(outcome.find("No se puede sustituir la tabla '" + platform::PathToUtf8(work)), std::string::npos)
+          << outcome;
       EXPECT_NE(outcome.find("error de entrada/salida. Las tablas de trabajo quedan como estaban"), std::string::npos);
     }
   }
@@ -169,15 +176,15 @@ TEST_F(Integrity, ATableChangedSinceTheInterruptionStopsBothCommandsUntilTheUser
   ASSERT_TRUE(ExportDyingAtRename(3));  // the mark is written and the first table set aside
   ASSERT_TRUE(fs::exists(Staged("COMPLETO")));
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // a later moment, not the same clock tick
-  Table proft(work, "PROFT");  // Horavia adds a teacher meanwhile
+  Table proft(work, "PROFT");                                  // Horavia adds a teacher meanwhile
   proft.Open();
   proft.Append();
   proft.SetFieldText("ABREV", "NUE");
   proft.Post();
   proft.Close();
   const auto before = Snapshot(work);
-  const std::string changed = "La tabla '" + (work / "PROFT.DBF").string() +
-                              "' ha cambiado después de que se interrumpiera una exportación";
+  const std::string changed =
+      "La tabla '" + (work / "PROFT.DBF").string() + "' ha cambiado después de que se interrumpiera una exportación";
   for (const auto& outcome : {Import(), Export("old.xml")}) {
     EXPECT_EQ(outcome.rfind(changed, 0), 0u) << outcome;
     EXPECT_EQ(Snapshot(work), before);
@@ -193,7 +200,9 @@ TEST_F(Integrity, ATableChangedSinceTheInterruptionStopsBothCommandsUntilTheUser
 // say: a clock that was ahead at the cut, an edit of the same size with its
 // time put back, a mark that recorded nothing (when in doubt, refuse).
 TEST_F(Integrity, FinishingAnInterruptedSetTrustsNoClock) {
-  const auto markAhead = [&] { fs::last_write_time(Staged("COMPLETO"), fs::file_time_type::clock::now() + std::chrono::hours(1)); };
+  const auto markAhead = [&] {
+    fs::last_write_time(Staged("COMPLETO"), fs::file_time_type::clock::now() + std::chrono::hours(1));
+  };
   const auto addTeacher = [&] {
     Table proft(work, "PROFT");
     proft.Open();
@@ -309,17 +318,21 @@ TEST_F(Integrity, AChosenFileInsideTheStagingFolderIsRefusedAndKept) {
 // A control character in a table value would make a file Séneca refuses.
 TEST_F(Integrity, ACharacterXmlCannotHoldStopsTheImportNamingTableRowAndField) {
   Soluc({{"AGL", "1", "1", "A1"}, {"AGL", "1", "1", std::string("B\x01")}});
-  const std::string soluc = "La tabla '" + platform::PathToUtf8(work / "SOLUC.DBF") + "', fila 2, campo AULA, tiene un carácter de control (código 1)";
+  const std::string soluc = "La tabla '" + platform::PathToUtf8(work / "SOLUC.DBF") +
+                            "', fila 2, campo AULA, tiene un carácter de control (código 1)";
   EXPECT_EQ(Import().rfind(soluc, 0), 0u) << Import();
   Soluc({});
   {
     Table proft(work, "PROFT");
     proft.Open();
     proft.Append();
-    proft.SetFieldText("X_EMPLEADO", std::string("12\0" "5", 4));
+    proft.SetFieldText("X_EMPLEADO", std::string("12\0"
+                                                 "5",
+                                                 4));
     proft.Post();
   }
-  const std::string proft = "La tabla '" + platform::PathToUtf8(work / "PROFT.DBF") + "', fila 2, campo X_EMPLEADO, tiene un carácter de control (código 0)";
+  const std::string proft = "La tabla '" + platform::PathToUtf8(work / "PROFT.DBF") +
+                            "', fila 2, campo X_EMPLEADO, tiene un carácter de control (código 0)";
   EXPECT_EQ(Import().rfind(proft, 0), 0u) << Import();
   EXPECT_FALSE(fs::exists(dir / "ResultadoTemprahorario.xml"));
 }
@@ -340,9 +353,13 @@ TEST_F(Integrity, EveryTemplateGivesAnOutputAConformingParserReads) {
     std::string bytes;
     std::string outcome;
   } cases[] = {
-      {"UTF-16BE", utf16be("<?xml version=\"1.0\" encoding=\"UTF-16BE\"?><SERVICIO><BLOQUE_DATOS/></SERVICIO>"), testing::kDone},
-      {"UTF-8 mark, other label", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><SERVICIO><BLOQUE_DATOS/></SERVICIO>", testing::kDone},
-      {"marker in CDATA", "<SERVICIO><BLOQUE_DATOS><![CDATA[<?enlazor-texto 0?>]]></BLOQUE_DATOS></SERVICIO>", testing::kDone},
+      {"UTF-16BE", utf16be("<?xml version=\"1.0\" encoding=\"UTF-16BE\"?><SERVICIO><BLOQUE_DATOS/></SERVICIO>"),
+       testing::kDone},
+      {"UTF-8 mark, other label",
+       "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><SERVICIO><BLOQUE_DATOS/></SERVICIO>",
+       testing::kDone},
+      {"marker in CDATA", "<SERVICIO><BLOQUE_DATOS><![CDATA[<?enlazor-texto 0?>]]></BLOQUE_DATOS></SERVICIO>",
+       testing::kDone},
       {"too deep", deep, ": los elementos se anidan a más de 100 niveles"},
   };
   for (const auto& c : cases) {
@@ -357,7 +374,8 @@ TEST_F(Integrity, EveryTemplateGivesAnOutputAConformingParserReads) {
     XmlDocument output;
     output.Load(dir / "ResultadoTemprahorario.xml");
     const XmlNode bloque = output.SelectNodes("/SERVICIO/BLOQUE_DATOS").Item(0);
-    EXPECT_EQ(bloque.SelectNodes("grupo_datos[@seq=\"HORARIOS_REGULARES\"]/grupo_datos/grupo_datos/dato").Length(), 11u) << c.what;
+    EXPECT_EQ(bloque.SelectNodes("grupo_datos[@seq=\"HORARIOS_REGULARES\"]/grupo_datos/grupo_datos/dato").Length(), 11u)
+        << c.what;
   }
 }
 
@@ -389,7 +407,10 @@ TEST(Failures, EveryFailureIsToldInSpanish) {
        "Memoria insuficiente para terminar la orden. Cierre otros programas y repítala"},
       {[&] { return FailureText(fs::filesystem_error("x", fs::path("base.xml"), missing)); },
        "Error del sistema con 'base.xml': no existe el archivo o la carpeta"},
-      {[] { return FailureText(fs::filesystem_error("x", fs::path("a"), std::make_error_code(std::errc::no_space_on_device))); },
+      {[] {
+         return FailureText(
+             fs::filesystem_error("x", fs::path("a"), std::make_error_code(std::errc::no_space_on_device)));
+       },
        "Error del sistema con 'a': no queda espacio en el disco"},
   };
   for (const auto& [text, spanish] : cases) EXPECT_EQ(text(), spanish);
@@ -399,7 +420,8 @@ TEST(Failures, EveryFailureIsToldInSpanish) {
 // lock): our runs must see it, and Horavia must see our holds.
 TEST_F(Integrity, HoldsAreSeenBothWaysWithAProgramHoldingTablesAsHoraviaDoes) {
   Soluc({{"AGL", "1", "1", "A1"}});
-  const std::string inUse = "La tabla '" + platform::PathToUtf8(work / "AULAT.DBF") + "' está en uso por otro programa: cierre Horavia y repita la orden";
+  const std::string inUse = "La tabla '" + platform::PathToUtf8(work / "AULAT.DBF") +
+                            "' está en uso por otro programa: cierre Horavia y repita la orden";
   {
     testing::OtherProgram horavia({testing::Helper("hold_table"), platform::PathToUtf8(work), "AULAT", "horavia"});
     ASSERT_EQ(horavia.ReadLine(), "listo");

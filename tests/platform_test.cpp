@@ -26,8 +26,10 @@ class WinePrefix {
     setenv("WINEPREFIX", prefix.c_str(), 1);
   }
   ~WinePrefix() {
-    if (old_.empty()) unsetenv("WINEPREFIX");
-    else setenv("WINEPREFIX", old_.c_str(), 1);
+    if (old_.empty())
+      unsetenv("WINEPREFIX");
+    else
+      setenv("WINEPREFIX", old_.c_str(), 1);
   }
 
  private:

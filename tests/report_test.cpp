@@ -51,8 +51,9 @@ TEST(Report, EveryKindOfExportFindingSaysWhatBecameOfTheValue) {
     const char* field;
     std::string stored;  // what the table holds, as the finding says
   } cases[] = {
-      {"valor_cortado", Group("MATERIAS", {{"1", "2", longName}}), "ASIGNOMT 1 NOMBRE " + longName + " -> " + longName.substr(0, 41),
-       "ASIGNOMT", 1, "NOMBRE", longName.substr(0, 41)},
+      {"valor_cortado", Group("MATERIAS", {{"1", "2", longName}}),
+       "ASIGNOMT 1 NOMBRE " + longName + " -> " + longName.substr(0, 41), "ASIGNOMT", 1, "NOMBRE",
+       longName.substr(0, 41)},
       {"identificador_cortado", Group("DEPENDENCIAS", {{"20814001234", "Gimnasio"}}),
        "AULAT 1 DEPCENTRO 20814001234 -> 2081400123", "AULAT", 1, "DEPCENTRO", "2081400123"},
       {"codigo_renumerado",
@@ -60,7 +61,8 @@ TEST(Report, EveryKindOfExportFindingSaysWhatBecameOfTheValue) {
        "PROFT 2 ABREV AGL -> AGL1", "PROFT", 2, "ABREV", "AGL1"},
       {"registro_incompleto", Group("MATERIAS", {{"solo"}, {"1", "2", "Música"}}), "MATERIAS 1  1 datos -> sin fila",
        "ASIGNOMT", 1, "NOMBRE", "Música"},
-      {"empleado_repetido", Group("EMPLEADOS", {{"7", "", "", "A", "B", "C"}, {"8", "", "", "D", "E", "F"}, {"7", "", "", "G", "H", "I"}}),
+      {"empleado_repetido",
+       Group("EMPLEADOS", {{"7", "", "", "A", "B", "C"}, {"8", "", "", "D", "E", "F"}, {"7", "", "", "G", "H", "I"}}),
        "PROFT 1 X_EMPLEADO 7 -> 2 filas", "PROFT", 3, "X_EMPLEADO", "7"},
   };
   for (const auto& c : cases) {
@@ -84,8 +86,10 @@ TEST(Report, IdentifiersThatWouldBecomeOneStopTheExportNamingBoth) {
     std::string groups;
     std::string named;
   } cases[] = {
-      {Group("DEPENDENCIAS", {{"123456789012", "Aula"}, {"123456789013", "Otra"}}), "«123456789012» (fila 1) y «123456789013» (fila 2) de AULAT"},
-      {Group("DEPENDENCIAS", {{"1234567890", "Aula"}, {"12345678901", "Otra"}}), "«1234567890» (fila 1) y «12345678901» (fila 2) de AULAT"},
+      {Group("DEPENDENCIAS", {{"123456789012", "Aula"}, {"123456789013", "Otra"}}),
+       "«123456789012» (fila 1) y «123456789013» (fila 2) de AULAT"},
+      {Group("DEPENDENCIAS", {{"1234567890", "Aula"}, {"12345678901", "Otra"}}),
+       "«1234567890» (fila 1) y «12345678901» (fila 2) de AULAT"},
       {Group("EMPLEADOS", {{"50300000001", "", "", "A", "B", "C"}, {"50300000002", "", "", "D", "E", "F"}}),
        "«50300000001» (fila 1) y «50300000002» (fila 2) de PROFT"},
   };
@@ -97,7 +101,8 @@ TEST(Report, IdentifiersThatWouldBecomeOneStopTheExportNamingBoth) {
     EXPECT_EQ(testing::Snapshot(dir / "HTEMP"), before);
   }
   // The same identifier twice (a mixed unit, one per course) is one identifier.
-  WriteBytes(dir / "s.xml", SenecaDocument(Group("UNIDADES", {{"12345678901", "1º ESO A"}, {"12345678901", "1º ESO A"}})));
+  WriteBytes(dir / "s.xml",
+             SenecaDocument(Group("UNIDADES", {{"12345678901", "1º ESO A"}, {"12345678901", "1º ESO A"}})));
   EXPECT_EQ(testing::Outcome([&] { RunExport(dir / "s.xml", dir / "HTEMP"); }), testing::kDone);
 }
 
@@ -118,21 +123,33 @@ TEST(Report, EveryKindOfImportFindingNamesTheLesson) {
     std::string datos;  // the lesson's eleven datos as written, when it is written
     size_t findings = 1;
   } cases[] = {
-      {"tramo_desconocido", {{"AGL", "1", "9", "A1", "1ESA", "L"}}, "SOLUC 1 DIA+HORA 19 -> N_DIASEMANA, X_TRAMO, N_HORINI y N_HORFIN van vacíos a Séneca",
+      {"tramo_desconocido",
+       {{"AGL", "1", "9", "A1", "1ESA", "L"}},
+       "SOLUC 1 DIA+HORA 19 -> N_DIASEMANA, X_TRAMO, N_HORINI y N_HORFIN van vacíos a Séneca",
        "||A1|U1|310000|41000|||||1"},
-      {"aula_desconocida", {{"AGL", "1", "1", "Z9", "1ESA", "L"}}, "SOLUC 1 AULA Z9 -> X_DEPENDENCIA lleva el código de SOLUC",
+      {"aula_desconocida",
+       {{"AGL", "1", "1", "Z9", "1ESA", "L"}},
+       "SOLUC 1 AULA Z9 -> X_DEPENDENCIA lleva el código de SOLUC",
        "1|T1|Z9|U1|310000|41000|||0800|0900|1"},
-      {"unidad_desconocida", {{"AGL", "1", "1", "A1", "9ZZ", "L"}}, "SOLUC 1 CODGRUPO 9ZZ -> X_UNIDAD va vacío a Séneca",
+      {"unidad_desconocida",
+       {{"AGL", "1", "1", "A1", "9ZZ", "L"}},
+       "SOLUC 1 CODGRUPO 9ZZ -> X_UNIDAD va vacío a Séneca",
        "1|T1|A1||310000|41000|||0800|0900|1"},
-      {"materia_desconocida", {{"AGL", "1", "1", "A1", "1ESA", "Q"}}, "SOLUC 1 ASIG Q -> X_OFERTAMATRIG y X_MATERIAOMG van vacíos a Séneca",
+      {"materia_desconocida",
+       {{"AGL", "1", "1", "A1", "1ESA", "Q"}},
+       "SOLUC 1 ASIG Q -> X_OFERTAMATRIG y X_MATERIAOMG van vacíos a Séneca",
        "1|T1|A1|U1|||||0800|0900|1"},
       {"profesor_sin_ficha", {{"XYZ", "1", "1", "A1", "1ESA", "L"}}, "SOLUC 1 PROF XYZ -> no pasa a Séneca", ""},
       {"clase_sin_colocar", {{"AGL", "0", "0", "A1", "1ESA", "L"}}, "SOLUC 1 DIA 0 -> no pasa a Séneca", ""},
-      {"caracter_indefinido", {{"AGL", "1", "1", "", "1ESA", "L"}, {"AGL", "1", "1", "Z\x81", "1ESA", "L"}},
-       "SOLUC 2 AULA Z\u0081 -> Z?", "1|T1||U1|310000|41000|||0800|0900|1|1|T1|Z?|U1|310000|41000|||0800|0900|1",
+      {"caracter_indefinido",
+       {{"AGL", "1", "1", "", "1ESA", "L"}, {"AGL", "1", "1", "Z\x81", "1ESA", "L"}},
+       "SOLUC 2 AULA Z\u0081 -> Z?",
+       "1|T1||U1|310000|41000|||0800|0900|1|1|T1|Z?|U1|310000|41000|||0800|0900|1",
        2},  // an unknown room too
-      {"profesor_en_dos_sitios", {{"AGL", "1", "1", "A1", "1ESA", "L"}, {"AGL", "1", "1", "A2", "1ESA", "L"}},
-       "SOLUC 2 AULA A2 -> A1", "1|T1|A1|U1|310000|41000|||0800|0900|1|1|T1|A2|U1|310000|41000|||0800|0900|1"},
+      {"profesor_en_dos_sitios",
+       {{"AGL", "1", "1", "A1", "1ESA", "L"}, {"AGL", "1", "1", "A2", "1ESA", "L"}},
+       "SOLUC 2 AULA A2 -> A1",
+       "1|T1|A1|U1|310000|41000|||0800|0900|1|1|T1|A2|U1|310000|41000|||0800|0900|1"},
   };
   for (const auto& c : cases) {
     testing::WriteSoluc(dir / "HTEMP", c.lessons);
@@ -147,8 +164,9 @@ TEST(Report, EveryKindOfImportFindingNamesTheLesson) {
     EXPECT_EQ(written, c.datos) << c.kind;
   }
   // One lesson for two units in one room, or a row without a room, is no clash.
-  testing::WriteSoluc(dir / "HTEMP", {{"AGL", "1", "1", "A1", "1ESA", "L"}, {"AGL", "1", "1", "A1", "1ESB", "L"},
-                                      {"AGL", "1", "1", "", "1ESB", "L"}});
+  testing::WriteSoluc(
+      dir / "HTEMP",
+      {{"AGL", "1", "1", "A1", "1ESA", "L"}, {"AGL", "1", "1", "A1", "1ESB", "L"}, {"AGL", "1", "1", "", "1ESB", "L"}});
   EXPECT_EQ(RunImport(dir / "s.xml", dir / "HTEMP", dir / "base.xml").Count(), 0u);
 }
 
@@ -173,10 +191,12 @@ TEST(Report, TheDetailsPutWhatToLookAtFirst) {
   report.Add({"codigo_renumerado", "ASIGNOMT", 9, "COD", "LC", "LC1", "", {}, {}, "a9"});
   report.Add({"clase_sin_colocar", "SOLUC", 3, "DIA", "0", "no pasa a Séneca", "AGL", 0, 2, "c"});
   report.Add({"codigo_renumerado", "PROFT", 5, "ABREV", "AGL", "AGL2", "", {}, {}, "p5"});
-  EXPECT_EQ(report.Summary(), "2 avisos para revisar (1 clase sin colocar, 1 empleado repetido); 3 códigos renumerados.");
+  EXPECT_EQ(report.Summary(),
+            "2 avisos para revisar (1 clase sin colocar, 1 empleado repetido); 3 códigos renumerados.");
   EXPECT_EQ(report.Details(),
             "Para revisar:\nClases sin colocar (1):\n  c\nEmpleados repetidos (1):\n  e\n\nDe rutina:\n"
-            "Códigos renumerados en Materias (ASIGNOMT): 1\n  a9\nCódigos renumerados en Profesorado (PROFT): 2\n  p2\n  p5\n");
+            "Códigos renumerados en Materias (ASIGNOMT): 1\n  a9\nCódigos renumerados en Profesorado (PROFT): 2\n  "
+            "p2\n  p5\n");
   EXPECT_EQ(report.Lines(), "p2\ne\na9\nc\np5\n");
   EXPECT_NE(report.Json().find("\"fila\": 3, \"campo\": \"DIA\", \"valor\": \"0\", \"queda\": \"no pasa a Séneca\", "
                                "\"profesor\": \"AGL\", \"dia\": 0, \"tramo\": 2"),

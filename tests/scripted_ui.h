@@ -12,11 +12,11 @@ namespace enlazor::testing {
 
 struct Script {
   std::deque<std::optional<std::string>> answers;  // the file dialog's, in turn; cancelled when none is left
-  std::deque<bool> extraPressed;                    // each message box: closed with its extra button?
-  std::deque<bool> confirmed;                       // each question: answered yes?
-  std::deque<std::optional<size_t>> copyChosen;     // each list of copies: the one chosen
-  std::vector<std::string> offered;                 // the name the dialog was opened with, each time
-  std::vector<std::string> folders;                 // the folder it was opened in, each time
+  std::deque<bool> extraPressed;                   // each message box: closed with its extra button?
+  std::deque<bool> confirmed;                      // each question: answered yes?
+  std::deque<std::optional<size_t>> copyChosen;    // each list of copies: the one chosen
+  std::vector<std::string> offered;                // the name the dialog was opened with, each time
+  std::vector<std::string> folders;                // the folder it was opened in, each time
   std::vector<std::string> shown;
 };
 

@@ -7,13 +7,13 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <sstream>
 #include <string>
-#include <algorithm>
-#include <random>
 #include <vector>
 
 #include "exchange/codec.h"
@@ -139,8 +139,8 @@ inline void WriteSoluc(const fs::path& dir, const std::vector<std::vector<std::s
 
 // A Séneca export whose BLOQUE_DATOS holds the given groups (UTF-8).
 inline std::string SenecaDocument(const std::string& groups) {
-  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SERVICIO modulo=\"HORARIOS\" tipo=\"E\"><BLOQUE_DATOS>" + groups +
-         "</BLOQUE_DATOS></SERVICIO>\n";
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SERVICIO modulo=\"HORARIOS\" tipo=\"E\"><BLOQUE_DATOS>" +
+         groups + "</BLOQUE_DATOS></SERVICIO>\n";
 }
 
 // A record group of the given seq, one record per entry, each a list of dato texts.

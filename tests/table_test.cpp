@@ -1,6 +1,5 @@
 #include "exchange/table.h"
 
-
 #include <cstring>
 #include <ctime>
 #include <functional>
@@ -19,7 +18,6 @@ namespace fs = std::filesystem;
 using testing::ReadBytes;
 using testing::TempDir;
 using testing::WriteBytes;
-
 
 void CreateSample(const fs::path& dir) {
   Table table(dir, "MUESTRA.DBF");
@@ -51,10 +49,10 @@ TEST(Table, WritesDBaseIIIBytesExactly) {
   header[1] = static_cast<char>(today.tm_year);
   header[2] = static_cast<char>(today.tm_mon + 1);
   header[3] = static_cast<char>(today.tm_mday);
-  header[4] = 2;                         // records
-  header[8] = static_cast<char>(161);    // 32 + 4 * 32 + 1
-  header[10] = 46;                       // 1 + 4 + 11 + 20 + 10
-  header[29] = 0x03;                     // Windows ANSI
+  header[4] = 2;                       // records
+  header[8] = static_cast<char>(161);  // 32 + 4 * 32 + 1
+  header[10] = 46;                     // 1 + 4 + 11 + 20 + 10
+  header[29] = 0x03;                   // Windows ANSI
   auto descriptor = [](const char* name, char type, int width, int decimals) {
     std::string d(32, '\0');
     std::copy(name, name + std::strlen(name), d.begin());
@@ -64,9 +62,9 @@ TEST(Table, WritesDBaseIIIBytesExactly) {
     return d;
   };
   const std::string expected = header + descriptor("COD", 'C', 4, 0) + descriptor("NUM", 'N', 11, 0) +
-                               descriptor("HORAS", 'N', 20, 4) + descriptor("NOMBRE", 'C', 10, 0) + "\x0d" +
-                               " LCyL" + std::string(11, ' ') + std::string(20, ' ') + "  M\xfasica \x80" +
-                               "     " + "         42" + std::string(20, ' ') + std::string(10, ' ') + "\x1a";
+                               descriptor("HORAS", 'N', 20, 4) + descriptor("NOMBRE", 'C', 10, 0) + "\x0d" + " LCyL" +
+                               std::string(11, ' ') + std::string(20, ' ') + "  M\xfasica \x80" + "     " +
+                               "         42" + std::string(20, ' ') + std::string(10, ' ') + "\x1a";
   EXPECT_EQ(bytes, expected);
 }
 
@@ -208,7 +206,8 @@ TEST(Table, DamagedFilesFailWithAClearMessage) {
   } cases[] = {
       {"shorter than a header", good.substr(0, 20), "el archivo es más corto que su cabecera"},
       {"header longer than the file", good.substr(0, 100), "la cabecera es más larga que el archivo"},
-      {"record length disagrees", with(10, "\x2f"), "la longitud de registro (47) no coincide con la de los campos (46)"},
+      {"record length disagrees", with(10, "\x2f"),
+       "la longitud de registro (47) no coincide con la de los campos (46)"},
       {"field of width 0", with(32 + 16, std::string(1, '\0')), "el campo 'COD' tiene anchura 0"},
       {"no end of fields", with(160, " "), "falta la marca de fin de la lista de campos"},
       {"truncated record", good.substr(0, good.size() - 10), "el último registro está incompleto"},
@@ -237,7 +236,8 @@ TEST(Table, MissingFolderOrTableIsReported) {
   TempDir dir;
   Table missing(dir / "NOHAY", "CURSOACAD.DBF");
   EXPECT_EQ(testing::Outcome([&] { missing.CreateTable(); }),
-            "No existe la carpeta de trabajo '" + (dir / "NOHAY").string() + "'. Compruebe que Horavia está instalado: Enlazor trabaja en su carpeta");
+            "No existe la carpeta de trabajo '" + (dir / "NOHAY").string() +
+                "'. Compruebe que Horavia está instalado: Enlazor trabaja en su carpeta");
   Table absent(dir.path(), "SOLUC");
   EXPECT_EQ(testing::Outcome([&] { absent.Open(); }), "No existe la tabla '" + (dir / "SOLUC.DBF").string() + "'");
 }
@@ -258,7 +258,8 @@ class HeldByAnotherProcess {
 TEST(Table, ExclusiveHoldRefusesOtherProcessesUntilReleased) {
   TempDir dir;
   CreateSample(dir.path());
-  const std::string inUse = "La tabla '" + (dir / "MUESTRA.DBF").string() + "' está en uso por otro programa: cierre Horavia y repita la orden";
+  const std::string inUse = "La tabla '" + (dir / "MUESTRA.DBF").string() +
+                            "' está en uso por otro programa: cierre Horavia y repita la orden";
   HeldByAnotherProcess other(dir.path(), "enlazor-exclusive");
   Table shared(dir.path(), "MUESTRA", Table::Use::Shared);
   Table exclusive(dir.path(), "MUESTRA", Table::Use::Exclusive);

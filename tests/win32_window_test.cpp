@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include "app/look.h"
-#include "app/win32/glyphs.h"
 #include "app/win32/dpi.h"
+#include "app/win32/glyphs.h"
 #include "app/win32/mainform.h"
 #include "app/win32/message_box.h"
 #include "scripted_ui.h"
@@ -33,7 +33,8 @@ void Pump(std::initializer_list<HWND> painted = {}) {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }
-    const bool done = std::none_of(painted.begin(), painted.end(), [](HWND w) { return ::GetUpdateRect(w, nullptr, FALSE); });
+    const bool done =
+        std::none_of(painted.begin(), painted.end(), [](HWND w) { return ::GetUpdateRect(w, nullptr, FALSE); });
     if (round >= 10 && done) return;
     ::Sleep(10);
   }
@@ -90,9 +91,12 @@ TEST_F(Win32Window, PanelsAndButtonsSitWhereTheyShould) {
   const HWND buttons[] = {form.BClose, form.BExportar, form.BImportar};
   for (int k = 0; k < 3; ++k) {
     const auto p = Geometry(panels[k]), b = Geometry(buttons[k]);
-    const auto wantP = look::ScaledRect(look::kPanels[k].where, Scale()), wantB = look::ScaledRect(look::kButtons[k], Scale());
-    EXPECT_EQ(std::tie(p.left, p.top, p.width, p.height), std::tie(wantP.left, wantP.top, wantP.width, wantP.height)) << k;
-    EXPECT_EQ(std::tie(b.left, b.top, b.width, b.height), std::tie(wantB.left, wantB.top, wantB.width, wantB.height)) << k;
+    const auto wantP = look::ScaledRect(look::kPanels[k].where, Scale()),
+               wantB = look::ScaledRect(look::kButtons[k], Scale());
+    EXPECT_EQ(std::tie(p.left, p.top, p.width, p.height), std::tie(wantP.left, wantP.top, wantP.width, wantP.height))
+        << k;
+    EXPECT_EQ(std::tie(b.left, b.top, b.width, b.height), std::tie(wantB.left, wantB.top, wantB.width, wantB.height))
+        << k;
     EXPECT_EQ(::GetParent(buttons[k]), panels[k]);
   }
   wchar_t caption[16];
@@ -112,9 +116,11 @@ TEST_F(Win32Window, PanelsPaintTheirGradientRowByRow) {
     RECT r{};
     ::GetClientRect(panels[k], &r);
     // Draw3D1's top rows lie under the other two panels.
-    const int covered = k == 0 ? Geometry(form.Draw3D2).top + Geometry(form.Draw3D2).height - Geometry(form.Draw3D1).top : 0;
+    const int covered =
+        k == 0 ? Geometry(form.Draw3D2).top + Geometry(form.Draw3D2).height - Geometry(form.Draw3D1).top : 0;
     for (int row = std::max(edge, covered); row < r.bottom - edge; ++row) {
-      const auto want = look::GradientRow(row, r.bottom, look::kPanels[k].start, look::kPanels[k].middle, look::kPanels[k].end);
+      const auto want =
+          look::GradientRow(row, r.bottom, look::kPanels[k].start, look::kPanels[k].middle, look::kPanels[k].end);
       for (const int x : {edge + 1, static_cast<int>(r.right) - edge - 2}) {
         const COLORREF got = ::GetPixel(dc, x, row);
         EXPECT_LE(std::abs(GetRValue(got) - want.r), 1) << "panel " << k << " row " << row;

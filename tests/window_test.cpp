@@ -1,7 +1,7 @@
 #include <QAction>
 #include <QApplication>
-#include <QScreen>
 #include <QDir>
+#include <QScreen>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -65,10 +65,12 @@ TEST_F(Window, PanelsPaintTheirGradientRowByRowWithARaisedBevel) {
       for (int x : {1, w / 3, w - 2}) {
         const QColor got = image.pixelColor(x, row);
         if (p.panel->childAt(x, row)) continue;
-        ASSERT_EQ(got, Expected(row, h, p.start, p.middle, p.end)) << p.panel->objectName().toStdString() << " row " << row;
+        ASSERT_EQ(got, Expected(row, h, p.start, p.middle, p.end))
+            << p.panel->objectName().toStdString() << " row " << row;
       }
     }
-    const QRgb light = p.panel->palette().color(QPalette::Light).rgb(), dark = p.panel->palette().color(QPalette::Dark).rgb();
+    const QRgb light = p.panel->palette().color(QPalette::Light).rgb(),
+               dark = p.panel->palette().color(QPalette::Dark).rgb();
     EXPECT_EQ(image.pixel(0, 0), light);
     EXPECT_EQ(image.pixel(w - 2, 0), light);
     EXPECT_EQ(image.pixel(0, h - 2), light);
@@ -78,8 +80,10 @@ TEST_F(Window, PanelsPaintTheirGradientRowByRowWithARaisedBevel) {
     EXPECT_EQ(image.pixel(w / 2, h - 1), dark);
   }
   EXPECT_EQ(GradientPanel::RowColour(0, 169, {249, 211, 125}, {255, 255, 255}, {255, 238, 221}), QColor(255, 238, 221));
-  EXPECT_EQ(GradientPanel::RowColour(84, 169, {249, 211, 125}, {255, 255, 255}, {255, 238, 221}), QColor(255, 255, 255));
-  EXPECT_EQ(GradientPanel::RowColour(168, 169, {249, 211, 125}, {255, 255, 255}, {255, 238, 221}), QColor(249, 211, 125));
+  EXPECT_EQ(GradientPanel::RowColour(84, 169, {249, 211, 125}, {255, 255, 255}, {255, 238, 221}),
+            QColor(255, 255, 255));
+  EXPECT_EQ(GradientPanel::RowColour(168, 169, {249, 211, 125}, {255, 255, 255}, {255, 238, 221}),
+            QColor(249, 211, 125));
   // A half taller than 256 rows is drawn as 256 bands.
   EXPECT_EQ(GradientPanel::RowColour(1, 1024, {0, 0, 0}, {255, 255, 255}, {0, 0, 0}),
             GradientPanel::RowColour(0, 1024, {0, 0, 0}, {255, 255, 255}, {0, 0, 0}));
@@ -94,8 +98,8 @@ TEST_F(Window, LayoutAndCaptions) {
   EXPECT_FALSE(form.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
   EXPECT_TRUE(form.windowFlags() & Qt::WindowCloseButtonHint);
   const std::pair<QWidget*, QRect> geometry[] = {
-      {form.Draw3D1, {0, 168, 633, 97}},  {form.Draw3D2, {1, 0, 315, 169}},  {form.Draw3D3, {316, 0, 317, 169}},
-      {form.Label3, {24, 24, 265, 57}},   {form.Label4, {8, 24, 305, 57}},   {form.BClose, {256, 32, 89, 25}},
+      {form.Draw3D1, {0, 168, 633, 97}},   {form.Draw3D2, {1, 0, 315, 169}},   {form.Draw3D3, {316, 0, 317, 169}},
+      {form.Label3, {24, 24, 265, 57}},    {form.Label4, {8, 24, 305, 57}},    {form.BClose, {256, 32, 89, 25}},
       {form.BExportar, {96, 120, 89, 25}}, {form.BImportar, {96, 120, 89, 25}}};
   for (const auto& [widget, rect] : geometry) EXPECT_EQ(widget->geometry(), rect) << widget->objectName().toStdString();
   EXPECT_EQ(form.Label1->pos(), QPoint(8, 72));
@@ -127,13 +131,15 @@ TEST_F(Window, SharpAtTheDisplaysScale) {
     const int h = image.height(), edge = enlazor::look::Scaled(1, scale);
     for (int row = edge; row < h - edge; ++row) {
       const auto& c = enlazor::look::kPanels[panel == form.Draw3D1 ? 0 : panel == form.Draw3D2 ? 1 : 2];
-      const QColor want = GradientPanel::RowColour(row, h, {c.start.r, c.start.g, c.start.b}, {c.middle.r, c.middle.g, c.middle.b},
-                                                   {c.end.r, c.end.g, c.end.b});
-      ASSERT_EQ(image.pixelColor(edge, row), want) << panel->objectName().toStdString() << " row " << row << " of " << h;
+      const QColor want = GradientPanel::RowColour(row, h, {c.start.r, c.start.g, c.start.b},
+                                                   {c.middle.r, c.middle.g, c.middle.b}, {c.end.r, c.end.g, c.end.b});
+      ASSERT_EQ(image.pixelColor(edge, row), want)
+          << panel->objectName().toStdString() << " row " << row << " of " << h;
     }
   }
   for (QLabel* label : {form.Label3, form.Label4}) {
-    const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 1000), Qt::TextWordWrap, label->text());
+    const QRect needed =
+        label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 1000), Qt::TextWordWrap, label->text());
     EXPECT_LE(needed.height(), label->height()) << label->objectName().toStdString();
   }
   EXPECT_LE(form.Label1->fontMetrics().horizontalAdvance(form.Label1->text()), form.Label1->width());
@@ -146,7 +152,8 @@ TEST_F(Window, SharpAtTheDisplaysScale) {
 // within the screen, and the user can make the box larger.
 TEST_F(Window, TheMessageBoxFitsItsListAndCanBeResized) {
   const std::string longLine(150, 'M');
-  MessageDialog box(&form, "Enlazor", {"Proceso finalizado", "1 aviso para revisar.", "corta\n" + longLine, "Deshacer"});
+  MessageDialog box(&form, "Enlazor",
+                    {"Proceso finalizado", "1 aviso para revisar.", "corta\n" + longLine, "Deshacer"});
   box.show();
   box.DetailsButton->click();
   EXPECT_TRUE(box.Details->isVisible());

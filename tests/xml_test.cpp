@@ -64,7 +64,8 @@ TEST(Xml, DecodesEveryEncodingSenecaFilesUse) {
   }
   for (const bool bigEndian : {false, true}) {
     XmlDocument doc;
-    doc.LoadBytes(Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?><SERVICIO><dato>ok</dato></SERVICIO>", bigEndian), "f");
+    doc.LoadBytes(Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?><SERVICIO><dato>ok</dato></SERVICIO>", bigEndian),
+                  "f");
     EXPECT_EQ(doc.SelectNodes("/SERVICIO/dato").Item(0).Text(), "ok");
   }
 }
@@ -82,12 +83,15 @@ TEST(Xml, TheDeclarationsFormNeverChangesTheDecoding) {
     std::string outcome;  // the text read, or the end of the failure
   } cases[] = {
       {"plain", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + body, "O’Neill"},
-      {"past 4,096 bytes", "<?xml version=\"1.0\"" + std::string(5000, ' ') + "encoding=\"ISO-8859-1\"?>" + body, "O’Neill"},
+      {"past 4,096 bytes", "<?xml version=\"1.0\"" + std::string(5000, ' ') + "encoding=\"ISO-8859-1\"?>" + body,
+       "O’Neill"},
       {"single quotes, lower case", "<?xml version='1.0' encoding='iso-8859-1'?>" + body, "O’Neill"},
       {"an alias", "<?xml version=\"1.0\" encoding=\"latin1\"?>" + body, "O’Neill"},
-      {"UTF-8 mark, UTF-8 bytes", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>O’Neill</a>", "O’Neill"},
+      {"UTF-8 mark, UTF-8 bytes", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a>O’Neill</a>",
+       "O’Neill"},
       {"UTF-8 mark, Latin-1 bytes", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>" + body,
-       "la marca del principio del archivo dice UTF-8 y la declaración dice ISO-8859-1, y el archivo tiene bytes que no son UTF-8"},
+       "la marca del principio del archivo dice UTF-8 y la declaración dice ISO-8859-1, y el archivo tiene bytes que "
+       "no son UTF-8"},
       {"version 2.0", "<?xml version=\"2.0\" encoding=\"ISO-8859-1\"?>" + body,
        "la versión de XML '2.0' no se puede leer: Enlazor lee XML 1.0"},
   };
@@ -119,7 +123,9 @@ struct Recorder : XmlEvents {
   void StartCdata() override { Line("[["); }
   void EndCdata() override { Line("]]"); }
   void Comment(std::string_view text) override { Line("!" + std::string(text)); }
-  void Instruction(std::string_view target, std::string_view data) override { Line("?" + std::string(target) + " " + std::string(data)); }
+  void Instruction(std::string_view target, std::string_view data) override {
+    Line("?" + std::string(target) + " " + std::string(data));
+  }
 
  private:
   void Line(const std::string& line) {
@@ -161,10 +167,13 @@ TEST(Xml, IllFormedInputFailsNamingFileLineAndColumn) {
     std::string bytes;
     std::string message;
   } cases[] = {
-      {"<?xml version=\"1.0\"?>\n<a>\n  <b>x</c>\n</a>", "línea 3, columna 9: la etiqueta de cierre no corresponde a la abierta"},
+      {"<?xml version=\"1.0\"?>\n<a>\n  <b>x</c>\n</a>",
+       "línea 3, columna 9: la etiqueta de cierre no corresponde a la abierta"},
       {"<a>\n<b attr=1/></a>", "línea 2, columna 9: carácter no válido o marca mal escrita"},
-      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>caf\xe9</a>", "línea 2, columna 7: carácter no válido o marca mal escrita"},
-      {"<?xml version=\"1.0\" encoding=\"EBCDIC-XYZ\"?><a/>", "línea 1, columna 1: la codificación 'EBCDIC-XYZ' no se puede leer"},
+      {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<a>caf\xe9</a>",
+       "línea 2, columna 7: carácter no válido o marca mal escrita"},
+      {"<?xml version=\"1.0\" encoding=\"EBCDIC-XYZ\"?><a/>",
+       "línea 1, columna 1: la codificación 'EBCDIC-XYZ' no se puede leer"},
       {"", "línea 1, columna 1: el documento está vacío o termina antes de cerrar sus elementos"},
       {"<a><b></b>", "línea 1, columna 11: el documento está vacío o termina antes de cerrar sus elementos"},
       {"<a>12&#0;5030000</a>", "línea 1, columna 6: referencia a un carácter que XML no admite"},
@@ -193,7 +202,8 @@ TEST(Xml, RefusesDoctypesSoNoEntityIsExpandedAndNoFileRead) {
   WriteBytes(dir / "secreto.txt", "SECRETO");
   const std::string external = "<?xml version=\"1.0\"?><!DOCTYPE a [<!ENTITY x SYSTEM \"file://" +
                                (dir / "secreto.txt").string() + "\">]><a>&x;</a>";
-  const std::string bomb = "<!DOCTYPE a [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]><a>&b;</a>";
+  const std::string bomb =
+      "<!DOCTYPE a [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;\">]><a>&b;</a>";
   for (const auto& bytes : {external, bomb}) {
     EXPECT_EQ(LoadFailure(bytes), "Error en el archivo XML 'f.xml': las declaraciones DOCTYPE no se admiten");
   }
@@ -232,10 +242,13 @@ TEST(Xml, SavesInTheDeclaredEncodingAndReadsBackTheSameText) {
     std::string declaration;
     std::string expectedBytes;  // the dato element as written; empty: not checked
   } cases[] = {
-      {"ISO-8859-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", "<dato seq=\"1\" nombre_dato=\"N\">M\xfasica &#8364; &#26085;</dato>"},
-      {"windows-1252", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>", "<dato seq=\"1\" nombre_dato=\"N\">M\xfasica \x80 &#26085;</dato>"},
+      {"ISO-8859-1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>",
+       "<dato seq=\"1\" nombre_dato=\"N\">M\xfasica &#8364; &#26085;</dato>"},
+      {"windows-1252", "<?xml version=\"1.0\" encoding=\"windows-1252\"?>",
+       "<dato seq=\"1\" nombre_dato=\"N\">M\xfasica \x80 &#26085;</dato>"},
       {"UTF-8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>", "<dato seq=\"1\" nombre_dato=\"N\">Música € 日</dato>"},
-      {"US-ASCII", "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>", "<dato seq=\"1\" nombre_dato=\"N\">M&#250;sica &#8364; &#26085;</dato>"},
+      {"US-ASCII", "<?xml version=\"1.0\" encoding=\"US-ASCII\"?>",
+       "<dato seq=\"1\" nombre_dato=\"N\">M&#250;sica &#8364; &#26085;</dato>"},
       {"no declaration", "", "<dato seq=\"1\" nombre_dato=\"N\">Música € 日</dato>"},
       {"UTF-8 BOM with another label", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>",
        "<dato seq=\"1\" nombre_dato=\"N\">M\xfasica &#8364; &#26085;</dato>"},
@@ -245,7 +258,8 @@ TEST(Xml, SavesInTheDeclaredEncodingAndReadsBackTheSameText) {
   for (const auto& c : cases) {
     XmlDocument doc;
     const bool wide = c.declaration.rfind("\xFE\xFF", 0) == 0 || c.declaration.rfind("\xFF\xFE", 0) == 0;
-    doc.LoadBytes(c.declaration + (wide ? Utf16("<S><B/></S>", c.declaration[0] == '\xFE', false) : "<S><B/></S>"), "f");
+    doc.LoadBytes(c.declaration + (wide ? Utf16("<S><B/></S>", c.declaration[0] == '\xFE', false) : "<S><B/></S>"),
+                  "f");
     XmlNode element = doc.CreateElement("dato");
     element.SetAttribute("seq", "1");
     element.SetAttribute("nombre_dato", "N");
@@ -282,8 +296,10 @@ TEST(Xml, CharactersXmlCannotHoldAreNeverWritten) {
 // Whatever a template holds, the produced block goes where it was placed.
 TEST(Xml, ProducedElementsGoExactlyWhereTheyWerePlaced) {
   XmlDocument doc;
-  doc.LoadBytes("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><S><!--x--><B><![CDATA[<?enlazor-texto 0?>]]>"
-                "<?enlazor-texto 0?></B><C/></S>", "f");
+  doc.LoadBytes(
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><S><!--x--><B><![CDATA[<?enlazor-texto 0?>]]>"
+      "<?enlazor-texto 0?></B><C/></S>",
+      "f");
   doc.AppendProduced(doc.DocumentElement().SelectSingleNode("B"), [](XmlText& out) {
     out.Open("g", {{"seq", "H"}});
     out.Leaf("dato", {{"n", "X"}}, "Año");
@@ -339,7 +355,8 @@ TEST(Xml, NestingBeyondAHundredLevelsIsRefusedAndLongValuesLoad) {
     return deep;
   };
   EXPECT_EQ(LoadFailure(nested(100)), testing::kDone);
-  EXPECT_EQ(LoadFailure(nested(101)), "Error en el archivo XML 'f.xml', línea 1, columna 301: los elementos se anidan a más de 100 niveles");
+  EXPECT_EQ(LoadFailure(nested(101)),
+            "Error en el archivo XML 'f.xml', línea 1, columna 301: los elementos se anidan a más de 100 niveles");
   XmlDocument doc;
   doc.LoadBytes("<a v=\"" + std::string(5 << 20, 'v') + "\">" + std::string(5 << 20, 't') + "</a>", "f");
   EXPECT_EQ(doc.DocumentElement().Text().size(), 5u << 20);

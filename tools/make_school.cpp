@@ -27,29 +27,47 @@ struct Options {
   unsigned seed = 2026;
 };
 
-const char* const kGiven[] = {"Ana", "Antonio", "María", "José", "Carmen", "Francisco", "Lucía", "Manuel",
-                              "Isabel", "Jesús", "Rocío", "Ángel", "Pilar", "Rafael", "Inmaculada", "Juan",
-                              "Dolores", "Miguel", "Encarnación", "Sergio", "Nuria", "Óscar", "Elena", "Pablo"};
-const char* const kSurnames[] = {"García", "López", "Martínez", "Sánchez", "Pérez", "Gómez",
-                                 "Ruiz", "Díaz", "Moreno", "Muñoz", "Álvarez", "Romero", "Gil", "Luna",
-                                 "Navarro", "Torres", "Domínguez", "Vázquez", "Ramos", "Castillo", "Ortega",
-                                 "Rubio", "Marín", "Sanz", "Iglesias", "Nuñez", "Medina", "Garrido", "O’Neill"};
+const char* const kGiven[] = {"Ana",         "Antonio", "María",      "José",  "Carmen",  "Francisco",
+                              "Lucía",       "Manuel",  "Isabel",     "Jesús", "Rocío",   "Ángel",
+                              "Pilar",       "Rafael",  "Inmaculada", "Juan",  "Dolores", "Miguel",
+                              "Encarnación", "Sergio",  "Nuria",      "Óscar", "Elena",   "Pablo"};
+const char* const kSurnames[] = {"García",    "López",   "Martínez", "Sánchez",  "Pérez",  "Gómez", "Ruiz",    "Díaz",
+                                 "Moreno",    "Muñoz",   "Álvarez",  "Romero",   "Gil",    "Luna",  "Navarro", "Torres",
+                                 "Domínguez", "Vázquez", "Ramos",    "Castillo", "Ortega", "Rubio", "Marín",   "Sanz",
+                                 "Iglesias",  "Nuñez",   "Medina",   "Garrido",  "O’Neill"};
 const char* const kPosts[] = {"Profesor/a de Enseñanza Secundaria", "Maestro/a", "Profesor/a Técnico/a de F.P.",
                               "Profesor/a de Religión"};
-const char* const kSubjects[] = {"Lengua Castellana y Literatura", "Matemáticas", "Geografía e Historia",
-                                 "Biología y Geología", "Física y Química", "Inglés", "Francés",
-                                 "Educación Física", "Música", "Tecnología", "Educación Plástica",
-                                 "Religión", "Valores Éticos", "Latín", "Filosofía", "Economía",
-                                 "Tutoría", "Lectura Comprensiva", "Literatura Clásica", "Historia del Arte"};
-const char* const kLevels[] = {"1º ESO", "2º ESO", "3º ESO", "4º ESO", "1º Bachillerato",
-                               "2º Bachillerato", "1º CFGM", "2º CFGM"};
+const char* const kSubjects[] = {"Lengua Castellana y Literatura",
+                                 "Matemáticas",
+                                 "Geografía e Historia",
+                                 "Biología y Geología",
+                                 "Física y Química",
+                                 "Inglés",
+                                 "Francés",
+                                 "Educación Física",
+                                 "Música",
+                                 "Tecnología",
+                                 "Educación Plástica",
+                                 "Religión",
+                                 "Valores Éticos",
+                                 "Latín",
+                                 "Filosofía",
+                                 "Economía",
+                                 "Tutoría",
+                                 "Lectura Comprensiva",
+                                 "Literatura Clásica",
+                                 "Historia del Arte"};
+const char* const kLevels[] = {"1º ESO",          "2º ESO",          "3º ESO",  "4º ESO",
+                               "1º Bachillerato", "2º Bachillerato", "1º CFGM", "2º CFGM"};
 
 // Names are held here in UTF-8 and written in ISO-8859-1, as Séneca writes them.
 void Dato(const char* name, const std::string& value) {
   std::printf("        <dato nombre_dato=\"%s\">%s</dato>\n", name, enlazor::Utf8ToAnsi(value).c_str());
 }
 
-void OpenGroup(const char* seq, int records) { std::printf("    <grupo_datos seq=\"%s\" registros=\"%d\">\n", seq, records); }
+void OpenGroup(const char* seq, int records) {
+  std::printf("    <grupo_datos seq=\"%s\" registros=\"%d\">\n", seq, records);
+}
 void CloseGroup() { std::printf("    </grupo_datos>\n"); }
 // Séneca names each record after its kind: MATERIA_1, PROFESOR_1, ...
 void OpenRecord(const char* kind, int n) { std::printf("      <grupo_datos seq=\"%s_%d\">\n", kind, n); }
@@ -60,9 +78,12 @@ std::string Number(long base, int k) { return std::to_string(base + k); }
 std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
-    if (c == '&') out += "&amp;";
-    else if (c == '<') out += "&lt;";
-    else out += c;
+    if (c == '&')
+      out += "&amp;";
+    else if (c == '<')
+      out += "&lt;";
+    else
+      out += c;
   }
   return out;
 }
@@ -140,7 +161,8 @@ void Dependencias(const Options& o) {
   for (int i = 0; i < o.rooms; ++i) {
     OpenRecord("DEPENDENCIA", i + 1);
     Dato("X_DEPENDENCIA", Number(2081400, i * 13));
-    Dato("D_DEPENDENCIA", i < 8 ? std::string("Laboratorio ") + std::to_string(i + 1) : "Aula " + std::to_string(i - 7));
+    Dato("D_DEPENDENCIA",
+         i < 8 ? std::string("Laboratorio ") + std::to_string(i + 1) : "Aula " + std::to_string(i - 7));
     CloseRecord();
   }
   CloseGroup();
@@ -236,7 +258,8 @@ void Empleados(const Options& o) {
       static const std::vector<std::string> letters = [] {
         std::vector<std::string> all;
         for (char c = 'A'; c <= 'Z'; ++c) all.emplace_back(1, c);
-        for (const char* c : {"À", "Á", "Â", "Ä", "Ç", "È", "É", "Ê", "Ë", "Ì", "Í", "Î", "Ï", "Ñ", "Ò", "Ó", "Ô", "Ö", "Ù", "Ú", "Û", "Ü"}) {
+        for (const char* c : {"À", "Á", "Â", "Ä", "Ç", "È", "É", "Ê", "Ë", "Ì", "Í",
+                              "Î", "Ï", "Ñ", "Ò", "Ó", "Ô", "Ö", "Ù", "Ú", "Û", "Ü"}) {
           all.emplace_back(c);
         }
         return all;
@@ -275,11 +298,13 @@ int main(int argc, char** argv) {
       o.seed = static_cast<unsigned>(seed);
       continue;
     }
-    std::fprintf(stderr, "uso: make_school [--teachers N] [--units N] [--rooms N] [--subjects N] [--slots N] [--seed N]\n");
+    std::fprintf(stderr,
+                 "uso: make_school [--teachers N] [--units N] [--rooms N] [--subjects N] [--slots N] [--seed N]\n");
     return 2;
   }
   std::printf("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n");
-  std::printf("<SERVICIO modulo=\"HORARIOS\" tipo=\"E\" autor=\"IES Sierra de Enlazor\" fecha=\"01/09/2026 10:00:00\">\n");
+  std::printf(
+      "<SERVICIO modulo=\"HORARIOS\" tipo=\"E\" autor=\"IES Sierra de Enlazor\" fecha=\"01/09/2026 10:00:00\">\n");
   std::printf("  <BLOQUE_DATOS>\n");
   AnnoAcademico();
   CursosDelCentro();

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 
-
 GradientPanel::GradientPanel(QColor start, QColor middle, QColor end, QWidget* parent)
     : QWidget(parent), start_(start), middle_(middle), end_(end) {
   // Painted whole by paintEvent into Qt's back buffer: no flicker, no background erase.
@@ -33,10 +32,10 @@ void GradientPanel::paintEvent(QPaintEvent*) {
   QPainter bevel(&image);
   const QColor light = palette().color(QPalette::Light);
   const QColor shadow = palette().color(QPalette::Dark);
-  bevel.fillRect(0, 0, w - edge, edge, light);       // top edge
-  bevel.fillRect(0, 0, edge, h - edge, light);       // left edge
-  bevel.fillRect(w - edge, 0, edge, h, shadow);      // right edge
-  bevel.fillRect(0, h - edge, w, edge, shadow);      // bottom edge
+  bevel.fillRect(0, 0, w - edge, edge, light);   // top edge
+  bevel.fillRect(0, 0, edge, h - edge, light);   // left edge
+  bevel.fillRect(w - edge, 0, edge, h, shadow);  // right edge
+  bevel.fillRect(0, h - edge, w, edge, shadow);  // bottom edge
   bevel.end();
   image.setDevicePixelRatio(scale);
   QPainter(this).drawImage(QPointF(0, 0), image);

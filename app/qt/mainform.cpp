@@ -8,7 +8,6 @@
 #include <QScreen>
 #include <QShortcut>
 
-
 namespace {
 
 namespace look = enlazor::look;

@@ -88,8 +88,10 @@ void MessageDialog::ToggleDetails() {
   Details->setVisible(show);
   DetailsButton->setText(show ? look::kHideDetails : look::kShowDetails);
   // The list fits its lines again whenever it is shown; the user may make it larger.
-  if (show) resize(std::max(width(), Details->minimumWidth() + 2 * layout()->contentsMargins().left()), sizeHint().height());
-  else resize(sizeHint());
+  if (show)
+    resize(std::max(width(), Details->minimumWidth() + 2 * layout()->contentsMargins().left()), sizeHint().height());
+  else
+    resize(sizeHint());
 }
 
 CopyChooser::CopyChooser(QWidget* owner, const QString& title, const std::vector<std::string>& copies)

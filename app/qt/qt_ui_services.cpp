@@ -10,7 +10,9 @@
 
 namespace {
 
-QString Title() { return QString::fromStdString(enlazor::ApplicationTitle(QCoreApplication::applicationFilePath().toStdString())); }
+QString Title() {
+  return QString::fromStdString(enlazor::ApplicationTitle(QCoreApplication::applicationFilePath().toStdString()));
+}
 QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
 }  // namespace
@@ -51,9 +53,13 @@ std::optional<size_t> QtUiServices::ChooseCopy(const std::vector<std::string>& c
   return chooser.Chosen();
 }
 
-void QtUiServices::ReportError(const std::string& text) { QMessageBox::critical(owner_, Title(), Q(text), QMessageBox::Ok); }
+void QtUiServices::ReportError(const std::string& text) {
+  QMessageBox::critical(owner_, Title(), Q(text), QMessageBox::Ok);
+}
 
 void QtUiServices::SetBusy(bool busy) {
-  if (busy) QApplication::setOverrideCursor(Qt::WaitCursor);
-  else QApplication::restoreOverrideCursor();
+  if (busy)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  else
+    QApplication::restoreOverrideCursor();
 }

@@ -21,16 +21,17 @@ std::unique_ptr<QWidget> Scene(const QString& scene, const QString& sample, cons
     const auto folder = enlazor::platform::PathFromUtf8(work.path().toStdString());
     enlazor::RunExport(file, folder);
     const enlazor::RunReport report = enlazor::RunExport(file, folder);
-    auto box = std::make_unique<MessageDialog>(nullptr, "Enlazor",
-                                               enlazor::Message{report.Closing(), report.Summary(), report.Details(), "Deshacer"});
+    auto box = std::make_unique<MessageDialog>(
+        nullptr, "Enlazor", enlazor::Message{report.Closing(), report.Summary(), report.Details(), "Deshacer"});
     box->DetailsButton->click();
     return box;
   }
   if (scene == "copias") {
     return std::make_unique<CopyChooser>(
         nullptr, "Enlazor",
-        std::vector<std::string>{"1.  09/12/2026 22:40:12  antes de exportar horario-2027.xml  PROFT: 81 filas, ASIGT: 412 filas",
-                                 "2.  02/12/2026 09:15:03  antes de exportar horario.xml  PROFT: 80 filas, ASIGT: 398 filas"});
+        std::vector<std::string>{
+            "1.  09/12/2026 22:40:12  antes de exportar horario-2027.xml  PROFT: 81 filas, ASIGT: 412 filas",
+            "2.  02/12/2026 09:15:03  antes de exportar horario.xml  PROFT: 80 filas, ASIGT: 398 filas"});
   }
   return std::make_unique<TMForm>(enlazor::platform::MapWindowsPath(enlazor::platform::kWorkDirectory));
 }

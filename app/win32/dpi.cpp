@@ -19,12 +19,13 @@ HFONT MakeFont(const wchar_t* face, int pixels, bool bold, UINT dpi) {
 HFONT MessageFont(UINT dpi) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
-  if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) || metrics.lfMessageFont.lfHeight == 0) {
+  if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) ||
+      metrics.lfMessageFont.lfHeight == 0) {
     return MakeFont(L"MS Shell Dlg 2", 12, false, dpi);
   }
   // The metrics are the system's: scaled from its DPI to the window's.
-  metrics.lfMessageFont.lfHeight = ::MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi),
-                                            static_cast<int>(::GetDpiForSystem()));
+  metrics.lfMessageFont.lfHeight =
+      ::MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi), static_cast<int>(::GetDpiForSystem()));
   return ::CreateFontIndirectW(&metrics.lfMessageFont);
 }
 

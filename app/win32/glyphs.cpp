@@ -41,7 +41,8 @@ void DrawDoor(HDC dc, const Grid& g, bool enabled) {
 void DrawCheck(HDC dc, const Grid& g, bool enabled) {
   LOGBRUSH colour{BS_SOLID, enabled ? RGB(0, 150, 0) : RGB(150, 150, 150), 0};
   const DWORD width = static_cast<DWORD>(std::lround(3 * g.scale));
-  const HPEN pen = ::ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND, width, &colour, 0, nullptr);
+  const HPEN pen =
+      ::ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_ROUND | PS_JOIN_ROUND, width, &colour, 0, nullptr);
   const HGDIOBJ old = ::SelectObject(dc, pen);
   const POINT mark[] = {g.At(3, 9), g.At(7, 14), g.At(15, 4)};
   ::Polyline(dc, mark, 3);
@@ -53,8 +54,10 @@ void DrawCheck(HDC dc, const Grid& g, bool enabled) {
 
 void DrawGlyph(HDC dc, int left, int top, Glyph glyph, bool enabled, double scale) {
   const Grid grid{left, top, scale};
-  if (glyph == Glyph::Door) DrawDoor(dc, grid, enabled);
-  else DrawCheck(dc, grid, enabled);
+  if (glyph == Glyph::Door)
+    DrawDoor(dc, grid, enabled);
+  else
+    DrawCheck(dc, grid, enabled);
 }
 
 }  // namespace enlazor::win32

@@ -1,5 +1,6 @@
 // Enlazor on Windows: the window that moves timetable data between Séneca and Horavia.
 #include <windows.h>
+
 #include <objbase.h>
 
 #include "app/win32/dpi.h"

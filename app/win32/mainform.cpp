@@ -49,15 +49,17 @@ void Fill(HDC dc, int x, int y, int w, int h, COLORREF colour) {
   ::DeleteObject(brush);
 }
 
-void Move(HWND window, look::Rect r) { ::SetWindowPos(window, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE); }
+void Move(HWND window, look::Rect r) {
+  ::SetWindowPos(window, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+}
 
 }  // namespace
 
 TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<enlazor::UiServices> ui)
     : ui_(ui ? std::move(ui) : std::make_unique<Win32UiServices>(&MForm)), flows_(std::move(workDir), *ui_) {
   RegisterClasses(FormProcedure, PanelProcedure);
-  MForm = ::CreateWindowExW(kExStyle, kFormClass, Wide(look::kCaption).c_str(), kStyle, CW_USEDEFAULT, 0, 100, 100, nullptr,
-                            nullptr, nullptr, this);
+  MForm = ::CreateWindowExW(kExStyle, kFormClass, Wide(look::kCaption).c_str(), kStyle, CW_USEDEFAULT, 0, 100, 100,
+                            nullptr, nullptr, nullptr, this);
   CreatePanels();
   CreateButtons();
   AddToSystemMenu();
@@ -72,8 +74,9 @@ TMForm::~TMForm() {
 void TMForm::CreatePanels() {
   std::array<HWND*, 3> panels{&Draw3D1, &Draw3D2, &Draw3D3};
   for (int k = 0; k < 3; ++k) {
-    *panels[k] = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                                   0, 0, 10, 10, MForm, reinterpret_cast<HMENU>(static_cast<INT_PTR>(10 + k)), nullptr, this);
+    *panels[k] = ::CreateWindowExW(WS_EX_CONTROLPARENT, kPanelClass, L"",
+                                   WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0, 10, 10, MForm,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(10 + k)), nullptr, this);
   }
   // Draw3D1 lies lowest: the two upper panels cover its top row.
   ::SetWindowPos(Draw3D1, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -175,10 +178,17 @@ bool TMForm::HandleKey(const MSG& message) {
 
 void TMForm::Command(int id) {
   switch (id) {
-    case kClose: ::DestroyWindow(MForm); break;
-    case kExport: BExportarClick(); break;
-    case kImport: BImportarClick(); break;
-    default: break;
+    case kClose:
+      ::DestroyWindow(MForm);
+      break;
+    case kExport:
+      BExportarClick();
+      break;
+    case kImport:
+      BImportarClick();
+      break;
+    default:
+      break;
   }
 }
 
@@ -277,12 +287,15 @@ LRESULT CALLBACK TMForm::FormProcedure(HWND window, UINT message, WPARAM w, LPAR
       if (!form) return 0;
       const RECT* suggested = reinterpret_cast<RECT*>(l);
       form->ApplyDpi(HIWORD(w));
-      ::SetWindowPos(window, nullptr, suggested->left, suggested->top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      ::SetWindowPos(window, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
     case WM_ACTIVATE:  // the focus goes back where it was, at first to BClose
-      if (form && LOWORD(w) != WA_INACTIVE && form->focused_) ::SetFocus(form->focused_);
-      else if (form && LOWORD(w) == WA_INACTIVE && ::GetFocus()) form->focused_ = ::GetFocus();
+      if (form && LOWORD(w) != WA_INACTIVE && form->focused_)
+        ::SetFocus(form->focused_);
+      else if (form && LOWORD(w) == WA_INACTIVE && ::GetFocus())
+        form->focused_ = ::GetFocus();
       return 0;
     case WM_DESTROY:
       ::PostQuitMessage(0);

@@ -87,9 +87,9 @@ SIZE Needed(const Box& box, bool withList) {
   const int m = box.S(kMargin), gap = box.S(kGap);
   const int textLimit = std::max<int>(box.S(200), (area.right - area.left) / 2 - 2 * m);
   const SIZE list = withList ? ListSize(box) : SIZE{0, 0};
-  LONG content = std::max({TextSize(box.font, box.spec.text, textLimit).cx,
-                           TextSize(box.font, box.spec.summary, textLimit).cx, ButtonsWidth(box), list.cx,
-                           static_cast<LONG>(box.S(160))});
+  LONG content =
+      std::max({TextSize(box.font, box.spec.text, textLimit).cx, TextSize(box.font, box.spec.summary, textLimit).cx,
+                ButtonsWidth(box), list.cx, static_cast<LONG>(box.S(160))});
   LONG height = m + TextSize(box.font, box.spec.text, content).cy;
   if (!box.spec.summary.empty()) height += gap + TextSize(box.font, box.spec.summary, content).cy;
   if (withList) height += gap + list.cy;
@@ -181,10 +181,14 @@ void Close(Box& box, int button) {
 
 void Command(Box& box, int id, int code) {
   const int cancel = box.spec.cancelButton >= 0 ? box.spec.cancelButton : box.spec.defaultButton;
-  if (id == IDOK || (code == LBN_DBLCLK && box.list)) Close(box, box.spec.defaultButton);
-  else if (id == IDCANCEL) Close(box, cancel);
-  else if (id == kDetailsButton) ToggleDetails(box);
-  else if (id >= kFirstButton && id < kFirstButton + static_cast<int>(box.buttons.size())) Close(box, id - kFirstButton);
+  if (id == IDOK || (code == LBN_DBLCLK && box.list))
+    Close(box, box.spec.defaultButton);
+  else if (id == IDCANCEL)
+    Close(box, cancel);
+  else if (id == kDetailsButton)
+    ToggleDetails(box);
+  else if (id >= kFirstButton && id < kFirstButton + static_cast<int>(box.buttons.size()))
+    Close(box, id - kFirstButton);
 }
 
 LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -249,19 +253,22 @@ void MakeControls(Box& box) {
   if (!spec.summary.empty()) box.summary = Child(box.window, L"STATIC", spec.summary, SS_LEFT | SS_NOPREFIX, -1);
   if (!spec.choices.empty()) {
     box.list = Child(box.window, L"LISTBOX", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY, -1, WS_EX_CLIENTEDGE);
-    for (const auto& choice : spec.choices) ::SendMessageW(box.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.c_str()));
+    for (const auto& choice : spec.choices)
+      ::SendMessageW(box.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.c_str()));
     ::SendMessageW(box.list, LB_SETCURSEL, 0, 0);
   } else if (!spec.details.empty()) {
     std::wstring lines;  // an edit control breaks lines at CR LF
     for (const wchar_t c : spec.details) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
-    box.list = Child(box.window, L"EDIT", lines, WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL, -1,
-                     WS_EX_CLIENTEDGE);
+    box.list = Child(box.window, L"EDIT", lines, WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL,
+                     -1, WS_EX_CLIENTEDGE);
     ::ShowWindow(box.list, SW_HIDE);
-    box.detailsButton = Child(box.window, L"BUTTON", Wide(look::kShowDetails), WS_TABSTOP | BS_PUSHBUTTON, kDetailsButton);
+    box.detailsButton =
+        Child(box.window, L"BUTTON", Wide(look::kShowDetails), WS_TABSTOP | BS_PUSHBUTTON, kDetailsButton);
   }
   for (size_t k = 0; k < spec.buttons.size(); ++k) {
     const DWORD kind = static_cast<int>(k) == spec.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
-    box.buttons.push_back(Child(box.window, L"BUTTON", spec.buttons[k], WS_TABSTOP | kind, kFirstButton + static_cast<int>(k)));
+    box.buttons.push_back(
+        Child(box.window, L"BUTTON", spec.buttons[k], WS_TABSTOP | kind, kFirstButton + static_cast<int>(k)));
   }
 }
 
@@ -277,7 +284,8 @@ std::wstring Wide(const std::string& utf8) {
 
 std::string Narrow(const std::wstring& wide) {
   if (wide.empty()) return {};
-  const int size = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  const int size =
+      ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
   std::string utf8(static_cast<size_t>(size), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr, nullptr);
   return utf8;
@@ -287,7 +295,8 @@ BoxResult ShowBox(HWND owner, const BoxSpec& spec) {
   Register();
   Box box{spec};
   box.owner = owner;
-  box.window = ::CreateWindowExW(kExStyle, kClass, spec.title.c_str(), kStyle, 0, 0, 100, 100, owner, nullptr, nullptr, nullptr);
+  box.window =
+      ::CreateWindowExW(kExStyle, kClass, spec.title.c_str(), kStyle, 0, 0, 100, 100, owner, nullptr, nullptr, nullptr);
   box.dpi = DpiOf(owner ? owner : box.window);
   MakeControls(box);
   SetFonts(box);

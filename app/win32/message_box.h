@@ -20,9 +20,9 @@ struct BoxSpec {
   std::wstring details = {};               // shown by a "Detalles" button
   std::vector<std::wstring> choices = {};  // a list to choose one line from
   std::vector<std::wstring> buttons = {};  // right-aligned, in order
-  int defaultButton = 0;              // the one Enter presses
-  int cancelButton = -1;              // the one Escape presses; -1: the default one
-  bool firstOnLeft = false;           // the first button stands apart, on the left ("Deshacer")
+  int defaultButton = 0;                   // the one Enter presses
+  int cancelButton = -1;                   // the one Escape presses; -1: the default one
+  bool firstOnLeft = false;                // the first button stands apart, on the left ("Deshacer")
 };
 
 struct BoxResult {

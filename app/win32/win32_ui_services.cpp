@@ -17,7 +17,8 @@ std::wstring Win32ApplicationTitle() {
   return Wide(enlazor::ApplicationTitle(Narrow(path)));
 }
 
-std::optional<std::string> Win32UiServices::ChooseFile(const std::string& lastChoice, const std::string& initialFolder) {
+std::optional<std::string> Win32UiServices::ChooseFile(const std::string& lastChoice,
+                                                       const std::string& initialFolder) {
   std::vector<wchar_t> file(32768, L'\0');
   const std::wstring last = Wide(lastChoice), folder = Wide(initialFolder);
   std::copy(last.begin(), last.begin() + static_cast<ptrdiff_t>(std::min(last.size(), file.size() - 1)), file.begin());
@@ -36,7 +37,8 @@ std::optional<std::string> Win32UiServices::ChooseFile(const std::string& lastCh
 }
 
 bool Win32UiServices::ShowMessage(const enlazor::Message& message) {
-  enlazor::win32::BoxSpec box{Win32ApplicationTitle(), Wide(message.text), Wide(message.summary), Wide(message.details)};
+  enlazor::win32::BoxSpec box{Win32ApplicationTitle(), Wide(message.text), Wide(message.summary),
+                              Wide(message.details)};
   if (!message.extraButton.empty()) box.buttons.push_back(Wide(message.extraButton));
   box.buttons.push_back(Wide(look::kOk));
   box.defaultButton = static_cast<int>(box.buttons.size()) - 1;
