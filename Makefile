@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 # Warnings are errors where we develop and in CI; a packager's build leaves them as warnings.
 WERROR ?= ON
 
-.PHONY: deps configure build test demo bench window screenshot sanitize fuzz clean windows windows-test windows-screenshot deb deb-test
+.PHONY: deps configure build test demo bench window screenshot sanitize fuzz clean windows windows-test windows-screenshot deb deb-test format format-check
 
 deps:
 	@bash scripts/install-deps.sh
@@ -30,6 +30,12 @@ window: build
 
 screenshot: build
 	@bash scripts/screenshot.sh $(BUILD)
+
+# Every C++ file in the house style of .clang-format: format applies it, format-check fails on a difference.
+format: deps
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+format-check: deps
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 
 # The tests again, built with AddressSanitizer and UndefinedBehaviorSanitizer.
 sanitize:
