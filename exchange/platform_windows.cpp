@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwctype>
 
 #include "exchange/failure.h"
 #include "exchange/platform.h"
@@ -57,8 +58,22 @@ uint64_t CurrentProcessId() { return ::GetCurrentProcessId(); }
 
 int IsFolderError() { return ERROR_DIRECTORY; }
 
-// NUL, CON and their kind are names too: what answers to them is no file on a disk.
+// CON, NUL, COM1 and their kind answer in every folder and with any
+// extension; opening them to look is not enough, as CON does not open at all
+// for a program without a console.
+bool IsDeviceName(const fs::path& path) {
+  std::wstring stem = path.filename().wstring();
+  stem = stem.substr(0, stem.find(L'.'));
+  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+  for (wchar_t& c : stem) c = static_cast<wchar_t>(::towupper(c));
+  if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL" || stem == L"CONIN$" || stem == L"CONOUT$")
+    return true;
+  return stem.size() == 4 && (stem.starts_with(L"COM") || stem.starts_with(L"LPT")) && ::iswdigit(stem[3]);
+}
+
+// What answers to a name may be no file on a disk: a device, a pipe, a folder.
 int NotAFile(const fs::path& path) {
+  if (IsDeviceName(path)) return ERROR_BAD_DEV_TYPE;
   const HANDLE handle = ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return 0;
@@ -165,6 +180,7 @@ std::string ErrorText(int error) {
       return "es un enlace, y Enlazor no sigue enlaces ahí";
     case ERROR_BROKEN_PIPE:
     case ERROR_INVALID_FUNCTION:
+    case ERROR_BAD_DEV_TYPE:
       return "no es un archivo normal (una tubería o un dispositivo)";
     default:
       return Format("error del sistema %s", {std::to_string(error)});

@@ -37,7 +37,7 @@ class WinePrefix {
 };
 
 // Where a report may be written, checked before a run: never a folder or a
-// device (Windows has NUL and CON in every folder), nor a folder that is not there.
+// device (Windows has NUL, CON, COM1... in every folder, with any extension), nor a folder that is not there.
 TEST(Platform, OnlyAPlainFileInAFolderThatTakesOneCanBeWritten) {
   TempDir dir;
   testing::WriteBytes(dir / "existe.json", "{}");
@@ -50,6 +50,10 @@ TEST(Platform, OnlyAPlainFileInAFolderThatTakesOneCanBeWritten) {
       {"NUL", false},
       {"CON", false},
       {dir / "NUL", false},
+      {dir / "con.json", false},
+      {dir / "Com1 .txt", false},
+      {"CONOUT$", false},
+      {dir / "consola.json", true},
 #else
       {"/dev/null", false},
 #endif
