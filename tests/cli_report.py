@@ -28,6 +28,18 @@ def group(seq, records):
     return f'<grupo_datos seq="{seq}">{rows}</grupo_datos>'
 
 
+def one_teacher_school(folder, file_name, hired):
+    """A work folder and a school file with one teacher, exported once."""
+    work = os.path.join(folder, "HTEMP")
+    os.mkdir(work)
+    school = os.path.join(folder, file_name)
+    with open(school, "w", encoding="utf-8") as out:
+        out.write("<SERVICIO><BLOQUE_DATOS>" + group("EMPLEADOS", [["100", hired, "P", "García", "López", "Ana"]])
+                  + "</BLOQUE_DATOS></SERVICIO>")
+    run("export", school, "--workdir", work)
+    return work, school
+
+
 with tempfile.TemporaryDirectory() as folder:
     work = os.path.join(folder, "HTEMP")
     os.mkdir(work)
@@ -85,13 +97,7 @@ with tempfile.TemporaryDirectory() as folder:
 
 # Nothing lost: an assignment Horavia added survives a second export as a copy that restaurar puts back.
 with tempfile.TemporaryDirectory() as folder:
-    work = os.path.join(folder, "HTEMP")
-    os.mkdir(work)
-    school = os.path.join(folder, "a.xml")
-    with open(school, "w", encoding="utf-8") as out:
-        out.write("<SERVICIO><BLOQUE_DATOS>" + group("EMPLEADOS", [["100", "01/09/2010", "P", "García", "López", "Ana"]])
-                  + "</BLOQUE_DATOS></SERVICIO>")
-    run("export", school, "--workdir", work)
+    work, school = one_teacher_school(folder, "a.xml", "01/09/2010")
     asigt = dbf.Table(os.path.join(work, "ASIGT.DBF"), codepage="cp1252")
     asigt.open(dbf.READ_WRITE)
     asigt.append(("L", "AGL", "1ESA", "A1", "", "", "", "", 3.0, ""))
@@ -111,13 +117,7 @@ with tempfile.TemporaryDirectory() as folder:
 # The report never overwrites what the command reads or writes, and a report
 # that cannot be written stops the command before it changes anything.
 with tempfile.TemporaryDirectory() as folder:
-    work = os.path.join(folder, "HTEMP")
-    os.mkdir(work)
-    school = os.path.join(folder, "escuela.xml")
-    with open(school, "w", encoding="utf-8") as out:
-        out.write("<SERVICIO><BLOQUE_DATOS>" + group("EMPLEADOS", [["100", "", "P", "García", "López", "Ana"]])
-                  + "</BLOQUE_DATOS></SERVICIO>")
-    run("export", school, "--workdir", work)
+    work, school = one_teacher_school(folder, "escuela.xml", "")
     base = os.path.join(folder, "base.xml")
     with open(base, "w", encoding="utf-8") as out:
         out.write("<SERVICIO><BLOQUE_DATOS/></SERVICIO>")
