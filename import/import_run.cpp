@@ -58,6 +58,15 @@ void GenerateTemplate(XmlDocument& doc, const std::string& cursoAnno) {
   doc.SelectNodes("/SERVICIO/BLOQUE_DATOS/grupo_datos/dato").Item(0).SetText(AnsiToUtf8(cursoAnno));
 }
 
+// The folder a template was looked for in, whole, as a user would look there:
+// "base.xml" alone means the current folder.
+std::string FolderShown(const fs::path& templatePath) {
+  std::error_code ec;
+  const fs::path whole = fs::absolute(templatePath, ec);
+  const fs::path folder = (ec ? templatePath : whole).parent_path();
+  return platform::PathToUtf8(folder.empty() ? fs::path(".") : folder);
+}
+
 // The template's BLOQUE_DATOS; a template that cannot serve says what to do.
 XmlNode LoadTemplate(XmlDocument& doc, const TemplateChoice& plantilla, const std::string& cursoAnno,
                      RunReport& report) {
@@ -78,9 +87,9 @@ XmlNode LoadTemplate(XmlDocument& doc, const TemplateChoice& plantilla, const st
                 "",
                 {},
                 {},
-                "No hay plantilla «" + std::string(kTemplateName) + "» en " +
-                    platform::PathToUtf8(plantilla.path.parent_path()) + ": se ha generado una con el curso «" +
-                    AnsiToUtf8(cursoAnno) + "» de " + TableTitle("CURSOACAD") + "."});
+                "No hay plantilla «" + std::string(kTemplateName) + "» en " + FolderShown(plantilla.path) +
+                    ": se ha generado una con el curso «" + AnsiToUtf8(cursoAnno) + "» de " + TableTitle("CURSOACAD") +
+                    "."});
     return doc.DocumentElement().SelectSingleNode("BLOQUE_DATOS");
   }
   if (!platform::FileExists(plantilla.path)) {

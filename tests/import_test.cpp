@@ -235,6 +235,20 @@ TEST_F(Import, TheTemplateIsMadeWhenMissingAndItsYearChecked) {
   }
 }
 
+// "base.xml" alone is looked for in the current folder, and the finding names
+// that folder whole, not an empty one.
+TEST_F(Import, AMissingTemplateNamesTheFolderItWasLookedFor) {
+  fs::remove(dir / "base.xml");
+  const fs::path saved = fs::current_path();
+  fs::current_path(dir.path());
+  const std::string here = platform::PathToUtf8(fs::current_path());
+  const RunReport report = RunImport(dir / "horario.xml", work, fs::path("base.xml"));
+  fs::current_path(saved);
+  std::string said;
+  for (const auto& finding : report.hallazgos) said += finding.tipo == "plantilla_generada" ? finding.mensaje : "";
+  EXPECT_NE(said.find("» en " + here + ": se ha generado"), std::string::npos) << said;
+}
+
 TEST_F(Import, TemplateFailuresNameTheTemplateSayWhatToDoAndWriteNothing) {
   const std::string path = (dir / "base.xml").string();
   const std::string remedy =
