@@ -91,7 +91,7 @@ std::optional<RunReport> CommandFlows::RunCommand(Run run, const char* undo) {
 void CommandFlows::BExportarClick() {
   ChooseExchangeFile();
   const fs::path file = platform::PathFromUtf8(archivoXml_);
-  const auto undo = RunCommand([&](const auto& showBusy) { return RunExport(file, workDir_, showBusy); }, "Deshacer");
+  const auto undo = RunCommand([&](const auto& showBusy) { return RunExport(file, workDir_, showBusy); }, kUndoCaption);
   if (!undo) return;
   const std::string copy = platform::PathToUtf8(platform::PathFromUtf8(undo->copia).filename());
   Restore(copy, "¿Deshacer la exportación y volver a poner las tablas que había antes? Son la copia del " +
@@ -116,8 +116,7 @@ void CommandFlows::RecuperarClick() {
     return ui_.ReportError(WithFullStop(FailureText(failure)));
   }
   if (copies.empty()) {
-    ui_.ShowMessage(
-        {"No hay copias de tablas anteriores en '" + platform::PathToUtf8(workDir_ / kCopiesFolder) + "'."});
+    ui_.ShowMessage({NoCopiesText(workDir_)});
     return;
   }
   std::vector<std::string> lines;

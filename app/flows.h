@@ -44,6 +44,8 @@ class UiServices {
 
 // The caption of the windows' menu entry that restores a kept copy.
 inline constexpr const char* kRecuperarCaption = "Recuperar tablas anteriores…";
+// The closing box's button that restores the copy an export has just made.
+inline constexpr const char* kUndoCaption = "Deshacer";
 
 class CommandFlows {
  public:

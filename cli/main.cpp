@@ -193,12 +193,8 @@ std::string CopiesJson(const std::filesystem::path& work, const std::vector<enla
     out += std::string(k ? "," : "") + "\n    {\"numero\": " + std::to_string(k + 1) +
            ", \"fecha\": " + JsonString(copy.fecha) + ", \"orden\": " + JsonString(copy.orden) +
            ", \"archivo\": " + JsonString(copy.archivo) +
-           ", \"carpeta\": " + JsonString(enlazor::platform::PathToUtf8(copy.folder)) + ", \"tablas\": [";
-    for (size_t t = 0; t < copy.tablas.size(); ++t) {
-      out += (t ? ", " : "") + std::string("{\"tabla\": ") + JsonString(copy.tablas[t].tabla) +
-             ", \"filas\": " + std::to_string(copy.tablas[t].filas) + "}";
-    }
-    out += "]}";
+           ", \"carpeta\": " + JsonString(enlazor::platform::PathToUtf8(copy.folder)) +
+           ", \"tablas\": " + enlazor::TablesJson(copy.tablas) + "}";
   }
   return out + (copies.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
@@ -208,9 +204,9 @@ void ListCopies(const Arguments& args) {
   const auto copies = enlazor::ListCopies(work);
   if (args.report) WriteReport(args, CopiesJson(work, copies));
   if (args.silent) return;
-  const std::string folder = enlazor::platform::PathToUtf8(work / enlazor::kCopiesFolder);
-  if (copies.empty()) return PrintText(false, "No hay copias de tablas anteriores en '" + folder + "'.\n");
-  std::string text = "Copias de tablas anteriores en '" + folder + "', la más reciente primero:\n";
+  if (copies.empty()) return PrintText(false, enlazor::NoCopiesText(work) + "\n");
+  std::string text = "Copias de tablas anteriores en '" + enlazor::platform::PathToUtf8(work / enlazor::kCopiesFolder) +
+                     "', la más reciente primero:\n";
   for (size_t k = 0; k < copies.size(); ++k) {
     text += std::to_string(k + 1) + "  " + copies[k].Line() + "\n";
   }

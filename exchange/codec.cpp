@@ -49,6 +49,24 @@ unsigned char UpperAnsi(unsigned char c) {
 
 }  // namespace
 
+size_t Utf8Length(std::string_view text, size_t i) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  const size_t length = lead < 0x80                   ? 1
+                        : lead >= 0xC2 && lead < 0xE0 ? 2
+                        : lead >= 0xE0 && lead < 0xF0 ? 3
+                        : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                      : 0;
+  if (length == 0 || i + length > text.size()) return 0;
+  char32_t cp = length == 1 ? lead : lead & (0x3F >> (length - 1));
+  for (size_t k = 1; k < length; ++k) {
+    const auto c = static_cast<unsigned char>(text[i + k]);
+    if ((c & 0xC0) != 0x80) return 0;
+    cp = (cp << 6) | (c & 0x3F);
+  }
+  const bool shortest = length < 3 || cp >= (length == 3 ? 0x800u : 0x10000u);
+  return shortest && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF) ? length : 0;
+}
+
 void AppendUtf8(std::string& out, char32_t cp) {
   if (cp < 0x80) {
     out += static_cast<char>(cp);

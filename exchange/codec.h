@@ -19,6 +19,9 @@ std::string_view AsUtf8(std::string_view ansi, std::string& scratch);
 // Windows-1252 to UTF-8. The five bytes the code page leaves undefined map to
 // the C1 controls of the same value, as Windows does.
 std::string AnsiToUtf8(std::string_view ansi);
+// The length of the well-formed UTF-8 sequence at text[i] (shortest form, no
+// surrogate, at most U+10FFFF), or 0 when there is none.
+size_t Utf8Length(std::string_view text, size_t i);
 // Appends one code point as UTF-8.
 void AppendUtf8(std::string& out, char32_t cp);
 // The Unicode code point of one Windows-1252 byte.

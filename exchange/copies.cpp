@@ -121,13 +121,12 @@ long CopyInfo::Rows(std::string_view table) const {
 }
 
 std::string CopyInfo::Line() const {
-  std::string line = When() + "  " + Before();
-  for (const char* table : {"PROFT", "ASIGT"}) {
-    const long rows = Rows(table);
-    line += std::string(table[0] == 'P' ? "  " : ", ") + table + ": " +
-            (rows < 0 ? std::string("no está") : Counted(static_cast<size_t>(rows), "fila", "filas"));
-  }
-  return line;
+  auto rows = [this](const char* table) {
+    const long count = Rows(table);
+    return std::string(table) + ": " +
+           (count < 0 ? std::string("no está") : Counted(static_cast<size_t>(count), "fila", "filas"));
+  };
+  return When() + "  " + Before() + "  " + rows("PROFT") + ", " + rows("ASIGT");
 }
 
 std::string Stamp() {
@@ -136,6 +135,10 @@ std::string Stamp() {
   std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day, now.hour, now.minute,
                 now.second);
   return text;
+}
+
+std::string NoCopiesText(const fs::path& workDir) {
+  return "No hay copias de tablas anteriores en '" + PathToUtf8(workDir / kCopiesFolder) + "'.";
 }
 
 std::vector<CopyInfo> ListCopies(const fs::path& workDir) {

@@ -51,6 +51,9 @@ struct CopyInfo {
   std::string Line() const;
 };
 
+// "No hay copias de tablas anteriores en '<carpeta>'."
+std::string NoCopiesText(const fs::path& workDir);
+
 // The copies of the work directory, newest first. A copies folder that is a
 // file or a link is refused; a folder in it without a description is not ours.
 std::vector<CopyInfo> ListCopies(const fs::path& workDir);

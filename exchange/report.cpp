@@ -2,6 +2,8 @@
 
 #include <map>
 
+#include "exchange/codec.h"
+
 namespace enlazor {
 namespace {
 
@@ -57,25 +59,6 @@ std::string Capitalized(std::string text) {
 
 }  // namespace
 
-// The length of the well-formed UTF-8 sequence at text[i], or 0 when there is none.
-size_t Utf8Length(const std::string& text, size_t i) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  const size_t length = lead < 0x80                   ? 1
-                        : lead >= 0xC2 && lead < 0xE0 ? 2
-                        : lead >= 0xE0 && lead < 0xF0 ? 3
-                        : lead >= 0xF0 && lead < 0xF5 ? 4
-                                                      : 0;
-  if (length == 0 || i + length > text.size()) return 0;
-  char32_t cp = length == 1 ? lead : lead & (0x3F >> (length - 1));
-  for (size_t k = 1; k < length; ++k) {
-    const auto c = static_cast<unsigned char>(text[i + k]);
-    if ((c & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (c & 0x3F);
-  }
-  const bool shortest = length < 3 || cp >= (length == 3 ? 0x800u : 0x10000u);
-  return shortest && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF) ? length : 0;
-}
-
 std::string JsonString(const std::string& text) {
   std::string out = "\"";
   for (size_t i = 0; i < text.size();) {
@@ -109,6 +92,15 @@ std::string TableTitle(std::string_view table) {
   };
   const auto found = titles.find(table);
   return found == titles.end() ? std::string(table) : std::string(found->second) + " (" + std::string(table) + ")";
+}
+
+std::string TablesJson(const std::vector<TableRows>& tablas) {
+  std::string out = "[";
+  for (size_t k = 0; k < tablas.size(); ++k) {
+    out += (k ? ", " : "") + std::string("{\"tabla\": ") + JsonString(tablas[k].tabla) +
+           ", \"filas\": " + std::to_string(tablas[k].filas) + "}";
+  }
+  return out + "]";
 }
 
 std::string Counted(size_t count, const char* one, const char* many) {
@@ -197,12 +189,8 @@ std::string RunReport::Json() const {
   auto optional = [](std::optional<int> value) { return value ? std::to_string(*value) : std::string("null"); };
   auto text = [](const std::string& value) { return value.empty() ? std::string("null") : JsonString(value); };
   std::string out = "{\n  \"orden\": " + JsonString(orden) + ",\n  \"archivo\": " + JsonString(archivo) +
-                    ",\n  \"salida\": " + text(salida) + ",\n  \"copia\": " + text(copia) + ",\n  \"tablas\": [";
-  for (size_t k = 0; k < tablas.size(); ++k) {
-    out += (k ? ", " : "") + std::string("{\"tabla\": ") + JsonString(tablas[k].tabla) +
-           ", \"filas\": " + std::to_string(tablas[k].filas) + "}";
-  }
-  out += "],\n";
+                    ",\n  \"salida\": " + text(salida) + ",\n  \"copia\": " + text(copia) +
+                    ",\n  \"tablas\": " + TablesJson(tablas) + ",\n";
   if (orden == "importar") {
     out += "  \"profesores\": " + std::to_string(profesores) + ",\n  \"actividades\": " + std::to_string(actividades) +
            ",\n";

@@ -41,6 +41,8 @@ struct TableRows {
   std::string tabla;
   size_t filas = 0;
 };
+// The tables and their rows as a JSON array: [{"tabla": "PROFT", "filas": 81}, ...].
+std::string TablesJson(const std::vector<TableRows>& tablas);
 
 class RunReport {
  public:

@@ -77,14 +77,21 @@ bool HoldsTables(const fs::path& folder) {
                      [&](const char* table) { return HasFiles(folder, table); });
 }
 
-// Sets each old table aside and moves each new one in.
-void MoveIntoPlace(const fs::path& staging, const fs::path& work, const std::vector<const char*>& tables,
-                   Journal& journal) {
+// The folder the old tables go to, made if need be: a plain folder of ours,
+// never a link. A failure names the first table that could not be replaced.
+fs::path MakeAside(const fs::path& staging, const fs::path& work, const char* firstTable) {
   const fs::path aside = staging / kSetAside;
   CheckFolderIsOurs(aside, work);
   if (const int error = platform::MakeFolder(aside))
-    RaiseCannotReplace(work / Dbf(tables.front()), platform::ErrorText(error));
+    RaiseCannotReplace(work / Dbf(firstTable), platform::ErrorText(error));
   CheckFolderIsOurs(aside, work);
+  return aside;
+}
+
+// Sets each old table aside and moves each new one in.
+void MoveIntoPlace(const fs::path& staging, const fs::path& work, const std::vector<const char*>& tables,
+                   Journal& journal) {
+  const fs::path aside = MakeAside(staging, work, tables.front());
   for (const char* table : tables) {
     const fs::path live = work / Dbf(table);
     for (const auto& old : TableFiles(work, table)) journal.Move(old, aside / old.filename(), live);
@@ -149,11 +156,7 @@ std::optional<fs::path> ChangedSinceMarked(const Fields& mark, const fs::path& w
 // its copy will carry: written before the mark, so that the set it receives is
 // never without one.
 void PrepareAside(const fs::path& staging, const fs::path& work, const SetOrigin& origin, const std::string& fecha) {
-  const fs::path aside = staging / kSetAside;
-  CheckFolderIsOurs(aside, work);
-  if (const int error = platform::MakeFolder(aside))
-    RaiseCannotReplace(work / Dbf(kWorkTables[0]), platform::ErrorText(error));
-  CheckFolderIsOurs(aside, work);
+  const fs::path aside = MakeAside(staging, work, kWorkTables[0]);
   const std::string text = FieldsText({{"fecha", fecha},
                                        {"orden", origin.orden},
                                        {"archivo", origin.archivo},

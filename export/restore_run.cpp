@@ -36,20 +36,15 @@ RunReport Restore(const fs::path& workDir, const std::function<const CopyInfo&(c
   return report;
 }
 
-[[noreturn]] void RefuseNoCopies(const fs::path& workDir) {
-  throw Refusal(Format("No hay copias de tablas anteriores en '%s'.", {PathToUtf8(workDir / kCopiesFolder)}));
-}
-
 }  // namespace
 
 RunReport RunRestore(const fs::path& workDir, size_t number) {
   return Restore(workDir, [&](const std::vector<CopyInfo>& copies) -> const CopyInfo& {
-    if (copies.empty()) RefuseNoCopies(workDir);
+    if (copies.empty()) throw Refusal(NoCopiesText(workDir));
     if (number < 1 || number > copies.size()) {
       throw Refusal(
           Format("No hay copia número %s: hay %s (de la 1, la más reciente, a la %s).",
-                 {std::to_string(number), copies.size() == 1 ? "1 copia" : std::to_string(copies.size()) + " copias",
-                  std::to_string(copies.size())}));
+                 {std::to_string(number), Counted(copies.size(), "copia", "copias"), std::to_string(copies.size())}));
     }
     return copies[number - 1];
   });

@@ -215,13 +215,14 @@ void CALLBACK LookAtTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
 
 TEST(Win32Box, TheMessageBoxFitsItsListCanBeResizedAndAnswers) {
   const std::wstring longLine(120, L'M');
-  enlazor::win32::BoxSpec spec{L"Enlazor", L"Proceso finalizado", L"1 aviso para revisar.", L"corta\n" + longLine};
-  spec.buttons = {L"Deshacer", L"Aceptar"};
-  spec.defaultButton = 1;
-  spec.firstOnLeft = true;
+  enlazor::win32::BoxContents contents{L"Enlazor", L"Proceso finalizado", L"1 aviso para revisar.",
+                                       L"corta\n" + longLine};
+  contents.buttons = {L"Deshacer", L"Aceptar"};
+  contents.defaultButton = 1;
+  contents.firstOnLeft = true;
   g_seen.clear();
   ::SetTimer(nullptr, 0, 50, LookAtTheBox);
-  const auto result = enlazor::win32::ShowBox(nullptr, spec);
+  const auto result = enlazor::win32::ShowBox(nullptr, contents);
   EXPECT_EQ(result.button, 0);
   const HDC dc = ::GetDC(nullptr);
   const HFONT font = enlazor::win32::MessageFont(enlazor::win32::DpiOf(nullptr));
@@ -249,12 +250,12 @@ void CALLBACK ChooseTheSecondCopy(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 TEST(Win32Box, TheCopyChooserShowsItsListAndAnswersTheLineChosen) {
-  enlazor::win32::BoxSpec spec{L"Enlazor", L"Elija la copia:"};
-  spec.choices = {L"1.  una", L"2.  otra"};
-  spec.buttons = {L"Aceptar", L"Cancelar"};
-  spec.cancelButton = 1;
+  enlazor::win32::BoxContents contents{L"Enlazor", L"Elija la copia:"};
+  contents.choices = {L"1.  una", L"2.  otra"};
+  contents.buttons = {L"Aceptar", L"Cancelar"};
+  contents.cancelButton = 1;
   ::SetTimer(nullptr, 0, 50, ChooseTheSecondCopy);
-  const auto result = enlazor::win32::ShowBox(nullptr, spec);
+  const auto result = enlazor::win32::ShowBox(nullptr, contents);
   EXPECT_EQ(g_seen, "2 líneas, a la vista");
   EXPECT_EQ(result.button, 0);
   EXPECT_EQ(result.choice, 1);

@@ -27,6 +27,14 @@ QPushButton* AddButton(QHBoxLayout* row, const char* caption) {
   return button;
 }
 
+// A text that wraps at half the screen's width, as the message box's texts do.
+QLabel* WrappedText(const std::string& text, const QRect& screen) {
+  auto* label = new QLabel(Q(text));
+  label->setWordWrap(true);
+  label->setMaximumWidth(screen.width() / 2);
+  return label;
+}
+
 // A list as wide as its longest line and up to twenty lines high, within the screen.
 QSize ListSize(const QPlainTextEdit* list, const QString& text, const QRect& screen) {
   int longest = 0, lines = 0;
@@ -47,14 +55,10 @@ MessageDialog::MessageDialog(QWidget* owner, const QString& title, const enlazor
   setSizeGripEnabled(true);
   const QRect screen = ScreenArea(owner);
   auto* layout = new QVBoxLayout(this);
-  Text = new QLabel(Q(message.text));
-  Text->setWordWrap(true);
-  Text->setMaximumWidth(screen.width() / 2);
+  Text = WrappedText(message.text, screen);
   Text->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(Text);
-  Summary = new QLabel(Q(message.summary));
-  Summary->setWordWrap(true);
-  Summary->setMaximumWidth(screen.width() / 2);
+  Summary = WrappedText(message.summary, screen);
   Summary->setVisible(!message.summary.empty());
   layout->addWidget(Summary);
   Details = new QPlainTextEdit(Q(message.details));

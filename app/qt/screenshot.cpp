@@ -22,7 +22,8 @@ std::unique_ptr<QWidget> Scene(const QString& scene, const QString& sample, cons
     enlazor::RunExport(file, folder);
     const enlazor::RunReport report = enlazor::RunExport(file, folder);
     auto box = std::make_unique<MessageDialog>(
-        nullptr, "Enlazor", enlazor::Message{report.Closing(), report.Summary(), report.Details(), "Deshacer"});
+        nullptr, "Enlazor",
+        enlazor::Message{report.Closing(), report.Summary(), report.Details(), enlazor::kUndoCaption});
     box->DetailsButton->click();
     return box;
   }

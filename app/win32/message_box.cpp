@@ -16,7 +16,7 @@ constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME;
 
 struct Box {
-  const BoxSpec& spec;
+  const BoxContents& contents;
   HWND owner = nullptr, window = nullptr, text = nullptr, summary = nullptr, list = nullptr, detailsButton = nullptr;
   std::vector<HWND> buttons = {};
   HFONT font = nullptr;
@@ -47,20 +47,20 @@ int FontHeight(HFONT font) {
 }
 
 // The lines of the details, or the choices.
-std::vector<std::wstring> ListLines(const BoxSpec& spec) {
-  if (!spec.choices.empty()) return spec.choices;
+std::vector<std::wstring> ListLines(const BoxContents& contents) {
+  if (!contents.choices.empty()) return contents.choices;
   std::vector<std::wstring> lines;
   size_t at = 0;
-  for (size_t end; (end = spec.details.find(L'\n', at)) != std::wstring::npos; at = end + 1) {
-    lines.push_back(spec.details.substr(at, end - at));
+  for (size_t end; (end = contents.details.find(L'\n', at)) != std::wstring::npos; at = end + 1) {
+    lines.push_back(contents.details.substr(at, end - at));
   }
-  if (at < spec.details.size()) lines.push_back(spec.details.substr(at));
+  if (at < contents.details.size()) lines.push_back(contents.details.substr(at));
   return lines;
 }
 
 // As wide as the longest line and up to twenty lines high, within the screen.
 SIZE ListSize(const Box& box) {
-  const auto lines = ListLines(box.spec);
+  const auto lines = ListLines(box.contents);
   LONG widest = 0;
   for (const auto& line : lines) widest = std::max(widest, TextSize(box.font, line, 0).cx);
   const RECT area = WorkArea(box.window);
@@ -78,7 +78,7 @@ int ButtonWidth(const Box& box, HWND button) {
 LONG ButtonsWidth(const Box& box) {
   LONG width = box.detailsButton ? ButtonWidth(box, box.detailsButton) + box.S(kGap) : 0;
   for (const HWND button : box.buttons) width += ButtonWidth(box, button) + box.S(kGap);
-  return width + (box.spec.firstOnLeft ? box.S(2 * kGap) : 0);
+  return width + (box.contents.firstOnLeft ? box.S(2 * kGap) : 0);
 }
 
 // The client size the box needs, with its list shown or not.
@@ -87,11 +87,11 @@ SIZE Needed(const Box& box, bool withList) {
   const int m = box.S(kMargin), gap = box.S(kGap);
   const int textLimit = std::max<int>(box.S(200), (area.right - area.left) / 2 - 2 * m);
   const SIZE list = withList ? ListSize(box) : SIZE{0, 0};
-  LONG content =
-      std::max({TextSize(box.font, box.spec.text, textLimit).cx, TextSize(box.font, box.spec.summary, textLimit).cx,
-                ButtonsWidth(box), list.cx, static_cast<LONG>(box.S(160))});
-  LONG height = m + TextSize(box.font, box.spec.text, content).cy;
-  if (!box.spec.summary.empty()) height += gap + TextSize(box.font, box.spec.summary, content).cy;
+  LONG content = std::max({TextSize(box.font, box.contents.text, textLimit).cx,
+                           TextSize(box.font, box.contents.summary, textLimit).cx, ButtonsWidth(box), list.cx,
+                           static_cast<LONG>(box.S(160))});
+  LONG height = m + TextSize(box.font, box.contents.text, content).cy;
+  if (!box.contents.summary.empty()) height += gap + TextSize(box.font, box.contents.summary, content).cy;
   if (withList) height += gap + list.cy;
   return {content + 2 * m, height + m + box.S(kButtonHeight) + m};
 }
@@ -124,11 +124,11 @@ void Layout(Box& box) {
   ::GetClientRect(box.window, &client);
   const int m = box.S(kMargin), gap = box.S(kGap), bh = box.S(kButtonHeight), width = client.right - 2 * m;
   int y = m;
-  const LONG textHeight = TextSize(box.font, box.spec.text, width).cy;
+  const LONG textHeight = TextSize(box.font, box.contents.text, width).cy;
   Place(box.text, m, y, width, textHeight);
   y += textHeight;
   if (box.summary) {
-    const LONG summaryHeight = TextSize(box.font, box.spec.summary, width).cy;
+    const LONG summaryHeight = TextSize(box.font, box.contents.summary, width).cy;
     Place(box.summary, m, y + gap, width, summaryHeight);
     y += gap + summaryHeight;
   }
@@ -137,7 +137,7 @@ void Layout(Box& box) {
   int left = m, right = client.right - m;
   for (size_t k = box.buttons.size(); k-- > 0;) {
     const int w = ButtonWidth(box, box.buttons[k]);
-    if (k == 0 && box.spec.firstOnLeft) {
+    if (k == 0 && box.contents.firstOnLeft) {
       Place(box.buttons[k], left, buttonsTop, w, bh);
       left += w + gap;
     } else {
@@ -172,7 +172,7 @@ void SetFonts(Box& box) {
 }
 
 void Close(Box& box, int button) {
-  if (box.list && !box.spec.choices.empty()) {
+  if (box.list && !box.contents.choices.empty()) {
     box.result.choice = static_cast<int>(::SendMessageW(box.list, LB_GETCURSEL, 0, 0));
   }
   box.result.button = button;
@@ -180,9 +180,9 @@ void Close(Box& box, int button) {
 }
 
 void Command(Box& box, int id, int code) {
-  const int cancel = box.spec.cancelButton >= 0 ? box.spec.cancelButton : box.spec.defaultButton;
+  const int cancel = box.contents.cancelButton >= 0 ? box.contents.cancelButton : box.contents.defaultButton;
   if (id == IDOK || (code == LBN_DBLCLK && box.list))
-    Close(box, box.spec.defaultButton);
+    Close(box, box.contents.defaultButton);
   else if (id == IDCANCEL)
     Close(box, cancel);
   else if (id == kDetailsButton)
@@ -210,7 +210,7 @@ LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM w, LPARAM l) {
       box->dpi = HIWORD(w);
       SetFonts(*box);
       const RECT* suggested = reinterpret_cast<RECT*>(l);
-      box->smallest = Needed(*box, !box->spec.choices.empty());
+      box->smallest = Needed(*box, !box->contents.choices.empty());
       ::SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                      suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
@@ -248,27 +248,28 @@ HWND Child(HWND parent, const wchar_t* kind, const std::wstring& text, DWORD sty
 }
 
 void MakeControls(Box& box) {
-  const BoxSpec& spec = box.spec;
-  box.text = Child(box.window, L"STATIC", spec.text, SS_LEFT | SS_NOPREFIX, -1);
-  if (!spec.summary.empty()) box.summary = Child(box.window, L"STATIC", spec.summary, SS_LEFT | SS_NOPREFIX, -1);
-  if (!spec.choices.empty()) {
+  const BoxContents& contents = box.contents;
+  box.text = Child(box.window, L"STATIC", contents.text, SS_LEFT | SS_NOPREFIX, -1);
+  if (!contents.summary.empty())
+    box.summary = Child(box.window, L"STATIC", contents.summary, SS_LEFT | SS_NOPREFIX, -1);
+  if (!contents.choices.empty()) {
     box.list = Child(box.window, L"LISTBOX", L"", WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY, -1, WS_EX_CLIENTEDGE);
-    for (const auto& choice : spec.choices)
+    for (const auto& choice : contents.choices)
       ::SendMessageW(box.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.c_str()));
     ::SendMessageW(box.list, LB_SETCURSEL, 0, 0);
-  } else if (!spec.details.empty()) {
+  } else if (!contents.details.empty()) {
     std::wstring lines;  // an edit control breaks lines at CR LF
-    for (const wchar_t c : spec.details) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+    for (const wchar_t c : contents.details) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
     box.list = Child(box.window, L"EDIT", lines, WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL,
                      -1, WS_EX_CLIENTEDGE);
     ::ShowWindow(box.list, SW_HIDE);
     box.detailsButton =
         Child(box.window, L"BUTTON", Wide(look::kShowDetails), WS_TABSTOP | BS_PUSHBUTTON, kDetailsButton);
   }
-  for (size_t k = 0; k < spec.buttons.size(); ++k) {
-    const DWORD kind = static_cast<int>(k) == spec.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
+  for (size_t k = 0; k < contents.buttons.size(); ++k) {
+    const DWORD kind = static_cast<int>(k) == contents.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON;
     box.buttons.push_back(
-        Child(box.window, L"BUTTON", spec.buttons[k], WS_TABSTOP | kind, kFirstButton + static_cast<int>(k)));
+        Child(box.window, L"BUTTON", contents.buttons[k], WS_TABSTOP | kind, kFirstButton + static_cast<int>(k)));
   }
 }
 
@@ -291,22 +292,23 @@ std::string Narrow(const std::wstring& wide) {
   return utf8;
 }
 
-BoxResult ShowBox(HWND owner, const BoxSpec& spec) {
+BoxResult ShowBox(HWND owner, const BoxContents& contents) {
   Register();
-  Box box{spec};
+  Box box{contents};
   box.owner = owner;
-  box.window =
-      ::CreateWindowExW(kExStyle, kClass, spec.title.c_str(), kStyle, 0, 0, 100, 100, owner, nullptr, nullptr, nullptr);
+  box.window = ::CreateWindowExW(kExStyle, kClass, contents.title.c_str(), kStyle, 0, 0, 100, 100, owner, nullptr,
+                                 nullptr, nullptr);
   box.dpi = DpiOf(owner ? owner : box.window);
   MakeControls(box);
   SetFonts(box);
-  box.smallest = Needed(box, !spec.choices.empty());
+  box.smallest = Needed(box, !contents.choices.empty());
   ::SetWindowLongPtrW(box.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&box));
   Resize(box, box.smallest, true);
   Layout(box);
   if (owner) ::EnableWindow(owner, FALSE);
   ::ShowWindow(box.window, SW_SHOW);
-  ::SetFocus(box.list && !spec.choices.empty() ? box.list : box.buttons.at(static_cast<size_t>(spec.defaultButton)));
+  ::SetFocus(box.list && !contents.choices.empty() ? box.list
+                                                   : box.buttons.at(static_cast<size_t>(contents.defaultButton)));
   MSG message;
   while (box.open && ::GetMessageW(&message, nullptr, 0, 0) > 0) {
     if (::IsDialogMessageW(box.window, &message)) continue;

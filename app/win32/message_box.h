@@ -13,7 +13,7 @@
 
 namespace enlazor::win32 {
 
-struct BoxSpec {
+struct BoxContents {
   std::wstring title;
   std::wstring text;
   std::wstring summary = {};
@@ -30,7 +30,7 @@ struct BoxResult {
   int choice = -1;  // the line chosen in the list; -1 when none
 };
 
-BoxResult ShowBox(HWND owner, const BoxSpec& spec);
+BoxResult ShowBox(HWND owner, const BoxContents& contents);
 
 // UTF-8 as Windows' UTF-16, and back.
 std::wstring Wide(const std::string& utf8);

@@ -37,8 +37,8 @@ std::optional<std::string> Win32UiServices::ChooseFile(const std::string& lastCh
 }
 
 bool Win32UiServices::ShowMessage(const enlazor::Message& message) {
-  enlazor::win32::BoxSpec box{Win32ApplicationTitle(), Wide(message.text), Wide(message.summary),
-                              Wide(message.details)};
+  enlazor::win32::BoxContents box{Win32ApplicationTitle(), Wide(message.text), Wide(message.summary),
+                                  Wide(message.details)};
   if (!message.extraButton.empty()) box.buttons.push_back(Wide(message.extraButton));
   box.buttons.push_back(Wide(look::kOk));
   box.defaultButton = static_cast<int>(box.buttons.size()) - 1;
@@ -47,14 +47,14 @@ bool Win32UiServices::ShowMessage(const enlazor::Message& message) {
 }
 
 bool Win32UiServices::Confirm(const std::string& question, const std::string& yes) {
-  enlazor::win32::BoxSpec box{Win32ApplicationTitle(), Wide(question)};
+  enlazor::win32::BoxContents box{Win32ApplicationTitle(), Wide(question)};
   box.buttons = {Wide(yes), Wide(look::kCancel)};
   box.defaultButton = box.cancelButton = 1;
   return enlazor::win32::ShowBox(*owner_, box).button == 0;
 }
 
 std::optional<size_t> Win32UiServices::ChooseCopy(const std::vector<std::string>& copies) {
-  enlazor::win32::BoxSpec box{Win32ApplicationTitle(), Wide(look::kChooseCopy)};
+  enlazor::win32::BoxContents box{Win32ApplicationTitle(), Wide(look::kChooseCopy)};
   for (const auto& line : copies) box.choices.push_back(Wide(line));
   box.buttons = {Wide(look::kOk), Wide(look::kCancel)};
   box.cancelButton = 1;
