@@ -152,8 +152,12 @@ TEST_F(Window, SharpAtTheDisplaysScale) {
 // within the screen, and the user can make the box larger.
 TEST_F(Window, TheMessageBoxFitsItsListAndCanBeResized) {
   const std::string longLine(150, 'M');
-  MessageDialog box(&form, "Enlazor",
-                    {"Proceso finalizado", "1 aviso para revisar.", "corta\n" + longLine, "Deshacer"});
+  MessageDialog box(
+      &form, "Enlazor",
+      {"Proceso finalizado\nArchivo de Séneca: C:\\HTEMP\\sauce\\horario.xml\nTablas sustituidas guardadas en: "
+       "C:\\HTEMP\\Enlazor-copias\\2026-12-10 01.42.36",
+       "3 avisos para revisar (1 empleado repetido, 2 valores cortados); 262 códigos renumerados.",
+       "corta\n" + longLine + std::string(40, '\n'), "Deshacer"});
   box.show();
   box.DetailsButton->click();
   EXPECT_TRUE(box.Details->isVisible());
@@ -162,6 +166,10 @@ TEST_F(Window, TheMessageBoxFitsItsListAndCanBeResized) {
   EXPECT_GE(box.Details->viewport()->width(), std::min(needed, screen - 200));
   EXPECT_LE(box.width(), screen);
   EXPECT_NE(box.minimumSize(), box.maximumSize());
+  QApplication::processEvents();
+  // Texts that wrap push the list down, never under the buttons; the box grown stays on the screen.
+  EXPECT_LE(box.Details->geometry().bottom(), box.Ok->geometry().top());
+  EXPECT_TRUE(box.screen()->availableGeometry().contains(box.frameGeometry()));
   box.Extra->click();
   EXPECT_TRUE(box.ExtraPressed());
 }

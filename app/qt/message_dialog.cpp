@@ -92,10 +92,44 @@ void MessageDialog::ToggleDetails() {
   Details->setVisible(show);
   DetailsButton->setText(show ? look::kHideDetails : look::kShowDetails);
   // The list fits its lines again whenever it is shown; the user may make it larger.
-  if (show)
-    resize(std::max(width(), Details->minimumWidth() + 2 * layout()->contentsMargins().left()), sizeHint().height());
-  else
-    resize(sizeHint());
+  if (!show) {
+    setMinimumHeight(0);
+    return resize(sizeHint());
+  }
+  const int margins = layout()->contentsMargins().left() + layout()->contentsMargins().right();
+  const int wide = std::max(width(), Details->minimumWidth() + margins);
+  const QSize client(wide, HeightWithDetails(wide - margins));
+  setMinimumHeight(client.height());
+  KeepOnScreen(client);
+  resize(client);
+}
+
+// The height the box needs with its list shown, its texts being that wide at most.
+int MessageDialog::HeightWithDetails(int textWidth) {
+  // Qt counts a wrapped text's lines at the box's width, not at the narrower
+  // width the text is held to: each text asks for its own lines' height, so
+  // the list stays above the buttons, also when the user makes the box smaller.
+  for (QLabel* label : {Text, Summary})
+    label->setMinimumHeight(label->heightForWidth(std::min(label->maximumWidth(), textWidth)));
+  layout()->activate();
+  const int high = layout()->totalMinimumSize().height();
+  // On a short screen the list gives up lines, down to three, before the box leaves it.
+  const int room = ScreenArea(this).height() - (frameGeometry().height() - height());
+  if (high <= room) return high;
+  const int fewest = 3 * Details->fontMetrics().lineSpacing();
+  Details->setMinimumHeight(std::max(fewest, Details->minimumHeight() - (high - room)));
+  layout()->activate();
+  return layout()->totalMinimumSize().height();
+}
+
+// A box that grows to that client size stays whole on its screen, as far as it fits.
+void MessageDialog::KeepOnScreen(QSize client) {
+  const QRect area = ScreenArea(this);
+  const QSize frame = client + (frameGeometry().size() - size());
+  const QPoint at = frameGeometry().topLeft();
+  const int x = std::max(area.left(), std::min(at.x(), area.right() + 1 - frame.width()));
+  const int y = std::max(area.top(), std::min(at.y(), area.bottom() + 1 - frame.height()));
+  if (x != at.x() || y != at.y()) move(x, y);
 }
 
 CopyChooser::CopyChooser(QWidget* owner, const QString& title, const std::vector<std::string>& copies)

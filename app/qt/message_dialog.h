@@ -26,6 +26,8 @@ class MessageDialog : public QDialog {
 
  private:
   void ToggleDetails();
+  int HeightWithDetails(int textWidth);
+  void KeepOnScreen(QSize client);
   bool extraPressed_ = false;
 };
 

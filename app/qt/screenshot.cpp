@@ -24,7 +24,6 @@ std::unique_ptr<QWidget> Scene(const QString& scene, const QString& sample, cons
     auto box = std::make_unique<MessageDialog>(
         nullptr, "Enlazor",
         enlazor::Message{report.Closing(), report.Summary(), report.Details(), enlazor::kUndoCaption});
-    box->DetailsButton->click();
     return box;
   }
   if (scene == "copias") {
@@ -45,6 +44,9 @@ int main(int argc, char** argv) {
   const QTemporaryDir work;
   std::unique_ptr<QWidget> shown = Scene(argc > 2 ? argv[2] : "ventana", argc > 3 ? argv[3] : "", work);
   shown->show();
+  // The details open once the box is on the screen, as when the user clicks.
+  if (auto* box = dynamic_cast<MessageDialog*>(shown.get()))
+    QTimer::singleShot(300, box->DetailsButton, &QPushButton::click);
   QTimer::singleShot(800, [&] {
     const QPixmap shot = shown->screen()->grabWindow(0);
     application.exit(shot.save(target) ? 0 : 1);
