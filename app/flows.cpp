@@ -1,10 +1,10 @@
 #include "app/flows.h"
 
 #include "exchange/codec.h"
-#include "exchange/copies.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 #include "exchange/report.h"
+#include "exchange/set/copies.h"
 #include "export/export_run.h"
 #include "export/restore_run.h"
 #include "import/import_run.h"

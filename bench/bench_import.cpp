@@ -9,8 +9,8 @@
 #include <functional>
 
 #include "bench/measure.h"
-#include "exchange/platform.h"
-#include "exchange/table.h"
+#include "exchange/dbf/table.h"
+#include "exchange/platform/platform.h"
 #include "import/import_run.h"
 
 using enlazor::FieldType;

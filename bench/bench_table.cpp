@@ -10,7 +10,7 @@
 #include <iostream>
 #include <vector>
 
-#include "exchange/table.h"
+#include "exchange/dbf/table.h"
 
 using Clock = std::chrono::steady_clock;
 using enlazor::FieldType;

@@ -8,7 +8,7 @@
 #include <pugixml.hpp>
 
 #include "bench/measure.h"
-#include "exchange/xml_reader.h"
+#include "exchange/xml/xml_reader.h"
 #include "export/export_run.h"
 
 namespace {

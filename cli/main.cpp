@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "exchange/codec.h"
-#include "exchange/copies.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
-#include "exchange/work_set.h"
+#include "exchange/platform/platform.h"
+#include "exchange/set/copies.h"
+#include "exchange/set/work_set.h"
 #include "export/export_run.h"
 #include "export/restore_run.h"
 #include "import/import_run.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 
 namespace enlazor {
 

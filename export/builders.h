@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "exchange/dbf/table.h"
 #include "exchange/report.h"
-#include "exchange/table.h"
 #include "export/seneca_reader.h"
 
 namespace enlazor {

@@ -2,9 +2,9 @@
 
 #include <map>
 
-#include "exchange/copies.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
+#include "exchange/set/copies.h"
 #include "export/builders.h"
 #include "export/seneca_reader.h"
 

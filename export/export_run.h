@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "exchange/report.h"
-#include "exchange/work_set.h"
+#include "exchange/set/work_set.h"
 
 namespace enlazor {
 

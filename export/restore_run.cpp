@@ -2,9 +2,9 @@
 
 #include <functional>
 
-#include "exchange/copies.h"
 #include "exchange/failure.h"
-#include "exchange/work_set.h"
+#include "exchange/set/copies.h"
+#include "exchange/set/work_set.h"
 
 namespace enlazor {
 namespace {

@@ -5,8 +5,8 @@
 
 #include "exchange/codec.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
-#include "exchange/xml_reader.h"
+#include "exchange/platform/platform.h"
+#include "exchange/xml/xml_reader.h"
 
 namespace enlazor {
 namespace {

@@ -6,7 +6,7 @@
 
 #include "exchange/codec.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 
 namespace enlazor {
 

@@ -8,9 +8,9 @@
 #include <unordered_map>
 #include <vector>
 
+#include "exchange/dbf/table.h"
 #include "exchange/report.h"
-#include "exchange/table.h"
-#include "exchange/xml.h"
+#include "exchange/xml/xml.h"
 
 namespace enlazor {
 

@@ -4,11 +4,11 @@
 #include <cstdio>
 
 #include "exchange/codec.h"
+#include "exchange/dbf/table.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
-#include "exchange/table.h"
-#include "exchange/work_set.h"
-#include "exchange/xml.h"
+#include "exchange/platform/platform.h"
+#include "exchange/set/work_set.h"
+#include "exchange/xml/xml.h"
 #include "import/activities.h"
 
 namespace enlazor {

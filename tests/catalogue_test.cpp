@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "exchange/dbf/table.h"
 #include "exchange/failure.h"
-#include "exchange/table.h"
 #include "export/export_run.h"
 #include "import/import_run.h"
 #include "support.h"

@@ -3,11 +3,11 @@
 // can itself be undone.
 #include <gtest/gtest.h>
 
-#include "exchange/copies.h"
+#include "exchange/dbf/table.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
-#include "exchange/table.h"
-#include "exchange/work_set.h"
+#include "exchange/platform/platform.h"
+#include "exchange/set/copies.h"
+#include "exchange/set/work_set.h"
 #include "export/export_run.h"
 #include "export/restore_run.h"
 #include "support.h"

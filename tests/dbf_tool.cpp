@@ -7,7 +7,7 @@
 #include <string>
 
 #include "exchange/codec.h"
-#include "exchange/table.h"
+#include "exchange/dbf/table.h"
 
 using namespace enlazor;
 

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "exchange/dbf/table.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
-#include "exchange/table.h"
+#include "exchange/platform/platform.h"
 #include "export/builders.h"
 #include "export/codes.h"
 #include "support.h"

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "exchange/copies.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
+#include "exchange/set/copies.h"
 #include "export/export_run.h"
 #include "import/import_run.h"
 #include "scripted_ui.h"

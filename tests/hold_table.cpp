@@ -15,8 +15,8 @@
 #include <iostream>
 #include <string>
 
-#include "exchange/platform.h"
-#include "exchange/table.h"
+#include "exchange/dbf/table.h"
+#include "exchange/platform/platform.h"
 
 namespace {
 

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "exchange/codec.h"
+#include "exchange/dbf/table.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
-#include "exchange/table.h"
-#include "exchange/xml.h"
+#include "exchange/platform/platform.h"
+#include "exchange/xml/xml.h"
 #include "export/export_run.h"
 #include "import/activities.h"
 #include "support.h"

@@ -12,11 +12,11 @@
 
 #include <gtest/gtest.h>
 
-#include "exchange/copies.h"
+#include "exchange/dbf/table.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
-#include "exchange/table.h"
-#include "exchange/xml.h"
+#include "exchange/platform/platform.h"
+#include "exchange/set/copies.h"
+#include "exchange/xml/xml.h"
 #include "export/export_run.h"
 #include "import/import_run.h"
 #include "other_program.h"

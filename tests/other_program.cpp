@@ -9,7 +9,7 @@
 extern char** environ;
 #endif
 
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 
 namespace enlazor::testing {
 

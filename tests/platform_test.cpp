@@ -1,4 +1,4 @@
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 
 #ifndef _WIN32
 #include <unistd.h>

@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include "exchange/dbf/table.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
-#include "exchange/table.h"
-#include "exchange/xml.h"
+#include "exchange/platform/platform.h"
+#include "exchange/xml/xml.h"
 #include "export/export_run.h"
 #include "import/import_run.h"
 #include "support.h"

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "exchange/codec.h"
-#include "exchange/table.h"
+#include "exchange/dbf/table.h"
 
 namespace enlazor::testing {
 

@@ -1,4 +1,4 @@
-#include "exchange/table.h"
+#include "exchange/dbf/table.h"
 
 #include <cstring>
 #include <ctime>
@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "exchange/failure.h"
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 #include "other_program.h"
 #include "support.h"
 

@@ -9,7 +9,7 @@
 #include "app/look.h"
 #include "app/qt/mainform.h"
 #include "app/qt/message_dialog.h"
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 #include "scripted_ui.h"
 #include "support.h"
 

@@ -1,10 +1,10 @@
-#include "exchange/xml.h"
+#include "exchange/xml/xml.h"
 
 #include <gtest/gtest.h>
 
 #include "exchange/failure.h"
-#include "exchange/platform.h"
-#include "exchange/xml_reader.h"
+#include "exchange/platform/platform.h"
+#include "exchange/xml/xml_reader.h"
 #include "support.h"
 
 namespace enlazor {

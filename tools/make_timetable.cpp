@@ -6,7 +6,7 @@
 #include <cstring>
 #include <iostream>
 
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 #include "tools/timetable.h"
 
 int main(int argc, char** argv) {

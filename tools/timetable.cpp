@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "exchange/dbf/table.h"
 #include "exchange/failure.h"
-#include "exchange/table.h"
 
 namespace enlazor {
 namespace {

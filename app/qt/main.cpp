@@ -2,7 +2,7 @@
 #include <QApplication>
 
 #include "app/qt/mainform.h"
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);

@@ -10,7 +10,7 @@
 
 #include "app/qt/mainform.h"
 #include "app/qt/message_dialog.h"
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 #include "export/export_run.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "app/win32/dpi.h"
 #include "app/win32/mainform.h"
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   // The file dialog works through the component runtime, on this one thread.

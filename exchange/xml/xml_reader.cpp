@@ -1,4 +1,4 @@
-#include "exchange/xml_reader.h"
+#include "exchange/xml/xml_reader.h"
 
 #include <expat.h>
 
@@ -9,7 +9,7 @@
 
 #include "exchange/codec.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 
 namespace enlazor {
 namespace {

@@ -10,22 +10,16 @@
 // the next run of either command finishes the moves before anything else.
 #pragma once
 
-#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
+#include "exchange/set/set_files.h"
 
 namespace enlazor {
 
 namespace fs = std::filesystem;
-
-// The work tables an export writes, in the order it builds them.
-inline constexpr std::array<const char*, 7> kWorkTables = {"CURSOACAD", "ASIGNOMT", "PROFT",     "AULAT",
-                                                           "GRUPOST",   "ASIGT",    "DIASHORAST"};
-// The folder inside the work directory where a command builds its tables.
-inline constexpr const char* kStagingFolder = ".enlazor-nuevo";
 
 // Where a new set comes from: it describes the copy of the set it replaces.
 struct SetOrigin {
@@ -66,10 +60,6 @@ class Staging {
   bool pending_ = false;  // the mark is there: the folder is kept for the next run
 };
 
-// A table's files in a folder, in any letter case: data and index.
-std::vector<fs::path> TableFiles(const fs::path& folder, const char* table);
-// Refuses a folder of ours (staging, copies) that is a file or a link, or lies on another disk.
-void CheckFolderIsOurs(const fs::path& folder, const fs::path& workDir);
 // Finishes what an interrupted command left in the staging folder; nothing
 // when there is nothing. Every run calls it before it reads a table.
 void FinishPendingSet(const fs::path& workDir);

@@ -1,4 +1,4 @@
-#include "exchange/table.h"
+#include "exchange/dbf/table.h"
 
 #include <algorithm>
 #include <charconv>

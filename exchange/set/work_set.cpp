@@ -1,13 +1,13 @@
-#include "exchange/work_set.h"
+#include "exchange/set/work_set.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <optional>
 
-#include "exchange/copies.h"
+#include "exchange/dbf/table.h"
 #include "exchange/failure.h"
-#include "exchange/table.h"
+#include "exchange/set/copies.h"
 
 namespace enlazor {
 namespace {
@@ -199,21 +199,6 @@ std::vector<std::string> MarkedTables(const Fields& mark) {
 }
 
 }  // namespace
-
-std::vector<fs::path> TableFiles(const fs::path& folder, const char* table) {
-  auto files = platform::FindAllNoCase(folder, Dbf(table));
-  for (auto& index : platform::FindAllNoCase(folder, std::string(table) + ".MDX")) files.push_back(std::move(index));
-  return files;
-}
-
-void CheckFolderIsOurs(const fs::path& folder, const fs::path& work) {
-  std::error_code ec;
-  if (!fs::exists(fs::symlink_status(folder, ec)) || platform::IsPlainFolderBeside(folder, work)) return;
-  throw Failure(
-      Format("'%s' no es una carpeta de Enlazor: es un archivo o un enlace, o está en otro disco. "
-             "Cámbiele el nombre o quítela de la carpeta de trabajo y repita la orden",
-             {PathToUtf8(folder)}));
-}
 
 Staging::Staging(const fs::path& workDir) : work_(workDir), folder_(workDir / kStagingFolder) {
   std::error_code ec;

@@ -8,8 +8,8 @@
 #include <cwctype>
 
 #include "exchange/failure.h"
-#include "exchange/platform.h"
-#include "exchange/platform_internal.h"
+#include "exchange/platform/platform.h"
+#include "exchange/platform/platform_internal.h"
 
 namespace enlazor::platform {
 namespace {

@@ -13,24 +13,13 @@
 #include <vector>
 
 #include "exchange/report.h"
+#include "exchange/set/set_files.h"
 
 namespace enlazor {
 
 namespace fs = std::filesystem;
 
-// The folder of the work directory that holds the copies, one folder each.
-inline constexpr const char* kCopiesFolder = "Enlazor-copias";
-// The description in each copy's folder.
-inline constexpr const char* kDescription = "copia.txt";
 inline constexpr size_t kKeptCopies = 10;
-
-// A small text of "clave: valor" lines, for the description and the commit's mark.
-using Fields = std::vector<std::pair<std::string, std::string>>;
-std::string FieldsText(const Fields& fields);
-Fields ParseFields(std::string_view text);
-// The fields of a small file of ours; none when it cannot be read.
-Fields ReadFields(const fs::path& path);
-std::string FieldOf(const Fields& fields, std::string_view key);
 
 struct CopyInfo {
   fs::path folder;

@@ -1,12 +1,12 @@
-#include "exchange/xml_writer.h"
+#include "exchange/xml/xml_writer.h"
 
 #include <algorithm>
 #include <array>
 
 #include "exchange/codec.h"
 #include "exchange/failure.h"
-#include "exchange/xml_reader.h"
-#include "exchange/xml_tree.h"
+#include "exchange/xml/xml_reader.h"
+#include "exchange/xml/xml_tree.h"
 
 namespace enlazor {
 namespace {

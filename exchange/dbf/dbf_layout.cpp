@@ -1,4 +1,4 @@
-#include "exchange/dbf_layout.h"
+#include "exchange/dbf/dbf_layout.h"
 
 #include <algorithm>
 #include <charconv>
@@ -6,7 +6,7 @@
 
 #include "exchange/codec.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 
 namespace enlazor::dbf {
 namespace {

@@ -11,8 +11,8 @@
 #include <ctime>
 
 #include "exchange/failure.h"
-#include "exchange/platform.h"
-#include "exchange/platform_internal.h"
+#include "exchange/platform/platform.h"
+#include "exchange/platform/platform_internal.h"
 
 namespace enlazor::platform {
 namespace {

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "exchange/platform.h"
-#include "exchange/xml_writer.h"
+#include "exchange/platform/platform.h"
+#include "exchange/xml/xml_writer.h"
 
 namespace enlazor {
 

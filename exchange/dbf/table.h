@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "exchange/dbf_layout.h"
-#include "exchange/platform.h"
+#include "exchange/dbf/dbf_layout.h"
+#include "exchange/platform/platform.h"
 
 namespace enlazor {
 

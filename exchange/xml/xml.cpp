@@ -1,10 +1,10 @@
-#include "exchange/xml.h"
+#include "exchange/xml/xml.h"
 
 #include <algorithm>
 
 #include "exchange/failure.h"
-#include "exchange/xml_reader.h"
-#include "exchange/xml_tree.h"
+#include "exchange/xml/xml_reader.h"
+#include "exchange/xml/xml_tree.h"
 
 namespace enlazor {
 namespace {

@@ -1,12 +1,12 @@
 // The part of the platform layer that is the same on every system.
-#include "exchange/platform.h"
+#include "exchange/platform/platform.h"
 
 #include <cerrno>
 #include <memory>
 #include <random>
 
 #include "exchange/failure.h"
-#include "exchange/platform_internal.h"
+#include "exchange/platform/platform_internal.h"
 
 namespace enlazor::platform {
 namespace {

@@ -1,29 +1,17 @@
-#include "exchange/copies.h"
+#include "exchange/set/copies.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
 
+#include "exchange/dbf/table.h"
 #include "exchange/failure.h"
-#include "exchange/platform.h"
-#include "exchange/table.h"
-#include "exchange/work_set.h"
+#include "exchange/platform/platform.h"
 
 namespace enlazor {
 namespace {
 
 using platform::PathToUtf8;
-
-std::string ReadSmallFile(const fs::path& path) {
-  int error = 0;
-  platform::File file = platform::File::OpenForReading(path, error);
-  std::string text;
-  char piece[4096];
-  for (size_t n; file.IsOpen() && text.size() < (1 << 20) && (n = file.Read(piece, sizeof piece, path)) > 0;) {
-    text.append(piece, n);
-  }
-  return text;
-}
 
 // "2026-12-09 22:40:12" as a folder name Windows accepts: "2026-12-09 22.40.12".
 std::string FolderNameOf(std::string fecha) {
@@ -68,38 +56,6 @@ CopyInfo Describe(const fs::path& folder, const Fields& fields) {
 }
 
 }  // namespace
-
-std::string FieldsText(const Fields& fields) {
-  std::string text = "Tablas de trabajo de Horavia que sustituyó Enlazor\n";
-  for (const auto& [key, value] : fields) {
-    std::string line = value;
-    std::replace(line.begin(), line.end(), '\n', ' ');
-    text += key + ": " + line + "\n";
-  }
-  return text;
-}
-
-Fields ParseFields(std::string_view text) {
-  Fields fields;
-  for (size_t at = 0; at < text.size();) {
-    const size_t end = std::min(text.find('\n', at), text.size());
-    std::string_view line = text.substr(at, end - at);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    const size_t colon = line.find(": ");
-    if (colon != std::string_view::npos) fields.emplace_back(line.substr(0, colon), line.substr(colon + 2));
-    at = end + 1;
-  }
-  return fields;
-}
-
-Fields ReadFields(const fs::path& path) { return ParseFields(ReadSmallFile(path)); }
-
-std::string FieldOf(const Fields& fields, std::string_view key) {
-  for (const auto& [name, value] : fields) {
-    if (name == key) return value;
-  }
-  return {};
-}
 
 std::string CopyInfo::When() const {
   // "2026-12-09 22:40:12" -> "09/12/2026 22:40:12"
