@@ -117,7 +117,7 @@ TEST_F(Copies, AKillAtAnyRenameOfARestoreNeverLeavesAMixedSet) {
   const auto setB = Tables(work);
   long n = 1;
   for (;; ++n) {
-    platform::CutPowerAtNthRenameForTesting(n);
+    testing::FailAt(platform::Call::Rename, n, platform::Fault::PowerCut);
     const bool cut = Outcome([&] {
                        try {
                          RunRestore(work, 1);
@@ -125,7 +125,7 @@ TEST_F(Copies, AKillAtAnyRenameOfARestoreNeverLeavesAMixedSet) {
                          throw Failure("corte");
                        }
                      }) == "corte";
-    platform::CutPowerAtNthRenameForTesting(0);
+    platform::ResetCallsForTesting();
     if (!cut) break;
     FinishPendingSet(work);
     const auto live = Tables(work);

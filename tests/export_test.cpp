@@ -293,9 +293,9 @@ class AllOrNothing : public Export {
 TEST_F(AllOrNothing, AFailureAtAnyWriteLeavesEveryLiveTableAsItWas) {
   int n = 1;
   for (;; ++n) {
-    platform::FailNthWriteForTesting(n);
+    testing::FailAt(platform::Call::Write, n, platform::Fault::FullDisk);
     const std::string message = RunFailure(newer);
-    platform::FailNthWriteForTesting(0);
+    platform::ResetCallsForTesting();
     if (message == "<sin fallo>") break;
     EXPECT_NE(message.find("no queda espacio en el disco"), std::string::npos) << message;
     EXPECT_EQ(Snapshot(work()), before) << "write " << n;
@@ -327,9 +327,9 @@ TEST_F(AllOrNothing, AMarkedLeftoverIsFinishedByTheNextRunAndAnUnmarkedOneRemove
 
   const fs::path staging = work() / kStagingFolder;
   // Interrupted after the mark and its first three moves: CURSOACAD is live already.
-  platform::CutPowerAtNthRenameForTesting(4);
+  testing::FailAt(platform::Call::Rename, 4, platform::Fault::PowerCut);
   EXPECT_THROW(Run(newer), platform::PowerCutForTesting);
-  platform::CutPowerAtNthRenameForTesting(0);
+  platform::ResetCallsForTesting();
   ASSERT_TRUE(fs::exists(staging / "COMPLETO"));
   EXPECT_NE(RunFailure("no es XML"), "<sin fallo>");
   EXPECT_EQ(Tables(work()), newSet);

@@ -289,9 +289,9 @@ TEST_F(Import, AFailedRunReleasesTheTablesAndKeepsTheEarlierOutput) {
   EXPECT_EQ(RunFailure(), "No existe la tabla '" + (work / "DIASHORAST.DBF").string() + "'");
   EXPECT_EQ(ReadBytes(dir / "ResultadoTemprahorario.xml"), "salida anterior");
   SetUp();
-  platform::FailNthWriteForTesting(1);  // the save is the run's only write
+  testing::FailAt(platform::Call::Write, 1, platform::Fault::FullDisk);  // the save is the run's only write
   EXPECT_NE(RunFailure().find("no queda espacio en el disco"), std::string::npos);
-  platform::FailNthWriteForTesting(0);
+  platform::ResetCallsForTesting();
   EXPECT_EQ(ReadBytes(dir / "ResultadoTemprahorario.xml"), "salida anterior");
   EXPECT_EQ(testing::Snapshot(dir.path()).size(), 4u);  // no temporary file left
 }
@@ -348,10 +348,10 @@ TEST(SampleSchool, AFailureAtAnyWriteOfTheSaveKeepsTheEarlierOutput) {
   const auto before = testing::Snapshot(dir.path());
   int n = 1;
   for (;; ++n) {
-    platform::FailNthWriteForTesting(n);
+    testing::FailAt(platform::Call::Write, n, platform::Fault::FullDisk);
     const std::string outcome =
         testing::Outcome([&] { RunImport(dir / "horario.xml", dir / "HTEMP", source / "samples/base.xml"); });
-    platform::FailNthWriteForTesting(0);
+    platform::ResetCallsForTesting();
     if (outcome == testing::kDone) break;
     EXPECT_NE(outcome.find("no queda espacio en el disco"), std::string::npos) << outcome;
     EXPECT_EQ(testing::Snapshot(dir.path()), before) << "write " << n;

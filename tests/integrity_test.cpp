@@ -78,13 +78,14 @@ class Integrity : public ::testing::Test {
   }
   // Runs an export of the new set cut short at its n-th rename; true when it was.
   bool ExportDyingAtRename(long n) {
-    platform::CutPowerAtNthRenameForTesting(n);
+    testing::FailAt(platform::Call::Rename, n, platform::Fault::PowerCut);
     try {
       RunExport(dir / "new.xml", work);
     } catch (const platform::PowerCutForTesting&) {
+      platform::ResetCallsForTesting();
       return true;
     }
-    platform::CutPowerAtNthRenameForTesting(0);
+    platform::ResetCallsForTesting();
     return false;
   }
   fs::path Staged(const char* name = "") { return *name ? work / kStagingFolder / name : work / kStagingFolder; }
@@ -135,9 +136,9 @@ TEST_F(Integrity, AKillAtAnyRenameOfTheCommitNeverLetsARunReadAMixedSet) {
 TEST_F(Integrity, AFailingMoveUndoesTheCommitAndNamesTheTable) {
   long n = 1;
   for (;; ++n) {
-    platform::FailNthRenameForTesting(n);
+    testing::FailAt(platform::Call::Rename, n);
     const std::string outcome = Export();
-    platform::FailNthRenameForTesting(0);
+    platform::ResetCallsForTesting();
     if (outcome == testing::kDone) break;
     EXPECT_EQ(TablesOf(work), oldSet) << outcome;
     EXPECT_FALSE(fs::exists(Staged()));
@@ -252,9 +253,9 @@ TEST_F(Integrity, FinishingAnInterruptedSetTrustsNoClock) {
 TEST_F(Integrity, AFailedFinishingIsUndoneAndNamesTheInterruptedExport) {
   ASSERT_TRUE(ExportDyingAtRename(4));
   const auto before = Snapshot(work);
-  platform::FailNthRenameForTesting(3);
+  testing::FailAt(platform::Call::Rename, 3);
   const std::string outcome = Import();
-  platform::FailNthRenameForTesting(0);
+  platform::ResetCallsForTesting();
   EXPECT_EQ(outcome.rfind("No se ha podido terminar la exportación interrumpida (del ", 0), 0u) << outcome;
   EXPECT_NE(outcome.find("de '" + platform::PathToUtf8(dir / "new.xml") + "')"), std::string::npos) << outcome;
   EXPECT_NE(outcome.find("Las tablas de trabajo quedan como estaban."), std::string::npos) << outcome;

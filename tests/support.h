@@ -18,6 +18,7 @@
 
 #include "exchange/codec.h"
 #include "exchange/dbf/table.h"
+#include "exchange/platform/platform.h"
 
 namespace enlazor::testing {
 
@@ -43,6 +44,12 @@ class TempDir {
  private:
   fs::path path_;
 };
+
+// From now on the n-th system call of the kind fails, counted afresh; 0 plans none.
+inline void FailAt(platform::Call call, long n, platform::Fault fault = platform::Fault::IoError) {
+  platform::ResetCallsForTesting();
+  if (n > 0) platform::FailCallForTesting(call, n, fault);
+}
 
 // What an action ends with: the failure's message, or kDone.
 inline const char* const kDone = "<sin fallo>";

@@ -337,9 +337,9 @@ TEST(Xml, AFailedSaveLeavesTheOldFileAndNoTemporary) {
   WriteBytes(dir / "out.xml", "antiguo");
   XmlDocument doc;
   doc.LoadBytes("<S>nuevo</S>", "f");
-  platform::FailNthWriteForTesting(1);
+  testing::FailAt(platform::Call::Write, 1, platform::Fault::FullDisk);
   EXPECT_THROW(doc.Save(dir / "out.xml"), Failure);
-  platform::FailNthWriteForTesting(0);
+  platform::ResetCallsForTesting();
   EXPECT_EQ(ReadBytes(dir / "out.xml"), "antiguo");
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
   fs::create_directory(dir / "carpeta.xml");

@@ -1,6 +1,8 @@
 // The part of the platform layer that is the same on every system.
 #include "exchange/platform/platform.h"
 
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <memory>
 #include <random>
@@ -11,9 +13,16 @@
 namespace enlazor::platform {
 namespace {
 
-long g_failAtWrite = 0;
-long g_failAtRename = 0;
-long g_cutAtRename = 0;
+// The fault planned for each kind of call, and the calls counted since the last reset.
+struct Plan {
+  long nth = 0;  // 0: none
+  Fault fault = Fault::IoError;
+  bool lasting = false;
+};
+std::array<Plan, kCallKinds> g_plans{};
+std::array<std::atomic<long>, kCallKinds> g_calls{};
+std::atomic<long> g_injected{0};
+std::atomic<bool> g_poweredOff{false};  // a power cut happened: nothing more reaches the disk
 
 }  // namespace
 
@@ -142,11 +151,16 @@ bool Abandoned(const fs::path& path, File& file) {
 
 // Removes the temporary files of the folder that runs left behind.
 void RemoveLeftovers(const fs::path& folder) {
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (TemporaryOwner(PathToUtf8(it->path().filename())) == 0) continue;
+  std::vector<fs::path> entries;
+  try {
+    entries = ListFolder(folder);
+  } catch (const Failure&) {
+    return;  // cleaning up is never worth failing for
+  }
+  for (const auto& entry : entries) {
+    if (TemporaryOwner(PathToUtf8(entry.filename())) == 0) continue;
     File leftover;
-    if (Abandoned(it->path(), leftover)) DeleteFileQuietly(it->path());
+    if (Abandoned(entry, leftover)) DeleteFileQuietly(entry);
   }
 }
 
@@ -165,10 +179,16 @@ File CreateTemporary(const fs::path& folder, fs::path& name, const fs::path& tar
 
 namespace internal {
 
-bool WriteMustFail() { return g_failAtWrite > 0 && --g_failAtWrite == 0; }
-bool RenameMustFail() {
-  if (g_cutAtRename > 0 && --g_cutAtRename == 0) throw PowerCutForTesting();
-  return g_failAtRename > 0 && --g_failAtRename == 0;
+int Injected(Call call) {
+  const size_t kind = static_cast<size_t>(call);
+  const long n = ++g_calls[kind];
+  if (g_poweredOff) return FaultError(Fault::IoError);
+  const Plan& plan = g_plans[kind];
+  if (plan.nth == 0 || n < plan.nth || (n > plan.nth && !plan.lasting)) return 0;
+  ++g_injected;
+  if (plan.fault != Fault::PowerCut) return FaultError(plan.fault);
+  g_poweredOff = true;
+  throw PowerCutForTesting();
 }
 
 }  // namespace internal
@@ -190,19 +210,32 @@ bool FileExists(const fs::path& path) {
 
 void DeleteFileQuietly(const fs::path& path) {
   std::error_code ec;
-  if (!fs::is_directory(fs::symlink_status(path, ec))) fs::remove(path, ec);
+  if (!fs::is_directory(fs::symlink_status(path, ec)) && internal::Injected(Call::Remove) == 0) fs::remove(path, ec);
 }
 
 void RemoveEmptyFolder(const fs::path& path) {
   std::error_code ec;
-  if (fs::is_directory(fs::symlink_status(path, ec))) fs::remove(path, ec);
+  if (fs::is_directory(fs::symlink_status(path, ec)) && internal::Injected(Call::Remove) == 0) fs::remove(path, ec);
+}
+
+std::vector<fs::path> ListFolder(const fs::path& folder) {
+  auto raise = [&](int error) {
+    throw Failure(Format("No se puede leer la carpeta '%s': %s", {PathToUtf8(folder), ErrorText(error)}));
+  };
+  if (const int error = internal::Injected(Call::List)) raise(error);
+  std::vector<fs::path> entries;
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) return entries;
+  for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) entries.push_back(it->path());
+  if (ec) throw Failure(Format("No se puede leer la carpeta '%s': %s", {PathToUtf8(folder), ErrorText(ec)}));
+  return entries;
 }
 
 std::vector<fs::path> FindAllNoCase(const fs::path& folder, std::string_view name) {
   std::vector<fs::path> found;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (SameNameNoCase(PathToUtf8(it->path().filename()), name)) found.push_back(it->path());
+  for (auto& entry : ListFolder(folder)) {
+    if (SameNameNoCase(PathToUtf8(entry.filename()), name)) found.push_back(std::move(entry));
   }
   return found;
 }
@@ -312,8 +345,24 @@ int CanWriteFile(const fs::path& target) {
   return 0;
 }
 
-void FailNthWriteForTesting(long n) { g_failAtWrite = n; }
-void FailNthRenameForTesting(long n) { g_failAtRename = n; }
-void CutPowerAtNthRenameForTesting(long n) { g_cutAtRename = n; }
+const char* CallName(Call call) {
+  static constexpr const char* kNames[kCallKinds] = {"abrir",     "crear",  "leer",          "escribir", "volcar",
+                                                     "renombrar", "borrar", "crear carpeta", "bloquear", "listar"};
+  return kNames[static_cast<size_t>(call)];
+}
+
+void FailCallForTesting(Call call, long nth, Fault fault, bool lasting) {
+  g_plans[static_cast<size_t>(call)] = {nth, fault, lasting};
+}
+
+void ResetCallsForTesting() {
+  g_plans = {};
+  for (auto& calls : g_calls) calls = 0;
+  g_poweredOff = false;
+}
+
+long CallsForTesting(Call call) { return g_calls[static_cast<size_t>(call)]; }
+
+long FaultsInjectedForTesting() { return g_injected; }
 
 }  // namespace enlazor::platform

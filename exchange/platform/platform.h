@@ -176,13 +176,28 @@ void CopyToNew(const fs::path& source, const fs::path& target);
 int MoveReplacing(const fs::path& source, const fs::path& target);
 void SyncFolder(const fs::path& folder);
 
-// The test seam for failing writes and moves: the n-th from now on fails as a
-// full disk would (0 turns it off).
-void FailNthWriteForTesting(long n);
-void FailNthRenameForTesting(long n);
-// The same, but as a power cut: PowerCutForTesting is raised there, and no run
-// catches it, so nothing is undone or cleaned up, as when a process is killed.
+// The folder's entries, in no particular order. A folder that does not exist
+// has none; one that cannot be read raises naming it.
+std::vector<fs::path> ListFolder(const fs::path& folder);
+
+// The system calls tests can make fail, one table for every system, as a
+// full disk, a refused permission, a failing disk or another program would:
+// the n-th call of a kind from now on fails with the chosen fault and, when
+// lasting, every call of that kind after it too. A power cut raises
+// PowerCutForTesting there, which no run catches, and every later call
+// fails until the next reset: nothing is undone or cleaned up, as when a
+// process is killed.
+enum class Call { Open, Create, Read, Write, Sync, Rename, Remove, MakeFolder, Lock, List };
+inline constexpr size_t kCallKinds = 10;
+enum class Fault { FullDisk, AccessDenied, IoError, InUse, PowerCut };
 struct PowerCutForTesting {};
-void CutPowerAtNthRenameForTesting(long n);
+const char* CallName(Call call);
+void FailCallForTesting(Call call, long nth, Fault fault = Fault::IoError, bool lasting = false);
+// Forgets every planned fault and starts counting calls afresh.
+void ResetCallsForTesting();
+// The calls of a kind made since the last reset.
+long CallsForTesting(Call call);
+// The faults injected since the program started.
+long FaultsInjectedForTesting();
 
 }  // namespace enlazor::platform

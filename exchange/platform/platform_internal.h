@@ -6,14 +6,18 @@
 #include <string>
 #include <string_view>
 
+#include "exchange/platform/platform.h"
+
 namespace enlazor::platform::internal {
 
 namespace fs = std::filesystem;
 
 uint64_t CurrentProcessId();
-// The write and move seams of the tests: true when this write or move must fail.
-bool WriteMustFail();
-bool RenameMustFail();
+// Counts a system call of the kind; 0 when it goes ahead, else the error
+// this system gives for the fault a test planned there (see FailCallForTesting).
+int Injected(Call call);
+// This system's error code for a fault.
+int FaultError(Fault fault);
 // 0 when nothing is at path or a plain file is; else the error code that says
 // what it is instead (a folder, a device, a pipe).
 int NotAFile(const fs::path& path);

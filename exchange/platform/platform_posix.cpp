@@ -54,6 +54,7 @@ size_t FileSize(int fd, const fs::path& name) {
 
 // Reads up to size bytes from the start; returns how many there were.
 size_t ReadInto(int fd, char* data, size_t size, const fs::path& name) {
+  if (const int error = internal::Injected(Call::Read)) internal::RaiseRead(name, error);
   size_t done = 0;
   while (done < size) {
     const ssize_t n = ::pread(fd, data + done, size - done, static_cast<off_t>(done));
@@ -79,6 +80,19 @@ int NotAFile(const fs::path& path) {
   return S_ISDIR(st.st_mode) ? EISDIR : ESPIPE;
 }
 int AccessDeniedError() { return EACCES; }
+
+int FaultError(Fault fault) {
+  switch (fault) {
+    case Fault::FullDisk:
+      return ENOSPC;
+    case Fault::AccessDenied:
+      return EACCES;
+    case Fault::InUse:
+      return EBUSY;
+    default:
+      return EIO;
+  }
+}
 
 }  // namespace internal
 
@@ -125,6 +139,7 @@ bool IsPlainFolderBeside(const fs::path& path, const fs::path& other) {
 }
 
 int MakeFolder(const fs::path& path) {
+  if (const int error = internal::Injected(Call::MakeFolder)) return error;
   if (::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) return 0;
   return errno;
 }
@@ -163,6 +178,7 @@ File& File::operator=(File&& other) noexcept {
 
 File File::Open(const fs::path& path, int& error, bool forWriting) {
   File file;
+  if ((error = internal::Injected(Call::Open)) != 0) return file;
   file.handle_ = forWriting ? ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK) : -1;
   file.writable_ = file.handle_ >= 0;
   if (file.handle_ < 0 && (!forWriting || errno == EACCES || errno == EROFS || errno == EPERM)) {
@@ -174,6 +190,7 @@ File File::Open(const fs::path& path, int& error, bool forWriting) {
 
 File File::OpenForReading(const fs::path& path, int& error) {
   File file;
+  if ((error = internal::Injected(Call::Open)) != 0) return file;
   file.handle_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   error = file.handle_ < 0 ? errno : 0;
   struct stat st {};
@@ -186,6 +203,7 @@ File File::OpenForReading(const fs::path& path, int& error) {
 
 File File::CreateNew(const fs::path& path, int& error) {
   File file;
+  if ((error = internal::Injected(Call::Create)) != 0) return file;
   file.handle_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
   file.writable_ = file.handle_ >= 0;
   error = file.handle_ < 0 ? errno : 0;
@@ -199,6 +217,7 @@ bool File::IsRegular() const {
 
 bool File::TryLock(Lock lock) {
   if (lock == Lock::None) return true;
+  if (internal::Injected(Call::Lock) != 0) return false;
   // A write hold needs a file open for writing; a read-only table is held for reading.
   struct flock hold {};
   hold.l_type = lock == Lock::Exclusive && writable_ ? F_WRLCK : F_RDLCK;
@@ -210,6 +229,7 @@ bool File::TryLock(Lock lock) {
 }
 
 size_t File::Read(char* data, size_t size, const fs::path& nameForMessages) {
+  if (const int error = internal::Injected(Call::Read)) internal::RaiseRead(nameForMessages, error);
   for (;;) {
     const ssize_t n = ::read(Fd(handle_), data, size);
     if (n >= 0) return static_cast<size_t>(n);
@@ -224,6 +244,7 @@ LargeBlock File::ReadAllLarge(size_t& size, const fs::path& nameForMessages) {
 }
 
 void File::ReadAt(void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) const {
+  if (const int error = internal::Injected(Call::Read)) internal::RaiseRead(nameForMessages, error);
   auto* bytes = static_cast<char*>(data);
   size_t done = 0;
   while (done < size) {
@@ -235,7 +256,7 @@ void File::ReadAt(void* data, size_t size, uint64_t offset, const fs::path& name
 }
 
 void File::WriteAt(const void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) {
-  if (internal::WriteMustFail()) internal::RaiseWrite(nameForMessages, ENOSPC);
+  if (const int error = internal::Injected(Call::Write)) internal::RaiseWrite(nameForMessages, error);
   const auto* bytes = static_cast<const unsigned char*>(data);
   size_t done = 0;
   while (done < size) {
@@ -247,6 +268,7 @@ void File::WriteAt(const void* data, size_t size, uint64_t offset, const fs::pat
 }
 
 void File::Sync(const fs::path& nameForMessages) {
+  if (const int error = internal::Injected(Call::Sync)) internal::RaiseWrite(nameForMessages, error);
   if (::fsync(Fd(handle_)) != 0 && errno != EINVAL) internal::RaiseWrite(nameForMessages, errno);
 }
 
@@ -274,11 +296,12 @@ LargeBlock::LargeBlock(LargeBlock&& other) noexcept : data_(other.data_), size_(
 }
 
 int MoveReplacing(const fs::path& source, const fs::path& target) {
-  if (internal::RenameMustFail()) return EIO;
+  if (const int error = internal::Injected(Call::Rename)) return error;
   return ::rename(source.c_str(), target.c_str()) == 0 ? 0 : errno;
 }
 
 void SyncFolder(const fs::path& folder) {
+  if (internal::Injected(Call::Sync) != 0) return;
   const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   ::fsync(fd);

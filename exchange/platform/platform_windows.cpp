@@ -86,6 +86,19 @@ int NotAFile(const fs::path& path) {
 }
 int AccessDeniedError() { return ERROR_ACCESS_DENIED; }
 
+int FaultError(Fault fault) {
+  switch (fault) {
+    case Fault::FullDisk:
+      return ERROR_DISK_FULL;
+    case Fault::AccessDenied:
+      return ERROR_ACCESS_DENIED;
+    case Fault::InUse:
+      return ERROR_SHARING_VIOLATION;
+    default:
+      return ERROR_WRITE_FAULT;
+  }
+}
+
 }  // namespace internal
 
 fs::path MapWindowsPath(std::string_view windowsPath) { return PathFromUtf8(windowsPath); }
@@ -138,6 +151,7 @@ bool IsPlainFolderBeside(const fs::path& path, const fs::path& other) {
 }
 
 int MakeFolder(const fs::path& path) {
+  if (const int error = internal::Injected(Call::MakeFolder)) return error;
   if (::CreateDirectoryW(path.c_str(), nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
   return Error();
 }
@@ -221,6 +235,7 @@ File& File::operator=(File&& other) noexcept {
 File File::Open(const fs::path& path, int& error, bool forWriting) {
   constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_DELETE;
   File file;
+  if ((error = internal::Injected(Call::Open)) != 0) return file;
   if (forWriting) {
     file.handle_ = Handle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShare, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -236,6 +251,7 @@ File File::Open(const fs::path& path, int& error, bool forWriting) {
 
 File File::OpenForReading(const fs::path& path, int& error) {
   File file;
+  if ((error = internal::Injected(Call::Open)) != 0) return file;
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     error = ERROR_DIRECTORY;
@@ -250,6 +266,7 @@ File File::OpenForReading(const fs::path& path, int& error) {
 
 File File::CreateNew(const fs::path& path, int& error) {
   File file;
+  if ((error = internal::Injected(Call::Create)) != 0) return file;
   // CREATE_NEW fails on any existing entry, a link included: nothing is followed.
   file.handle_ = Handle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                       nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -266,12 +283,14 @@ bool File::IsRegular() const {
 
 bool File::TryLock(Lock lock) {
   if (lock == Lock::None) return true;
+  if (internal::Injected(Call::Lock) != 0) return false;
   OVERLAPPED whole = At(0);
   const DWORD flags = LOCKFILE_FAIL_IMMEDIATELY | (lock == Lock::Exclusive && writable_ ? LOCKFILE_EXCLUSIVE_LOCK : 0);
   return ::LockFileEx(H(handle_), flags, 0, MAXDWORD, MAXDWORD, &whole) != 0;
 }
 
 size_t File::Read(char* data, size_t size, const fs::path& nameForMessages) {
+  if (const int error = internal::Injected(Call::Read)) internal::RaiseRead(nameForMessages, error);
   DWORD got = 0;
   if (::ReadFile(H(handle_), data, static_cast<DWORD>(std::min<size_t>(size, 1 << 30)), &got, nullptr)) return got;
   if (::GetLastError() == ERROR_BROKEN_PIPE || ::GetLastError() == ERROR_HANDLE_EOF) return 0;
@@ -279,6 +298,7 @@ size_t File::Read(char* data, size_t size, const fs::path& nameForMessages) {
 }
 
 void File::ReadAt(void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) const {
+  if (const int error = internal::Injected(Call::Read)) internal::RaiseRead(nameForMessages, error);
   auto* bytes = static_cast<char*>(data);
   for (size_t done = 0; done < size;) {
     OVERLAPPED at = At(offset + done);
@@ -303,7 +323,7 @@ LargeBlock File::ReadAllLarge(size_t& size, const fs::path& nameForMessages) {
 }
 
 void File::WriteAt(const void* data, size_t size, uint64_t offset, const fs::path& nameForMessages) {
-  if (internal::WriteMustFail()) internal::RaiseWrite(nameForMessages, ERROR_DISK_FULL);
+  if (const int error = internal::Injected(Call::Write)) internal::RaiseWrite(nameForMessages, error);
   const auto* bytes = static_cast<const char*>(data);
   for (size_t done = 0; done < size;) {
     OVERLAPPED at = At(offset + done);
@@ -317,6 +337,7 @@ void File::WriteAt(const void* data, size_t size, uint64_t offset, const fs::pat
 }
 
 void File::Sync(const fs::path& nameForMessages) {
+  if (const int error = internal::Injected(Call::Sync)) internal::RaiseWrite(nameForMessages, error);
   if (writable_ && !::FlushFileBuffers(H(handle_))) internal::RaiseWrite(nameForMessages, Error());
 }
 
@@ -340,12 +361,12 @@ LargeBlock::LargeBlock(LargeBlock&& other) noexcept : data_(other.data_), size_(
 }
 
 int MoveReplacing(const fs::path& source, const fs::path& target) {
-  if (internal::RenameMustFail()) return ERROR_WRITE_FAULT;
+  if (const int error = internal::Injected(Call::Rename)) return error;
   return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0
                                                                                                            : Error();
 }
 
 // Moves are written through to the disk as they are made.
-void SyncFolder(const fs::path&) {}
+void SyncFolder(const fs::path&) { internal::Injected(Call::Sync); }
 
 }  // namespace enlazor::platform

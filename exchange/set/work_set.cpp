@@ -300,11 +300,15 @@ void Staging::ClearStaged() {
 
 Staging::~Staging() {
   if (pending_ || !lock_.Held()) return;
-  ClearStaged();
-  const fs::path aside = folder_ / kSetAside;
-  if (platform::IsPlainFolderBeside(aside, work_) && !HoldsTables(aside)) {
-    platform::DeleteFileQuietly(aside / kDescription);
-    platform::RemoveEmptyFolder(aside);
+  try {
+    ClearStaged();
+    const fs::path aside = folder_ / kSetAside;
+    if (platform::IsPlainFolderBeside(aside, work_) && !HoldsTables(aside)) {
+      platform::DeleteFileQuietly(aside / kDescription);
+      platform::RemoveEmptyFolder(aside);
+    }
+  } catch (const Failure&) {
+    // A folder that cannot be read now is left for the next run, which clears it first.
   }
   lock_.ReleaseAndRemove(folder_);
 }
