@@ -22,6 +22,9 @@ std::string AnsiToUtf8(std::string_view ansi);
 // The length of the well-formed UTF-8 sequence at text[i] (shortest form, no
 // surrogate, at most U+10FFFF), or 0 when there is none.
 size_t Utf8Length(std::string_view text, size_t i);
+// The text with each byte that is no part of well-formed UTF-8 replaced by
+// U+FFFD: a Linux file name in another encoding stays readable, and valid.
+std::string ValidUtf8(std::string_view text);
 // Appends one code point as UTF-8.
 void AppendUtf8(std::string& out, char32_t cp);
 // The Unicode code point of one Windows-1252 byte.

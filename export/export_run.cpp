@@ -40,7 +40,7 @@ class Dispatch : public SenecaHandler {
 RunReport RunExport(const fs::path& xmlFile, const fs::path& workDir, const std::function<void()>& afterStart) {
   if (!platform::FileExists(xmlFile)) throw Refusal("No existe archivo");
   RefuseFileInStaging(xmlFile, workDir);
-  Staging staging(workDir);
+  Staging staging(workDir, "exportar");
   if (afterStart) afterStart();
   RunReport report;
   report.orden = "exportar";
@@ -51,21 +51,7 @@ RunReport RunExport(const fs::path& xmlFile, const fs::path& workDir, const std:
     ReadSenecaExport(xmlFile, dispatch);
     for (auto& builder : builders) report.tablas.push_back({builder->Table(), builder->Finish()});
   }
-  const Replaced replaced = staging.Commit({"exportar", report.archivo});
-  if (!replaced.copy.empty()) report.copia = platform::PathToUtf8(replaced.copy);
-  if (!replaced.problem.empty()) {
-    report.Add({"copia_pendiente",
-                kCopiesFolder,
-                0,
-                "",
-                "",
-                kStagingFolder,
-                "",
-                {},
-                {},
-                "Las tablas sustituidas no se han podido guardar como copia (" + replaced.problem + "); siguen en " +
-                    kStagingFolder + " y la siguiente orden volverá a intentarlo."});
-  }
+  TellReplaced(staging.Commit({"exportar", report.archivo}), report);
   PruneCopies(workDir);
   return report;
 }

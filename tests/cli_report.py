@@ -108,7 +108,7 @@ with tempfile.TemporaryDirectory() as folder:
     check("second export", run("export", school, "--workdir", work).returncode, 0)
     listed = run("copias", "--workdir", work).stdout.splitlines()
     check("copias", len(listed), 2)
-    check("copias line", listed[-1].split("  ")[2:], ["antes de exportar a.xml", "PROFT: 1 fila, ASIGT: 1 fila"])
+    check("copias line", listed[-1].split("  ")[2:], ["antes de exportar a.xml", "Profesorado (PROFT): 1 fila, Asignaciones (ASIGT): 1 fila"])
     check("restaurar", run("restaurar", "1", "--workdir", work).returncode, 0)
     check("restored tables", tables() == before, True)
     missing = run("restaurar", "5", "--workdir", work)

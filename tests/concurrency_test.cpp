@@ -118,15 +118,16 @@ class Concurrency : public ::testing::Test {
 
 TEST_F(Concurrency, ASecondExportFailsAtOnceWhileTheFirstRuns) {
   RunExport(dir / "small.xml", work);
-  const std::string busy = "Otra exportación está en curso en la carpeta de trabajo '" + work.string() + "'";
+  const std::string busy = "Otra orden de Enlazor (una exportación) está en curso en la carpeta de trabajo '" +
+                           work.string() + "'. Espere a que termine y repita la orden.";
   std::string outcome;
   // A loaded machine may let the first run end before the second starts: then try again.
   for (int attempt = 0; attempt < 5 && outcome != busy; ++attempt) {
     OtherProcess first([&] { return Outcome([&] { RunExport(dir / "big.xml", work); }) == kDone ? 0 : 1; });
     ASSERT_TRUE(WaitFor([&] {  // the first run holds its staging folder
       int error = 0;
-      return fs::exists(work / kStagingFolder) && !platform::FolderLock::TryTake(work / kStagingFolder, error).Held() &&
-             error == 0;
+      return fs::exists(work / kStagingFolder / ".orden") &&
+             !platform::FolderLock::TryTake(work / kStagingFolder, error).Held() && error == 0;
     }));
     outcome = Outcome([&] { RunExport(dir / "small.xml", work); });
     EXPECT_TRUE(outcome == busy || outcome == kDone) << outcome;

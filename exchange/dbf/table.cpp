@@ -52,6 +52,46 @@ void RaiseTableInUse(const fs::path& table) {
       Format("La tabla '%s' está en uso por otro programa: cierre Horavia y repita la orden", {Shown(table)}));
 }
 
+size_t CountRows(const fs::path& path) {
+  int error = 0;
+  platform::File file = platform::File::OpenForReading(path, error);
+  if (!file.IsOpen()) {
+    throw Failure(Format("No se puede abrir la tabla '%s': %s", {Shown(path), platform::ErrorText(error)}));
+  }
+  std::vector<unsigned char> head, piece(1 << 20);
+  dbf::Layout layout;
+  size_t stored = 0, record = 0, live = 0;
+  bool flagSeen = false;
+  unsigned char flag = 0;
+  uint64_t seen = 0;
+  for (size_t n; (n = file.Read(reinterpret_cast<char*>(piece.data()), piece.size(), path)) > 0; seen += n) {
+    if (layout.fields.empty()) {
+      head.insert(head.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n));
+      if (head.size() < dbf::kHeaderSize) continue;
+      if (head.size() < (size_t{head[dbf::kHeaderLengthAt]} | size_t{head[dbf::kHeaderLengthAt + 1]} << 8)) continue;
+      try {
+        layout = dbf::ReadLayout(head.data(), head.size());
+      } catch (const dbf::Damaged& damage) {
+        throw Failure(Format("La tabla '%s' está dañada: %s", {Shown(path), damage.what()}));
+      }
+      const unsigned char* count = &head[dbf::kRecordCountAt];
+      stored = size_t{count[0]} | size_t{count[1]} << 8 | size_t{count[2]} << 16 | size_t{count[3]} << 24;
+    }
+    // Each record's flag as it passes; a record counts once all of it is there.
+    const uint64_t end = seen + n;
+    for (; record < stored; ++record, flagSeen = false) {
+      const uint64_t start = layout.headerLength + uint64_t{record} * layout.recordLength;
+      if (start >= end) break;
+      if (start >= seen) flag = piece[start - seen], flagSeen = true;
+      if (!flagSeen || start + layout.recordLength > end) break;
+      live += flag != dbf::kDeleted;
+    }
+  }
+  if (layout.fields.empty())
+    throw Failure(Format("La tabla '%s' está dañada: el archivo es más corto que su cabecera", {Shown(path)}));
+  return live;
+}
+
 void RaiseNoWorkFolder(const fs::path& folder) {
   throw Failure(
       Format("No existe la carpeta de trabajo '%s'. Compruebe que Horavia está instalado: Enlazor trabaja "

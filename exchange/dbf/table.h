@@ -19,6 +19,11 @@ namespace enlazor {
 [[noreturn]] void RaiseTableInUse(const std::filesystem::path& table);
 [[noreturn]] void RaiseNoWorkFolder(const std::filesystem::path& folder);
 
+// The rows of a table file that are not deleted, read a piece at a time so
+// that memory does not grow with the table. A file that is no table raises
+// saying what is wrong with it.
+size_t CountRows(const std::filesystem::path& file);
+
 class Table {
  public:
   enum class Use { Shared, Exclusive };

@@ -149,8 +149,9 @@ bool Abandoned(const fs::path& path, File& file) {
   return file.IsOpen() && file.IsWritable() && file.TryLock(File::Lock::Exclusive);
 }
 
-// Removes the temporary files of the folder that runs left behind.
-void RemoveLeftovers(const fs::path& folder) {
+}  // namespace
+
+void RemoveAbandonedTemporaries(const fs::path& folder) {
   std::vector<fs::path> entries;
   try {
     entries = ListFolder(folder);
@@ -163,6 +164,8 @@ void RemoveLeftovers(const fs::path& folder) {
     if (Abandoned(entry, leftover)) DeleteFileQuietly(entry);
   }
 }
+
+namespace {
 
 // A new temporary file, held from the start: while it is, no run takes it for a leftover.
 File CreateTemporary(const fs::path& folder, fs::path& name, const fs::path& target) {
@@ -272,7 +275,7 @@ void WriteFileAtomically(const fs::path& target, const std::function<void(const 
   std::error_code ec;
   if (fs::is_directory(target, ec)) internal::RaiseWrite(target, internal::IsFolderError());
   const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-  RemoveLeftovers(folder);
+  RemoveAbandonedTemporaries(folder);
   fs::path temporary;
   try {
     File file = CreateTemporary(folder, temporary, target);

@@ -48,6 +48,11 @@ std::vector<fs::path> FindAllNoCase(const fs::path& folder, std::string_view nam
 // When the file was last written, in the file system's own precision (std::filesystem
 // gives whole seconds on Windows); 0 when it cannot be read.
 int64_t ModifiedTime(const fs::path& path);
+// True when path is a plain file itself: no link, folder, pipe or device.
+bool IsPlainFile(const fs::path& path);
+// True when the system can reach a file at this path: it is within the
+// system's limit on the length of paths and of each name in them.
+bool PathFits(const fs::path& path);
 // True when path is a real folder (no link) on the same disk as other.
 bool IsPlainFolderBeside(const fs::path& path, const fs::path& other);
 // True when both paths name one file: the same file on disk when both exist,
@@ -170,6 +175,9 @@ void WriteFileAtomically(const fs::path& target, const std::function<void(const 
 void WriteFileAtomically(const fs::path& target, std::string_view bytes);
 // Replaces target by source in one step, flushed to disk; raises with a Spanish message.
 void RenameReplace(const fs::path& source, const fs::path& target);
+// Removes the temporary files of ours that runs cut short left in a folder:
+// only those whose writer no longer holds them. Cleaning up: it never fails.
+void RemoveAbandonedTemporaries(const fs::path& folder);
 // Copies a file's bytes into a new file at target (never over an existing one), flushed to disk.
 void CopyToNew(const fs::path& source, const fs::path& target);
 // The same, giving the system's error code (0 when done) instead of raising.

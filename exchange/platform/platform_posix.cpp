@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -129,6 +130,20 @@ bool SameFile(const fs::path& a, const fs::path& b) {
   }, y{};
   if (::stat(a.c_str(), &x) == 0 && ::stat(b.c_str(), &y) == 0) return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
   return internal::Normal(a) == internal::Normal(b);
+}
+
+bool IsPlainFile(const fs::path& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool PathFits(const fs::path& path) {
+  const fs::path full = internal::Normal(path);
+  if (full.native().size() >= PATH_MAX) return false;
+  for (const auto& part : full) {
+    if (part.native().size() > NAME_MAX) return false;
+  }
+  return true;
 }
 
 bool IsPlainFolderBeside(const fs::path& path, const fs::path& other) {

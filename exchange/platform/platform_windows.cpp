@@ -140,6 +140,16 @@ bool SameFile(const fs::path& a, const fs::path& b) {
   return internal::SameNameNoCase(PathToUtf8(internal::Normal(a)), PathToUtf8(internal::Normal(b)));
 }
 
+bool IsPlainFile(const fs::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+         !(attributes & FILE_ATTRIBUTE_REPARSE_POINT) && !internal::IsDeviceName(path);
+}
+
+// Without the long-path prefix, which Horavia's engine does not use, a path
+// ends before MAX_PATH characters with its terminating NUL.
+bool PathFits(const fs::path& path) { return internal::Normal(path).native().size() < MAX_PATH; }
+
 bool IsPlainFolderBeside(const fs::path& path, const fs::path& other) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||

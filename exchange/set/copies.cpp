@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "exchange/codec.h"
 #include "exchange/dbf/table.h"
 #include "exchange/failure.h"
 #include "exchange/platform/platform.h"
@@ -13,6 +14,9 @@ namespace {
 
 using platform::PathToUtf8;
 
+// A copy being removed takes this name first: plainly no copy to a list or a restore.
+constexpr std::string_view kBeingRemoved = ".quitando-";
+
 // "2026-12-09 22:40:12" as a folder name Windows accepts: "2026-12-09 22.40.12".
 std::string FolderNameOf(std::string fecha) {
   std::replace(fecha.begin(), fecha.end(), ':', '.');
@@ -20,40 +24,96 @@ std::string FolderNameOf(std::string fecha) {
   return fecha.empty() ? "copia" : fecha;
 }
 
-// Rows of each table in a copy's folder; a table that cannot be read is left out.
-std::vector<TableRows> CountRows(const fs::path& folder) {
-  std::vector<TableRows> rows;
-  for (const char* table : kWorkTables) {
-    if (platform::FindAllNoCase(folder, std::string(table) + ".DBF").empty()) continue;
-    try {
-      Table kept(folder, table, Table::Use::Shared);
-      kept.Open();
-      rows.push_back({table, kept.RowCount()});
-    } catch (const Failure&) {
-    }
-  }
-  return rows;
+// "a", "a y b", "a, b y c"
+std::string Listed(const std::vector<std::string>& items) {
+  std::string text;
+  for (size_t k = 0; k < items.size(); ++k) text += (k == 0 ? "" : k + 1 == items.size() ? " y " : ", ") + items[k];
+  return text;
 }
 
-CopyInfo Describe(const fs::path& folder, const Fields& fields) {
+// What a table of a copy's folder holds: its rows, or what keeps it from
+// being restored.
+std::string CheckTable(const fs::path& folder, const char* table, std::vector<TableRows>& tablas) {
+  const auto files = platform::FindAllNoCase(folder, std::string(table) + ".DBF");
+  if (files.size() > 1) {
+    return TableTitle(table) + " está dos veces, '" + PathToUtf8(files[0].filename()) + "' y '" +
+           PathToUtf8(files[1].filename()) + "'";
+  }
+  if (platform::FindAllNoCase(folder, std::string(table) + ".MDX").size() > 1) {
+    return "el índice de " + TableTitle(table) + " está dos veces";
+  }
+  if (!platform::IsPlainFile(files[0])) return TableTitle(table) + " no es un archivo normal";
+  if (!platform::PathFits(files[0])) return "la ruta de " + TableTitle(table) + " es demasiado larga para el sistema";
+  try {
+    tablas.push_back({table, CountRows(files[0])});
+  } catch (const Failure& failure) {
+    return TableTitle(table) + " no se puede leer (" + failure.what() + ")";
+  }
+  return {};
+}
+
+// What the copy's folder holds, and whether it makes a whole set.
+void CheckTables(CopyInfo& copy) {
+  std::vector<std::string> missing, problems;
+  for (const char* table : kWorkTables) {
+    if (platform::FindAllNoCase(copy.folder, std::string(table) + ".DBF").empty()) {
+      missing.push_back(TableTitle(table));
+      continue;
+    }
+    if (std::string problem = CheckTable(copy.folder, table, copy.tablas); !problem.empty())
+      problems.push_back(std::move(problem));
+  }
+  if (!missing.empty())
+    problems.insert(problems.begin(), (missing.size() == 1 ? "falta " : "faltan ") + Listed(missing));
+  for (const auto& problem : problems) copy.falta += (copy.falta.empty() ? "" : "; ") + problem;
+}
+
+// A copy as its folder and its description give it; its tables too when asked.
+CopyInfo Describe(const fs::path& folder, bool checkTables) {
   CopyInfo copy;
   copy.folder = folder;
-  copy.name = PathToUtf8(folder.filename());
-  copy.fecha = FieldOf(fields, "fecha");
-  copy.orden = FieldOf(fields, "orden");
-  copy.archivo = FieldOf(fields, "archivo");
-  const std::string sequence = FieldOf(fields, "secuencia");
-  std::from_chars(sequence.data(), sequence.data() + sequence.size(), copy.secuencia);
-  for (const char* table : kWorkTables) {
-    const std::string rows = FieldOf(fields, std::string("filas ") + table);
-    size_t count = 0;
-    if (!rows.empty() && std::from_chars(rows.data(), rows.data() + rows.size(), count).ec == std::errc()) {
-      copy.tablas.push_back({table, count});
-    }
+  copy.name = ValidUtf8(PathToUtf8(folder.filename()));
+  try {
+    const Fields fields = ReadFields(folder / kDescription);
+    copy.fecha = FieldOf(fields, "fecha");
+    copy.orden = FieldOf(fields, "orden");
+    copy.archivo = FieldOf(fields, "archivo");
+    const std::string sequence = FieldOf(fields, "secuencia");
+    std::from_chars(sequence.data(), sequence.data() + sequence.size(), copy.secuencia);
+    if (checkTables) CheckTables(copy);
+  } catch (const Failure& failure) {
+    copy.falta = "no se puede leer (" + std::string(failure.what()) + ")";
   }
-  if (copy.tablas.empty()) copy.tablas = CountRows(folder);
   return copy;
 }
+
+// The folder name under root that nothing has yet: name, "name (2)", ...
+fs::path FreeName(const fs::path& root, const std::string& name) {
+  fs::path copy = root / name;
+  std::error_code ec;
+  for (int n = 2; fs::exists(fs::symlink_status(copy, ec)); ++n) copy = root / (name + " (" + std::to_string(n) + ")");
+  return copy;
+}
+
+// True when every file a set may hold is reachable inside the folder.
+bool SetFits(const fs::path& folder) {
+  for (const char* member : kSetMembers) {
+    if (!platform::PathFits(folder / (std::string(member) + MemberExtension(member)))) return false;
+  }
+  return platform::PathFits(folder / kDescription);
+}
+
+// Empties a copy's folder of what a copy holds, the description first, and removes it.
+void EmptyAndRemove(const fs::path& folder) {
+  platform::DeleteFileQuietly(folder / kDescription);
+  for (const char* member : kSetMembers) {
+    for (const auto& file : MemberFiles(folder, member)) platform::DeleteFileQuietly(file);
+  }
+  platform::RemoveAbandonedTemporaries(folder);
+  platform::RemoveEmptyFolder(folder);
+}
+
+std::vector<CopyInfo> ListedCopies(const fs::path& workDir, bool checkTables);
 
 }  // namespace
 
@@ -64,7 +124,7 @@ std::string CopyInfo::When() const {
 }
 
 std::string CopyInfo::Before() const {
-  if (orden == "restaurar") return "antes de restaurar la copia " + archivo;
+  if (orden == "restaurar") return "antes de volver a poner las tablas " + archivo;
   const std::string file = PathToUtf8(platform::PathFromUtf8(archivo).filename());
   return "antes de exportar " + (file.empty() ? std::string("un archivo de Séneca") : file);
 }
@@ -77,10 +137,9 @@ long CopyInfo::Rows(std::string_view table) const {
 }
 
 std::string CopyInfo::Line() const {
+  if (!Whole()) return When() + "  " + Before() + "  incompleta: " + falta;
   auto rows = [this](const char* table) {
-    const long count = Rows(table);
-    return std::string(table) + ": " +
-           (count < 0 ? std::string("no está") : Counted(static_cast<size_t>(count), "fila", "filas"));
+    return TableTitle(table) + ": " + Counted(static_cast<size_t>(Rows(table)), "fila", "filas");
   };
   return When() + "  " + Before() + "  " + rows("PROFT") + ", " + rows("ASIGT");
 }
@@ -97,15 +156,19 @@ std::string NoCopiesText(const fs::path& workDir) {
   return "No hay copias de tablas anteriores en '" + PathToUtf8(workDir / kCopiesFolder) + "'.";
 }
 
-std::vector<CopyInfo> ListCopies(const fs::path& workDir) {
+std::vector<CopyInfo> ListCopies(const fs::path& workDir) { return ListedCopies(workDir, true); }
+
+namespace {
+
+// Newest first, by their descriptions alone when the tables are not to be checked.
+std::vector<CopyInfo> ListedCopies(const fs::path& workDir, bool checkTables) {
   const fs::path root = workDir / kCopiesFolder;
   CheckFolderIsOurs(root, workDir);
   std::vector<CopyInfo> copies;
-  std::error_code ec;
-  for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-    if (!platform::IsPlainFolderBeside(it->path(), workDir) || !platform::FileExists(it->path() / kDescription))
-      continue;
-    copies.push_back(Describe(it->path(), ReadFields(it->path() / kDescription)));
+  for (const auto& entry : platform::ListFolder(root)) {
+    if (PathToUtf8(entry.filename()).rfind(kBeingRemoved, 0) == 0) continue;
+    if (!platform::IsPlainFolderBeside(entry, workDir) || !platform::FileExists(entry / kDescription)) continue;
+    copies.push_back(Describe(entry, checkTables));
   }
   std::sort(copies.begin(), copies.end(), [](const CopyInfo& a, const CopyInfo& b) {
     return a.secuencia != b.secuencia ? a.secuencia > b.secuencia : a.name > b.name;
@@ -113,10 +176,12 @@ std::vector<CopyInfo> ListCopies(const fs::path& workDir) {
   return copies;
 }
 
+}  // namespace
+
 uint64_t NextSequence(const fs::path& workDir) {
   uint64_t last = 0;
-  for (const auto& copy : ListCopies(workDir)) last = std::max(last, copy.secuencia);
-  return last + 1;
+  for (const auto& copy : ListedCopies(workDir, false)) last = std::max(last, copy.secuencia);
+  return last == UINT64_MAX ? last : last + 1;
 }
 
 fs::path KeepAsCopy(const fs::path& aside, const fs::path& workDir) {
@@ -126,36 +191,56 @@ fs::path KeepAsCopy(const fs::path& aside, const fs::path& workDir) {
     throw Failure(Format("No se puede crear la carpeta '%s': %s", {PathToUtf8(root), platform::ErrorText(error)}));
   }
   CheckFolderIsOurs(root, workDir);
-  Fields fields = ReadFields(aside / kDescription);
-  const std::string name = FolderNameOf(FieldOf(fields, "fecha"));
-  fs::path copy = root / name;
-  std::error_code ec;
-  for (int n = 2; fs::exists(fs::symlink_status(copy, ec)); ++n) copy = root / (name + " (" + std::to_string(n) + ")");
+  const Fields fields = ReadFields(aside / kDescription);
+  fs::path copy = FreeName(root, FolderNameOf(FieldOf(fields, "fecha")));
+  if (!SetFits(copy)) copy = FreeName(root, FieldOf(fields, "secuencia").substr(0, 20));
+  if (!SetFits(copy)) {
+    throw Failure(
+        Format("No se puede guardar la copia en '%s': la ruta de sus tablas sería demasiado larga para el "
+               "sistema. Use una carpeta de trabajo de ruta más corta",
+               {PathToUtf8(root)}));
+  }
   if (const int error = platform::MoveReplacing(aside, copy)) {
     throw Failure(Format("No se puede guardar la copia '%s': %s", {PathToUtf8(copy), platform::ErrorText(error)}));
   }
   platform::SyncFolder(root);
-  // The rows make the description whole; without them the list counts them itself.
-  for (const auto& [table, rows] : CountRows(copy)) fields.emplace_back("filas " + table, std::to_string(rows));
-  try {
-    platform::WriteFileAtomically(copy / kDescription, FieldsText(fields));
-  } catch (const Failure&) {
-  }
   return copy;
 }
 
 void RemoveCopy(const CopyInfo& copy, const fs::path& workDir) {
-  if (!platform::IsPlainFolderBeside(copy.folder, workDir)) return;
-  for (const char* table : kWorkTables) {
-    for (const auto& file : TableFiles(copy.folder, table)) platform::DeleteFileQuietly(file);
+  try {
+    if (!platform::IsPlainFolderBeside(copy.folder, workDir)) return;
+    const fs::path going =
+        copy.folder.parent_path() / (std::string(kBeingRemoved) + PathToUtf8(copy.folder.filename()));
+    EmptyAndRemove(platform::MoveReplacing(copy.folder, going) == 0 ? going : copy.folder);
+  } catch (const Failure&) {
+    // What is left is removed by the next pruning.
   }
-  platform::DeleteFileQuietly(copy.folder / kDescription);
-  platform::RemoveEmptyFolder(copy.folder);
 }
 
 void PruneCopies(const fs::path& workDir) {
-  const auto copies = ListCopies(workDir);
-  for (size_t k = kKeptCopies; k < copies.size(); ++k) RemoveCopy(copies[k], workDir);
+  try {
+    const auto copies = ListedCopies(workDir, false);
+    for (size_t k = kKeptCopies; k < copies.size(); ++k) RemoveCopy(copies[k], workDir);
+    for (const auto& entry : platform::ListFolder(workDir / kCopiesFolder)) {
+      if (PathToUtf8(entry.filename()).rfind(kBeingRemoved, 0) == 0 && platform::IsPlainFolderBeside(entry, workDir))
+        EmptyAndRemove(entry);
+    }
+  } catch (const Failure&) {
+    // Pruning again at the next command.
+  }
+}
+
+void CheckCopiesCanBeMade(const fs::path& workDir, const char* command) {
+  const fs::path root = workDir / kCopiesFolder;
+  CheckFolderIsOurs(root, workDir);
+  int error = platform::MakeFolder(root);
+  if (error == 0) error = platform::CanWriteFile(root / kDescription);
+  if (error == 0) return;
+  throw Refusal(
+      Format("No se puede %s: las tablas de trabajo actuales no se podrían guardar como copia en '%s' (%s), y la "
+             "orden no se podría deshacer. Resuelva eso y repita la orden; las tablas de trabajo no han cambiado.",
+             {command, PathToUtf8(root), platform::ErrorText(error)}));
 }
 
 }  // namespace enlazor

@@ -28,36 +28,51 @@ struct CopyInfo {
   std::string orden;    // what replaced them: "exportar" or "restaurar"
   std::string archivo;  // the chosen file of that export, or the copy that restore put back
   uint64_t secuencia = 0;
-  std::vector<TableRows> tablas;  // the tables kept, with their rows
+  std::vector<TableRows> tablas;  // the tables the folder holds, with the rows counted there
+  std::string falta;              // why the folder is not a whole set; empty when it is one
 
+  // A whole set, which a restore can put back: the seven tables, each once,
+  // each a plain file that reads as a table.
+  bool Whole() const { return falta.empty(); }
   // "09/12/2026 22:40:12"
   std::string When() const;
-  // "antes de exportar horario.xml", "antes de restaurar la copia del 08/12/2026 10:00:00"
+  // "antes de exportar horario.xml", "antes de restaurar una copia anterior"
   std::string Before() const;
   // Rows of a table of the copy, or -1 when the copy does not have it.
   long Rows(std::string_view table) const;
-  // One line: when, before what, and the rows of PROFT and ASIGT.
+  // One line: when, before what, and the rows of PROFT and ASIGT, or what it lacks.
   std::string Line() const;
 };
 
 // "No hay copias de tablas anteriores en '<carpeta>'."
 std::string NoCopiesText(const fs::path& workDir);
 
-// The copies of the work directory, newest first. A copies folder that is a
-// file or a link is refused; a folder in it without a description is not ours.
+// The copies of the work directory, newest first, whole or not: what each
+// holds is read from its folder, never taken from its description. A copies
+// folder that is a file or a link is refused; a folder in it without a
+// description is not ours.
 std::vector<CopyInfo> ListCopies(const fs::path& workDir);
 
 // A local moment as the copies name it: "2026-12-09 22:40:12".
 std::string Stamp();
-// The next number in the order copies were made: the clock may go back, this does not.
+// The next number in the order copies were made: the clock may go back, this
+// does not, and it never wraps round.
 uint64_t NextSequence(const fs::path& workDir);
 
 // Moves a folder of set-aside tables, described, into the copies folder under
-// its date and time; its rows are added to the description. Returns the copy's folder.
+// its date and time (or its number, where the date would make a path too long
+// for the system). Returns the copy's folder.
 fs::path KeepAsCopy(const fs::path& aside, const fs::path& workDir);
-// Removes a copy: only the files a copy holds, never through a link.
+// Removes a copy: only the files a copy holds, never through a link. The
+// folder first takes a name that is plainly no copy, so that a removal cut
+// short leaves nothing a list or a restore would take for one; the next
+// pruning finishes it.
 void RemoveCopy(const CopyInfo& copy, const fs::path& workDir);
-// Removes the copies beyond the newest kKeptCopies.
+// Removes the copies beyond the newest kKeptCopies, and finishes removals
+// that were cut short. Cleaning up: a failure leaves things as they are.
 void PruneCopies(const fs::path& workDir);
+// Refuses a command that would replace the set when what it replaces could
+// not be kept as a copy: the copies folder must take a new folder.
+void CheckCopiesCanBeMade(const fs::path& workDir, const char* command);
 
 }  // namespace enlazor

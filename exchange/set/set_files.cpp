@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "exchange/codec.h"
 #include "exchange/failure.h"
 #include "exchange/platform/platform.h"
 
@@ -13,6 +14,9 @@ using platform::PathToUtf8;
 std::string ReadSmallFile(const fs::path& path) {
   int error = 0;
   platform::File file = platform::File::OpenForReading(path, error);
+  if (!file.IsOpen() && platform::FileExists(path)) {
+    throw Failure(Format("No se puede leer el archivo '%s': %s", {PathToUtf8(path), platform::ErrorText(error)}));
+  }
   std::string text;
   char piece[4096];
   for (size_t n; file.IsOpen() && text.size() < (1 << 20) && (n = file.Read(piece, sizeof piece, path)) > 0;) {
@@ -23,9 +27,21 @@ std::string ReadSmallFile(const fs::path& path) {
 
 }  // namespace
 
-std::vector<fs::path> TableFiles(const fs::path& folder, const char* table) {
-  auto files = platform::FindAllNoCase(folder, std::string(table) + ".DBF");
-  for (auto& index : platform::FindAllNoCase(folder, std::string(table) + ".MDX")) files.push_back(std::move(index));
+const char* MemberExtension(std::string_view member) { return member == kSenecaKept ? ".XML" : ".DBF"; }
+
+std::vector<fs::path> MemberFiles(const fs::path& folder, std::string_view member) {
+  const std::string main = std::string(member) + MemberExtension(member), index = std::string(member) + ".MDX";
+  std::vector<fs::path> files, indexes;
+  for (auto& entry : platform::ListFolder(folder)) {
+    const std::string name = PathToUtf8(entry.filename());
+    if (SameTextAnsi(name, main))
+      files.push_back(std::move(entry));
+    else if (member != kSenecaKept && SameTextAnsi(name, index))
+      indexes.push_back(std::move(entry));
+  }
+  std::sort(files.begin(), files.end());
+  std::sort(indexes.begin(), indexes.end());
+  files.insert(files.end(), indexes.begin(), indexes.end());
   return files;
 }
 
@@ -41,7 +57,7 @@ void CheckFolderIsOurs(const fs::path& folder, const fs::path& work) {
 std::string FieldsText(const Fields& fields) {
   std::string text = "Tablas de trabajo de Horavia que sustituyó Enlazor\n";
   for (const auto& [key, value] : fields) {
-    std::string line = value;
+    std::string line = ValidUtf8(value);
     std::replace(line.begin(), line.end(), '\n', ' ');
     text += key + ": " + line + "\n";
   }
@@ -55,7 +71,8 @@ Fields ParseFields(std::string_view text) {
     std::string_view line = text.substr(at, end - at);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     const size_t colon = line.find(": ");
-    if (colon != std::string_view::npos) fields.emplace_back(line.substr(0, colon), line.substr(colon + 2));
+    if (colon != std::string_view::npos)
+      fields.emplace_back(ValidUtf8(line.substr(0, colon)), ValidUtf8(line.substr(colon + 2)));
     at = end + 1;
   }
   return fields;

@@ -22,19 +22,31 @@ constexpr const char* kMark = "COMPLETO";
 // all in place, then kept as a copy.
 constexpr const char* kSetAside = "anteriores";
 
-std::string Dbf(const char* table) { return std::string(table) + ".DBF"; }
+// The file a member is named by in messages: "PROFT.DBF".
+std::string MainFile(const char* member) { return std::string(member) + MemberExtension(member); }
+
+// In the staging folder while a command holds it: which command, for another run it refuses.
+constexpr const char* kRunning = ".orden";
+
+// "exportar" -> "una exportación", as a refused run names the command under way.
+std::string CommandNoun(std::string_view orden) {
+  if (orden == "exportar") return "una exportación";
+  if (orden == "restaurar") return "una restauración";
+  if (orden == "importar") return "una importación";
+  return {};
+}
 
 [[noreturn]] void RaiseCannotReplace(const fs::path& table, const std::string& why) {
   throw Failure(Format("No se puede sustituir la tabla '%s': %s", {PathToUtf8(table), why}));
 }
 
-// Holds the live tables of the given names exclusively: no other program may
+// Holds the live members of the given names exclusively: no other program may
 // use them while they are being replaced, and one that does stops the commit
 // before anything has changed.
 std::vector<platform::File> HoldLiveTables(const fs::path& work, const std::vector<const char*>& tables) {
   std::vector<platform::File> holds;
   for (const char* table : tables) {
-    for (const auto& live : platform::FindAllNoCase(work, Dbf(table))) {
+    for (const auto& live : platform::FindAllNoCase(work, MainFile(table))) {
       int error = 0;
       auto file = platform::File::Open(live, error, true);
       if (!file.IsOpen() && !platform::IsInUseError(error)) RaiseCannotReplace(live, platform::ErrorText(error));
@@ -70,11 +82,11 @@ class Journal {
   std::vector<std::pair<fs::path, fs::path>> done_;
 };
 
-bool HasFiles(const fs::path& folder, const char* table) { return !TableFiles(folder, table).empty(); }
+bool HasFiles(const fs::path& folder, const char* table) { return !MemberFiles(folder, table).empty(); }
 
 bool HoldsTables(const fs::path& folder) {
-  return std::any_of(kWorkTables.begin(), kWorkTables.end(),
-                     [&](const char* table) { return HasFiles(folder, table); });
+  return std::any_of(kSetMembers.begin(), kSetMembers.end(),
+                     [&](const char* member) { return HasFiles(folder, member); });
 }
 
 // The folder the old tables go to, made if need be: a plain folder of ours,
@@ -83,7 +95,7 @@ fs::path MakeAside(const fs::path& staging, const fs::path& work, const char* fi
   const fs::path aside = staging / kSetAside;
   CheckFolderIsOurs(aside, work);
   if (const int error = platform::MakeFolder(aside))
-    RaiseCannotReplace(work / Dbf(firstTable), platform::ErrorText(error));
+    RaiseCannotReplace(work / MainFile(firstTable), platform::ErrorText(error));
   CheckFolderIsOurs(aside, work);
   return aside;
 }
@@ -93,9 +105,9 @@ void MoveIntoPlace(const fs::path& staging, const fs::path& work, const std::vec
                    Journal& journal) {
   const fs::path aside = MakeAside(staging, work, tables.front());
   for (const char* table : tables) {
-    const fs::path live = work / Dbf(table);
-    for (const auto& old : TableFiles(work, table)) journal.Move(old, aside / old.filename(), live);
-    for (const auto& staged : TableFiles(staging, table)) journal.Move(staged, work / staged.filename(), live);
+    const fs::path live = work / MainFile(table);
+    for (const auto& old : MemberFiles(work, table)) journal.Move(old, aside / old.filename(), live);
+    for (const auto& staged : MemberFiles(staging, table)) journal.Move(staged, work / staged.filename(), live);
   }
   platform::SyncFolder(work);
 }
@@ -108,10 +120,13 @@ void RemoveMark(const fs::path& staging) {
 // What a live table file was when the mark was written: its size, its time
 // and a hash of its bytes. Finishing an interrupted set compares it for
 // equality, never trusting the clock, which may have been set back since.
+// A file that cannot be read raises: a mark must never record what it did not see.
 std::string Fingerprint(const fs::path& path) {
   int error = 0;
   platform::File file = platform::File::OpenForReading(path, error);
-  if (!file.IsOpen()) return "ilegible";
+  if (!file.IsOpen()) {
+    throw Failure(Format("No se puede leer el archivo '%s': %s", {PathToUtf8(path), platform::ErrorText(error)}));
+  }
   uint64_t hash = 1469598103934665603ull, size = 0;  // FNV-1a over 64-bit words
   std::vector<char> piece(1 << 20);
   for (size_t n; (n = file.Read(piece.data(), piece.size(), path)) > 0; size += n) {
@@ -129,8 +144,8 @@ std::string Fingerprint(const fs::path& path) {
 
 // The mark's lines for every live file of the work tables: "PROFT.DBF <fingerprint>".
 void RecordLiveFiles(const fs::path& work, Fields& mark) {
-  for (const char* table : kWorkTables) {
-    for (const auto& live : TableFiles(work, table)) {
+  for (const char* table : kSetMembers) {
+    for (const auto& live : MemberFiles(work, table)) {
       mark.emplace_back("vivo", PathToUtf8(live.filename()) + " " + Fingerprint(live));
     }
   }
@@ -141,7 +156,7 @@ void RecordLiveFiles(const fs::path& work, Fields& mark) {
 std::optional<fs::path> ChangedSinceMarked(const Fields& mark, const fs::path& work,
                                            const std::vector<const char*>& tables) {
   for (const char* table : tables) {
-    for (const auto& file : TableFiles(work, table)) {
+    for (const auto& file : MemberFiles(work, table)) {
       const std::string line = PathToUtf8(file.filename()) + " " + Fingerprint(file);
       if (std::none_of(mark.begin(), mark.end(),
                        [&](const auto& f) { return f.first == "vivo" && f.second == line; })) {
@@ -156,7 +171,7 @@ std::optional<fs::path> ChangedSinceMarked(const Fields& mark, const fs::path& w
 // its copy will carry: written before the mark, so that the set it receives is
 // never without one.
 void PrepareAside(const fs::path& staging, const fs::path& work, const SetOrigin& origin, const std::string& fecha) {
-  const fs::path aside = MakeAside(staging, work, kWorkTables[0]);
+  const fs::path aside = MakeAside(staging, work, kSetMembers[0]);
   const std::string text = FieldsText({{"fecha", fecha},
                                        {"orden", origin.orden},
                                        {"archivo", origin.archivo},
@@ -164,7 +179,7 @@ void PrepareAside(const fs::path& staging, const fs::path& work, const SetOrigin
   platform::DeleteFileQuietly(aside / kDescription);
   int error = 0;
   platform::File file = platform::File::CreateNew(aside / kDescription, error);
-  if (!file.IsOpen()) RaiseCannotReplace(work / Dbf(kWorkTables[0]), platform::ErrorText(error));
+  if (!file.IsOpen()) RaiseCannotReplace(work / MainFile(kSetMembers[0]), platform::ErrorText(error));
   file.WriteAt(text.data(), text.size(), 0, aside / kDescription);
   file.Sync(aside / kDescription);
 }
@@ -173,16 +188,16 @@ void PrepareAside(const fs::path& staging, const fs::path& work, const SetOrigin
 // for the next run, and says why.
 Replaced KeepSetAside(const fs::path& staging, const fs::path& work) {
   const fs::path aside = staging / kSetAside;
-  if (!platform::IsPlainFolderBeside(aside, work)) return {};
-  if (!HoldsTables(aside)) {
-    platform::DeleteFileQuietly(aside / kDescription);
-    platform::RemoveEmptyFolder(aside);
-    return {};
-  }
   try {
-    return {KeepAsCopy(aside, work), {}};
+    if (!platform::IsPlainFolderBeside(aside, work)) return {};
+    if (!HoldsTables(aside)) {
+      platform::DeleteFileQuietly(aside / kDescription);
+      platform::RemoveEmptyFolder(aside);
+      return {};
+    }
+    return {KeepAsCopy(aside, work), {}, {}};
   } catch (const Failure& failure) {
-    return {{}, failure.what()};
+    return {{}, failure.what(), aside};
   }
 }
 
@@ -200,26 +215,25 @@ std::vector<std::string> MarkedTables(const Fields& mark) {
 
 }  // namespace
 
-Staging::Staging(const fs::path& workDir) : work_(workDir), folder_(workDir / kStagingFolder) {
+Staging::Staging(const fs::path& workDir, const char* command) : work_(workDir), folder_(workDir / kStagingFolder) {
   std::error_code ec;
   if (!fs::is_directory(work_, ec)) {
     RaiseNoWorkFolder(work_);
   }
   CheckFolderIsOurs(work_ / kCopiesFolder, work_);
   RefuseTwoSpellings(work_);
-  Take();
+  Take(command);
   if (platform::FileExists(folder_ / kMark)) {
     pending_ = true;
     FinishPending();
   }
   KeepOrphanedSet();
   ClearStaged();
-  PruneCopies(work_);
 }
 
 // Creates the folder if need be and holds it; another run holding it means
 // another command is under way.
-void Staging::Take() {
+void Staging::Take(const char* command) {
   auto raise = [&](int error) {
     throw Failure(Format("No se puede crear la carpeta '%s': %s", {PathToUtf8(folder_), platform::ErrorText(error)}));
   };
@@ -232,12 +246,30 @@ void Staging::Take() {
     std::error_code ec;
     if (error != 0 && !fs::exists(fs::symlink_status(folder_, ec))) continue;  // another run removed it meanwhile
     if (error != 0) raise(error);
-    if (!lock_.Held()) {
-      throw Failure(Format("Otra exportación está en curso en la carpeta de trabajo '%s'", {PathToUtf8(work_)}));
+    if (!lock_.Held()) RefuseOtherCommand();
+    if (!lock_.IsAt(folder_)) continue;  // the other run removed it meanwhile: take the new one
+    try {
+      platform::WriteFileAtomically(folder_ / kRunning, FieldsText({{"orden", command}}));
+    } catch (const Failure&) {
+      lock_.ReleaseAndRemove(folder_);  // a folder that takes no file is no place to build a set
+      throw;
     }
-    if (lock_.IsAt(folder_)) return;  // else the other run removed it meanwhile: take the new one
+    return;
   }
   throw Failure(Format("No se puede crear la carpeta '%s'", {PathToUtf8(folder_)}));
+}
+
+// Nothing is touched: the command under way is named when its run said which.
+void Staging::RefuseOtherCommand() const {
+  std::string noun;
+  try {
+    noun = CommandNoun(FieldOf(ReadFields(folder_ / kRunning), "orden"));
+  } catch (const Failure&) {
+  }
+  throw Refusal(
+      Format("Otra orden de Enlazor%s está en curso en la carpeta de trabajo '%s'. Espere a que termine y "
+             "repita la orden.",
+             {noun.empty() ? "" : " (" + noun + ")", PathToUtf8(work_)}));
 }
 
 // A run cut short while it moved its tables: its set is whole in the staging
@@ -247,7 +279,7 @@ void Staging::FinishPending() {
   std::vector<std::string> listed = MarkedTables(mark);
   if (listed.empty()) listed.assign(kWorkTables.begin(), kWorkTables.end());  // a mark that names none: an export's
   std::vector<const char*> tables;  // a new table still staged, or a table the new set has not
-  for (const char* table : kWorkTables) {
+  for (const char* table : kSetMembers) {
     const bool inNewSet = std::find(listed.begin(), listed.end(), table) != listed.end();
     if (!inNewSet || HasFiles(folder_, table)) tables.push_back(table);
   }
@@ -293,8 +325,8 @@ void Staging::KeepOrphanedSet() {
 // Removes the tables a command staged, by name: never anything else, never
 // through a link. Set-aside tables are never removed here.
 void Staging::ClearStaged() {
-  for (const char* table : kWorkTables) {
-    for (const auto& staged : TableFiles(folder_, table)) platform::DeleteFileQuietly(staged);
+  for (const char* table : kSetMembers) {
+    for (const auto& staged : MemberFiles(folder_, table)) platform::DeleteFileQuietly(staged);
   }
 }
 
@@ -307,26 +339,27 @@ Staging::~Staging() {
       platform::DeleteFileQuietly(aside / kDescription);
       platform::RemoveEmptyFolder(aside);
     }
-  } catch (const Failure&) {
-    // A folder that cannot be read now is left for the next run, which clears it first.
+    platform::DeleteFileQuietly(folder_ / kRunning);
+    lock_.ReleaseAndRemove(folder_);
+  } catch (...) {
+    // A folder that cannot be read or emptied now is left for the next run, which clears it first.
   }
-  lock_.ReleaseAndRemove(folder_);
 }
 
 Replaced Staging::Commit(const SetOrigin& origin) {
   std::vector<std::string> staged;
-  for (const char* table : kWorkTables) {
-    for (const auto& file : TableFiles(folder_, table)) {
+  for (const char* table : kSetMembers) {
+    for (const auto& file : MemberFiles(folder_, table)) {
       int error = 0;
       platform::File written = platform::File::Open(file, error, true);
-      if (!written.IsOpen()) RaiseCannotReplace(work_ / Dbf(table), platform::ErrorText(error));
+      if (!written.IsOpen()) RaiseCannotReplace(work_ / MainFile(table), platform::ErrorText(error));
       written.Sync(file);
     }
     if (HasFiles(folder_, table)) staged.emplace_back(table);
   }
   std::string nuevas;
   for (const auto& table : staged) nuevas += (nuevas.empty() ? "" : " ") + table;
-  const std::vector<const char*> all(kWorkTables.begin(), kWorkTables.end());
+  const std::vector<const char*> all(kSetMembers.begin(), kSetMembers.end());
   auto holds = HoldLiveTables(work_, all);
   const std::string fecha = Stamp();
   PrepareAside(folder_, work_, origin, fecha);
@@ -352,10 +385,28 @@ Replaced Staging::Commit(const SetOrigin& origin) {
   return KeepSetAside(folder_, work_);
 }
 
+void TellReplaced(const Replaced& replaced, RunReport& report) {
+  if (!replaced.copy.empty()) report.copia = PathToUtf8(replaced.copy);
+  if (replaced.problem.empty()) return;
+  const std::string waiting = PathToUtf8(replaced.waiting);
+  report.Add({"copia_pendiente",
+              kCopiesFolder,
+              0,
+              "",
+              "",
+              waiting,
+              "",
+              {},
+              {},
+              "Las tablas sustituidas no se han podido guardar como copia (" + replaced.problem + "); siguen en '" +
+                  waiting + "' y la siguiente orden volverá a intentarlo."});
+}
+
 void FinishPendingSet(const fs::path& workDir) {
   const fs::path aside = workDir / kStagingFolder / kSetAside;
   if (!SetIsMoving(workDir) && !(platform::IsPlainFolderBeside(aside, workDir) && HoldsTables(aside))) return;
-  Staging finishing(workDir);
+  Staging finishing(workDir, "importar");
+  PruneCopies(workDir);
 }
 
 bool SetIsMoving(const fs::path& workDir) { return platform::FileExists(workDir / kStagingFolder / kMark); }

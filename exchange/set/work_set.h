@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "exchange/platform/platform.h"
+#include "exchange/report.h"
 #include "exchange/set/set_files.h"
 
 namespace enlazor {
@@ -31,14 +32,17 @@ struct SetOrigin {
 struct Replaced {
   fs::path copy;        // the copy that keeps it; empty when there was no table to replace
   std::string problem;  // why it is not a copy yet: it waits in the staging folder for the next run
+  fs::path waiting;     // where it waits then
 };
 
 // The staging folder of one command, held against other runs while it lives.
 class Staging {
  public:
-  // Takes the staging folder of workDir, making it if need be, after
-  // finishing what an interrupted command left there.
-  explicit Staging(const fs::path& workDir);
+  // Takes the staging folder of workDir for a command ("exportar",
+  // "restaurar", "importar"), making it if need be, after finishing what an
+  // interrupted command left there. Another command holding it is refused,
+  // naming that command.
+  Staging(const fs::path& workDir, const char* command);
   ~Staging();
   Staging(const Staging&) = delete;
   Staging& operator=(const Staging&) = delete;
@@ -49,7 +53,8 @@ class Staging {
   Replaced Commit(const SetOrigin& origin);
 
  private:
-  void Take();
+  void Take(const char* command);
+  [[noreturn]] void RefuseOtherCommand() const;
   void FinishPending();
   void KeepOrphanedSet();
   void ClearStaged();
@@ -60,6 +65,9 @@ class Staging {
   bool pending_ = false;  // the mark is there: the folder is kept for the next run
 };
 
+// What a command tells of the set its commit replaced: the copy that keeps
+// it, or, when the copy could not be made, where the tables wait and why.
+void TellReplaced(const Replaced& replaced, RunReport& report);
 // Finishes what an interrupted command left in the staging folder; nothing
 // when there is nothing. Every run calls it before it reads a table.
 void FinishPendingSet(const fs::path& workDir);
