@@ -30,10 +30,11 @@ constexpr Kind kKinds[] = {
     {"empleado_repetido", "empleado repetido", "empleados repetidos", false},
     {"valor_cortado", "valor cortado", "valores cortados", false},
     {"registro_incompleto", "registro incompleto", "registros incompletos", false},
-    {"plantilla_generada", "plantilla generada", "plantillas generadas", false},
+    {"curso_no_valido", "curso que no es un año", "cursos que no son un año", false},
     {"curso_distinto", "plantilla de otro curso", "plantillas de otro curso", false},
     {"copia_pendiente", "copia sin guardar", "copias sin guardar", false},
     {"codigo_renumerado", "código renumerado", "códigos renumerados", true},
+    {"plantilla_generada", "plantilla generada", "plantillas generadas", true},
 };
 
 const Kind* KindOf(const std::string& tipo) {

@@ -58,6 +58,13 @@ void GenerateTemplate(XmlDocument& doc, const std::string& cursoAnno) {
   doc.SelectNodes("/SERVICIO/BLOQUE_DATOS/grupo_datos/dato").Item(0).SetText(AnsiToUtf8(cursoAnno));
 }
 
+// A school year Séneca takes: four digits, from 2000 to next year.
+bool PlausibleYear(const std::string& cursoAnno) {
+  const std::string year(TrimControls(cursoAnno));
+  const auto value = ParseInt32(year);
+  return year.size() == 4 && value && *value >= 2000 && *value <= platform::Now().year + 1;
+}
+
 // The folder a template was looked for in, whole, as a user would look there:
 // "base.xml" alone means the current folder.
 std::string FolderShown(const fs::path& templatePath) {
@@ -90,7 +97,26 @@ XmlNode LoadTemplate(XmlDocument& doc, const TemplateChoice& plantilla, const st
                 "No hay plantilla «" + std::string(kTemplateName) + "» en " + FolderShown(plantilla.path) +
                     ": se ha generado una con el curso «" + AnsiToUtf8(cursoAnno) + "» de " + TableTitle("CURSOACAD") +
                     "."});
+    if (!PlausibleYear(cursoAnno)) {
+      report.Add({"curso_no_valido",
+                  "CURSOACAD",
+                  1,
+                  "CURSOANNO",
+                  AnsiToUtf8(cursoAnno),
+                  shown,
+                  "",
+                  {},
+                  {},
+                  "El curso «" + AnsiToUtf8(cursoAnno) + "» de " + TableTitle("CURSOACAD") +
+                      " no es un año: la plantilla generada lo lleva y Séneca rechazará el archivo. Vuelva a "
+                      "exportar de Séneca, o ponga en esa carpeta la plantilla «" +
+                      kTemplateName + "» del curso."});
+    }
     return doc.DocumentElement().SelectSingleNode("BLOQUE_DATOS");
+  }
+  if (platform::FileExists(plantilla.path) && !platform::IsDiskFile(plantilla.path)) {
+    throw Failure(
+        Format("La plantilla '%s' no es un archivo normal (una tubería o un dispositivo). %s", {shown, remedy}));
   }
   if (!platform::FileExists(plantilla.path)) {
     throw Failure(

@@ -67,6 +67,7 @@ struct Scenario {
   std::function<std::string()> checkRecovered;
   // Before each run, outside the work folder.
   std::function<void()> refresh = {};
+  bool onlyPowerCuts = false;
 };
 
 class FaultSweep : public ::testing::Test {
@@ -132,9 +133,11 @@ class FaultSweep : public ::testing::Test {
       for (long n = 1; n <= calls; ++n) {
         for (const Fault fault : {FaultFor(call), Fault::PowerCut}) {
           for (const bool lasting : {false, true}) {
-            if (fault == Fault::PowerCut && lasting) continue;
+            if ((fault == Fault::PowerCut && lasting) || (scenario.onlyPowerCuts && fault != Fault::PowerCut)) continue;
             const std::string where = std::string(platform::CallName(call)) + " " + std::to_string(n) +
-                                      (fault == Fault::PowerCut ? " (corte de luz)" : lasting ? " (y siguientes)" : "");
+                                      (fault == Fault::PowerCut ? " (corte de luz)"
+                                       : lasting                ? " (y siguientes)"
+                                                                : "");
             platform::ResetCallsForTesting();
             setUp();
             platform::ResetCallsForTesting();
@@ -265,6 +268,34 @@ TEST_F(FaultSweep, ARestoreNeverLosesEitherSet) {
   const long faults = Sweep(restoring);
   std::cout << "Restauración: " << faults << " fallos inyectados\n";
   EXPECT_GT(faults, 100);
+}
+
+// Killed while it makes a copy or prunes the oldest, an export leaves nothing
+// in the copies folder that the next one does not tidy: every folder there is
+// a whole copy, ten at most.
+TEST_F(FaultSweep, KilledCopyStepsAndPruningsLeaveNothingBehind) {
+  Scenario pruning{
+      "exportar con diez copias",
+      [&] {
+        for (size_t n = 0; n <= kKeptCopies; ++n) RunExport(dir / (n % 2 ? "new.xml" : "old.xml"), work);
+      },
+      [&] { return RunExport(dir / "old.xml", work); },
+      [&](const Ending&) { return std::string(); },
+      [&]() -> std::string {
+        RunExport(dir / "new.xml", work);
+        size_t folders = 0;
+        for ([[maybe_unused]] const auto& entry : fs::directory_iterator(work / kCopiesFolder)) ++folders;
+        const auto copies = ListCopies(work);
+        if (folders != copies.size()) return std::to_string(folders - copies.size()) + " carpetas que no son copias";
+        if (copies.size() > kKeptCopies) return std::to_string(copies.size()) + " copias";
+        for (const auto& copy : copies) {
+          if (!copy.Whole()) return "copia incompleta: " + copy.falta;
+        }
+        return {};
+      },
+  };
+  pruning.onlyPowerCuts = true;
+  std::cout << "Copias y podas: " << Sweep(pruning) << " cortes de luz\n";
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include "import/import_run.h"
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "exchange/codec.h"
@@ -234,6 +238,39 @@ TEST_F(Import, TheTemplateIsMadeWhenMissingAndItsYearChecked) {
     }
   }
 }
+
+// A generated template carries the year of the tables: one that is no year
+// Séneca takes is written, but asks the user to act.
+TEST_F(Import, AGeneratedTemplateWithAYearSenecaRefusesAsksForAction) {
+  fs::remove(dir / "base.xml");
+  for (const auto& [year, doubtful] : std::vector<std::pair<std::string, bool>>{
+           {"2026", false}, {"", true}, {"abc", true}, {"1899", true}, {"26", true}, {"9999", true}}) {
+    MakeTable(work, "CURSOACAD", {{"CURSOANNO", 4}, {"F_INICIO", 10}, {"F_FIN", 10}},
+              {{year, "15/09/2026", "22/06/2027"}});
+    const RunReport report = RunImport(dir / "horario.xml", work, dir / "base.xml");
+    const auto found = std::find_if(report.hallazgos.begin(), report.hallazgos.end(),
+                                    [](const Finding& f) { return f.tipo == "curso_no_valido"; });
+    EXPECT_EQ(found != report.hallazgos.end(), doubtful) << "«" << year << "»";
+    if (found != report.hallazgos.end()) {
+      EXPECT_NE(found->mensaje.find("«" + year + "» de Curso escolar (CURSOACAD) no es un año"), std::string::npos);
+      EXPECT_NE(report.Summary().find("para revisar"), std::string::npos);
+    }
+  }
+}
+
+#ifndef _WIN32
+// A template that is a pipe would hold the run forever waiting for a writer.
+TEST_F(Import, ATemplateThatIsNoFileOnADiskStopsTheRunAtOnce) {
+  fs::remove(dir / "base.xml");
+  ASSERT_EQ(mkfifo((dir / "base.xml").c_str(), 0600), 0);
+  EXPECT_EQ(RunFailure(), "La plantilla '" + (dir / "base.xml").string() +
+                              "' no es un archivo normal (una tubería o un dispositivo). Corrija la plantilla o "
+                              "quítela de esa carpeta: sin ella, Enlazor genera una con el curso de las tablas de "
+                              "trabajo");
+  EXPECT_FALSE(fs::exists(dir / "ResultadoTemprahorario.xml"));
+  EXPECT_TRUE(TablesReleased());
+}
+#endif
 
 // "base.xml" alone is looked for in the current folder, and the finding names
 // that folder whole, not an empty one.

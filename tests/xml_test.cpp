@@ -252,6 +252,8 @@ TEST(Xml, SavesInTheDeclaredEncodingAndReadsBackTheSameText) {
       {"no declaration", "", "<dato seq=\"1\" nombre_dato=\"N\">Música € 日</dato>"},
       {"UTF-8 BOM with another label", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>",
        "<dato seq=\"1\" nombre_dato=\"N\">M\xfasica &#8364; &#26085;</dato>"},
+      {"UTF-8 BOM with a label no writer here knows", "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"KOI8-R\"?>",
+       "encoding=\"UTF-8\"?>"},
       {"UTF-16BE", Utf16("<?xml version=\"1.0\" encoding=\"UTF-16BE\"?>", true), ""},
       {"UTF-16 little-endian", Utf16("<?xml version=\"1.0\" encoding=\"UTF-16\"?>", false), ""},
   };

@@ -211,6 +211,8 @@ bool FileExists(const fs::path& path) {
   return !ec && fs::exists(status) && !fs::is_directory(status);
 }
 
+bool IsDiskFile(const fs::path& path) { return FileExists(path) && internal::NotAFile(path) == 0; }
+
 void DeleteFileQuietly(const fs::path& path) {
   std::error_code ec;
   if (!fs::is_directory(fs::symlink_status(path, ec)) && internal::Injected(Call::Remove) == 0) fs::remove(path, ec);

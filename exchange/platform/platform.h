@@ -48,6 +48,8 @@ std::vector<fs::path> FindAllNoCase(const fs::path& folder, std::string_view nam
 // When the file was last written, in the file system's own precision (std::filesystem
 // gives whole seconds on Windows); 0 when it cannot be read.
 int64_t ModifiedTime(const fs::path& path);
+// True when a file on a disk is at path, links followed: no folder, pipe or device.
+bool IsDiskFile(const fs::path& path);
 // True when path is a plain file itself: no link, folder, pipe or device.
 bool IsPlainFile(const fs::path& path);
 // True when the system can reach a file at this path: it is within the

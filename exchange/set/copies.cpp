@@ -14,6 +14,10 @@ namespace {
 
 using platform::PathToUtf8;
 
+// More copies than any work folder will see; a description that says more
+// was not written by a run, and its copy sorts as the oldest.
+constexpr uint64_t kLargestSequence = 1'000'000'000'000'000;
+
 // A copy being removed takes this name first: plainly no copy to a list or a restore.
 constexpr std::string_view kBeingRemoved = ".quitando-";
 
@@ -80,11 +84,23 @@ CopyInfo Describe(const fs::path& folder, bool checkTables) {
     copy.archivo = FieldOf(fields, "archivo");
     const std::string sequence = FieldOf(fields, "secuencia");
     std::from_chars(sequence.data(), sequence.data() + sequence.size(), copy.secuencia);
+    if (copy.secuencia > kLargestSequence) copy.secuencia = 0;  // no run made it: the order is unknown
     if (checkTables) CheckTables(copy);
   } catch (const Failure& failure) {
     copy.falta = "no se puede leer (" + std::string(failure.what()) + ")";
   }
   return copy;
+}
+
+// A copy's folder name in the order copies were made: its date, then the
+// number FreeName added, compared as a number ("... (10)" after "... (9)").
+std::pair<std::string, unsigned long> NameOrder(const std::string& name) {
+  const size_t open = name.rfind(" (");
+  if (open == std::string::npos || name.back() != ')') return {name, 1};
+  unsigned long n = 0;
+  const auto [end, ec] = std::from_chars(name.data() + open + 2, name.data() + name.size() - 1, n);
+  if (ec != std::errc() || end != name.data() + name.size() - 1) return {name, 1};
+  return {name.substr(0, open), n};
 }
 
 // The folder name under root that nothing has yet: name, "name (2)", ...
@@ -171,7 +187,7 @@ std::vector<CopyInfo> ListedCopies(const fs::path& workDir, bool checkTables) {
     copies.push_back(Describe(entry, checkTables));
   }
   std::sort(copies.begin(), copies.end(), [](const CopyInfo& a, const CopyInfo& b) {
-    return a.secuencia != b.secuencia ? a.secuencia > b.secuencia : a.name > b.name;
+    return a.secuencia != b.secuencia ? a.secuencia > b.secuencia : NameOrder(a.name) > NameOrder(b.name);
   });
   return copies;
 }
@@ -181,7 +197,7 @@ std::vector<CopyInfo> ListedCopies(const fs::path& workDir, bool checkTables) {
 uint64_t NextSequence(const fs::path& workDir) {
   uint64_t last = 0;
   for (const auto& copy : ListedCopies(workDir, false)) last = std::max(last, copy.secuencia);
-  return last == UINT64_MAX ? last : last + 1;
+  return last + 1;
 }
 
 fs::path KeepAsCopy(const fs::path& aside, const fs::path& workDir) {

@@ -56,7 +56,8 @@ std::vector<CopyInfo> ListCopies(const fs::path& workDir);
 // A local moment as the copies name it: "2026-12-09 22:40:12".
 std::string Stamp();
 // The next number in the order copies were made: the clock may go back, this
-// does not, and it never wraps round.
+// does not, and it never wraps round: a description with a number no run
+// could have reached counts as the oldest.
 uint64_t NextSequence(const fs::path& workDir);
 
 // Moves a folder of set-aside tables, described, into the copies folder under

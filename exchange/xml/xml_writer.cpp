@@ -359,11 +359,14 @@ void WriteDocument(const XmlNodeData& root, const XmlDeclaration& declaration,
                    const std::vector<std::function<void(XmlText&)>>& produced,
                    const std::function<void(std::string_view)>& sink) {
   XmlEncoding encoding = EncodingOfLabel(declaration.encoding);
-  if (encoding == XmlEncoding::Unknown) encoding = XmlEncoding::Utf8;
+  // A label this writer cannot write in (read at all only because a
+  // byte-order mark decided) gives UTF-8, and the declaration says so.
+  const bool known = encoding != XmlEncoding::Unknown;
+  if (!known) encoding = XmlEncoding::Utf8;
   Encoder out(encoding, sink);
   if (declaration.declared) {
     std::string text = "<?xml version=\"" + declaration.version + "\"";
-    if (!declaration.encoding.empty()) text += " encoding=\"" + declaration.encoding + "\"";
+    if (!declaration.encoding.empty()) text += " encoding=\"" + (known ? declaration.encoding : "UTF-8") + "\"";
     if (declaration.standalone >= 0) text += declaration.standalone ? " standalone=\"yes\"" : " standalone=\"no\"";
     out.Put(text + "?>\n");
   } else {
