@@ -59,6 +59,13 @@ inline constexpr Label kLabels[3] = {
 };
 inline constexpr Rgb kVersionColour{255, 0, 0};
 
+// OpenDialogXML: its title, its one filter (a description and a pattern) and
+// the extension a typed name without one gets.
+inline constexpr const char* kDialogTitle = "Archivo XML";
+inline constexpr const char* kDialogFilterName = "*.xml";
+inline constexpr const char* kDialogFilterPattern = "*.xml";
+inline constexpr const char* kDialogExtension = "xml";
+
 // The boxes' buttons, and the prompt of the list of kept copies.
 inline constexpr const char* kOk = "Aceptar";
 inline constexpr const char* kCancel = "Cancelar";

@@ -184,25 +184,10 @@ void Tell(const Arguments& args, const enlazor::RunReport& report) {
   if (args.report) WriteReport(args, report.Json());
 }
 
-std::string CopiesJson(const std::filesystem::path& work, const std::vector<enlazor::CopyInfo>& copies) {
-  using enlazor::JsonString;
-  std::string out = "{\n  \"orden\": \"copias\",\n  \"carpeta\": " +
-                    JsonString(enlazor::platform::PathToUtf8(work / enlazor::kCopiesFolder)) + ",\n  \"copias\": [";
-  for (size_t k = 0; k < copies.size(); ++k) {
-    const auto& copy = copies[k];
-    out += std::string(k ? "," : "") + "\n    {\"numero\": " + std::to_string(k + 1) +
-           ", \"fecha\": " + JsonString(copy.fecha) + ", \"orden\": " + JsonString(copy.orden) +
-           ", \"archivo\": " + JsonString(copy.archivo) +
-           ", \"carpeta\": " + JsonString(enlazor::platform::PathToUtf8(copy.folder)) +
-           ", \"tablas\": " + enlazor::TablesJson(copy.tablas) + "}";
-  }
-  return out + (copies.empty() ? "]\n}\n" : "\n  ]\n}\n");
-}
-
 void ListCopies(const Arguments& args) {
   const auto work = WorkDir(args);
   const auto copies = enlazor::ListCopies(work);
-  if (args.report) WriteReport(args, CopiesJson(work, copies));
+  if (args.report) WriteReport(args, enlazor::CopiesJson(work, copies));
   if (args.silent) return;
   if (copies.empty()) return PrintText(false, enlazor::NoCopiesText(work) + "\n");
   std::string text = "Copias de tablas anteriores en '" + enlazor::platform::PathToUtf8(work / enlazor::kCopiesFolder) +

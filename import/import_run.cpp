@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "exchange/codec.h"
+#include "exchange/dates.h"
 #include "exchange/dbf/table.h"
 #include "exchange/failure.h"
 #include "exchange/platform/platform.h"
@@ -45,10 +46,7 @@ struct Components {
 // What a real "base.xml" holds: the envelope of an import file for Séneca and
 // the school year, made from CURSOACAD.
 void GenerateTemplate(XmlDocument& doc, const std::string& cursoAnno) {
-  const platform::LocalTime now = platform::Now();
-  char fecha[32];
-  std::snprintf(fecha, sizeof fecha, "%02d/%02d/%04d %02d:%02d:%02d", now.day, now.month, now.year, now.hour,
-                now.minute, now.second);
+  const std::string fecha = SenecaDateTime(platform::Now());
   doc.LoadBytes(std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<SERVICIO modulo=\"HORARIOS\" tipo=\"I\" "
                             "autor=\"Enlazor\" fecha=\"") +
                     fecha +
@@ -74,16 +72,35 @@ std::string FolderShown(const fs::path& templatePath) {
   return platform::PathToUtf8(folder.empty() ? fs::path(".") : folder);
 }
 
-// The template's BLOQUE_DATOS; a template that cannot serve says what to do.
+// What to do about a template that cannot serve.
+const char* TemplateRemedy(const TemplateChoice& plantilla) {
+  return plantilla.generateWhenMissing ? "Corrija la plantilla o quítela de esa carpeta: sin ella, Enlazor genera una "
+                                         "con el curso de las tablas de trabajo"
+                                       : "Corrija la plantilla, o no la indique para que Enlazor genere una con el "
+                                         "curso de las tablas de trabajo";
+}
+
+// A template that is not there when the user named it, or that is no file on
+// a disk (a pipe would hold the run for ever): found before anything is touched.
+void RefuseUnusableTemplate(const TemplateChoice& plantilla) {
+  const std::string shown = platform::PathToUtf8(plantilla.path);
+  if (platform::FileExists(plantilla.path) && !platform::IsDiskFile(plantilla.path)) {
+    throw Refusal(Format("La plantilla '%s' no es un archivo normal (una tubería o un dispositivo). %s.",
+                         {shown, TemplateRemedy(plantilla)}));
+  }
+  if (!platform::FileExists(plantilla.path) && !plantilla.generateWhenMissing) {
+    throw Refusal(Format("No existe la plantilla '%s', el archivo de Séneca en que se escribe el horario. %s.",
+                         {shown, TemplateRemedy(plantilla)}));
+  }
+}
+
+// The template's BLOQUE_DATOS, from the file or made when there is none; a
+// template that cannot serve says what to do.
 XmlNode LoadTemplate(XmlDocument& doc, const TemplateChoice& plantilla, const std::string& cursoAnno,
                      RunReport& report) {
   const std::string shown = platform::PathToUtf8(plantilla.path);
-  const char* remedy = plantilla.generateWhenMissing
-                           ? "Corrija la plantilla o quítela de esa carpeta: sin ella, Enlazor genera una con el curso "
-                             "de las tablas de trabajo"
-                           : "Corrija la plantilla, o no la indique para que Enlazor genere una con el curso de las "
-                             "tablas de trabajo";
-  if (!platform::FileExists(plantilla.path) && plantilla.generateWhenMissing) {
+  const char* remedy = TemplateRemedy(plantilla);
+  if (!platform::FileExists(plantilla.path)) {
     GenerateTemplate(doc, cursoAnno);
     report.Add({"plantilla_generada",
                 "CURSOACAD",
@@ -113,14 +130,6 @@ XmlNode LoadTemplate(XmlDocument& doc, const TemplateChoice& plantilla, const st
                       kTemplateName + "» del curso."});
     }
     return doc.DocumentElement().SelectSingleNode("BLOQUE_DATOS");
-  }
-  if (platform::FileExists(plantilla.path) && !platform::IsDiskFile(plantilla.path)) {
-    throw Failure(
-        Format("La plantilla '%s' no es un archivo normal (una tubería o un dispositivo). %s", {shown, remedy}));
-  }
-  if (!platform::FileExists(plantilla.path)) {
-    throw Failure(
-        Format("No existe la plantilla '%s', el archivo de Séneca en que se escribe el horario. %s", {shown, remedy}));
   }
   try {
     doc.Load(plantilla.path);
@@ -196,6 +205,9 @@ RunReport RunImport(const fs::path& archivoXml, const fs::path& workDir, const T
   if (!platform::FileExists(archivoXml)) throw Refusal("No existe archivo");
   RefuseFileInStaging(archivoXml, workDir);
   RefuseTwoSpellings(workDir);
+  if (!platform::FileExists(platform::FindNoCase(workDir, "CURSOACAD.DBF")) && !SetIsMoving(workDir))
+    throw Refusal(kAtencion);
+  RefuseUnusableTemplate(plantilla);
   FinishPendingSet(workDir);
   if (!platform::FileExists(platform::FindNoCase(workDir, "CURSOACAD.DBF"))) throw Refusal(kAtencion);
   // Held until the other tables are: no export may replace the set in between.

@@ -266,7 +266,7 @@ TEST_F(Import, ATemplateThatIsNoFileOnADiskStopsTheRunAtOnce) {
   EXPECT_EQ(RunFailure(), "La plantilla '" + (dir / "base.xml").string() +
                               "' no es un archivo normal (una tubería o un dispositivo). Corrija la plantilla o "
                               "quítela de esa carpeta: sin ella, Enlazor genera una con el curso de las tablas de "
-                              "trabajo");
+                              "trabajo.");
   EXPECT_FALSE(fs::exists(dir / "ResultadoTemprahorario.xml"));
   EXPECT_TRUE(TablesReleased());
 }
@@ -305,10 +305,11 @@ TEST_F(Import, TemplateFailuresNameTheTemplateSayWhatToDoAndWriteNothing) {
     EXPECT_FALSE(fs::exists(dir / "ResultadoTemprahorario.xml"));
   }
   fs::remove(dir / "base.xml");
+  EXPECT_THROW(RunImport(dir / "horario.xml", work, TemplateChoice(dir / "base.xml", false)), Refusal);
   EXPECT_EQ(testing::Outcome([&] { RunImport(dir / "horario.xml", work, TemplateChoice(dir / "base.xml", false)); }),
             "No existe la plantilla '" + path +
                 "', el archivo de Séneca en que se escribe el horario. Corrija la "
-                "plantilla, o no la indique para que Enlazor genere una con el curso de las tablas de trabajo");
+                "plantilla, o no la indique para que Enlazor genere una con el curso de las tablas de trabajo.");
   EXPECT_TRUE(TablesReleased());
 }
 

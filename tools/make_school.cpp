@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "exchange/codec.h"
+#include "exchange/dates.h"
 
 namespace {
 
@@ -86,12 +87,6 @@ std::string Escape(const std::string& text) {
       out += c;
   }
   return out;
-}
-
-std::string Date(int day, int month, int year) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%02d/%02d/%04d", day, month, year);
-  return text;
 }
 
 void AnnoAcademico() {
@@ -249,7 +244,7 @@ void Empleados(const Options& o) {
     auto pick = [&](auto& list) { return list[person() % std::size(list)]; };
     OpenRecord("PROFESOR", i + 1);
     Dato("X_EMPLEADO", Number(5030000, who * 101));
-    Dato("F_TOMAPOS", Date(1 + who % 28, 9, 2000 + who % 25));
+    Dato("F_TOMAPOS", enlazor::SenecaDate(1 + who % 28, 9, 2000 + who % 25));
     Dato("D_PUESTO", Escape(i < o.teachers ? pick(kPosts) : kPosts[1]));
     std::string surname1 = pick(kSurnames), surname2 = pick(kSurnames), given = pick(kGiven);
     if (who >= 100) {

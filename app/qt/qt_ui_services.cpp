@@ -10,6 +10,8 @@
 
 namespace {
 
+namespace look = enlazor::look;
+
 QString Title() {
   return QString::fromStdString(enlazor::ApplicationTitle(QCoreApplication::applicationFilePath().toStdString()));
 }
@@ -18,9 +20,9 @@ QString Q(const std::string& utf8) { return QString::fromUtf8(utf8.data(), stati
 }  // namespace
 
 std::optional<std::string> QtUiServices::ChooseFile(const std::string& lastChoice, const std::string& initialFolder) {
-  QFileDialog dialog(owner_, "Archivo XML");
-  dialog.setNameFilter("*.xml (*.xml)");
-  dialog.setDefaultSuffix("xml");
+  QFileDialog dialog(owner_, Q(look::kDialogTitle));
+  dialog.setNameFilter(Q(look::kDialogFilterName) + " (" + Q(look::kDialogFilterPattern) + ")");
+  dialog.setDefaultSuffix(Q(look::kDialogExtension));
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);

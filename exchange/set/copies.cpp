@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "exchange/codec.h"
+#include "exchange/dates.h"
 #include "exchange/dbf/table.h"
 #include "exchange/failure.h"
 #include "exchange/platform/platform.h"
@@ -133,11 +134,7 @@ std::vector<CopyInfo> ListedCopies(const fs::path& workDir, bool checkTables);
 
 }  // namespace
 
-std::string CopyInfo::When() const {
-  // "2026-12-09 22:40:12" -> "09/12/2026 22:40:12"
-  if (fecha.size() < 10 || fecha[4] != '-' || fecha[7] != '-') return fecha.empty() ? name : fecha;
-  return fecha.substr(8, 2) + "/" + fecha.substr(5, 2) + "/" + fecha.substr(0, 4) + fecha.substr(10);
-}
+std::string CopyInfo::When() const { return fecha.empty() ? name : SenecaFormOf(fecha); }
 
 std::string CopyInfo::Before() const {
   if (orden == "restaurar") return "antes de volver a poner las tablas " + archivo;
@@ -160,13 +157,22 @@ std::string CopyInfo::Line() const {
   return When() + "  " + Before() + "  " + rows("PROFT") + ", " + rows("ASIGT");
 }
 
-std::string Stamp() {
-  const platform::LocalTime now = platform::Now();
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", now.year, now.month, now.day, now.hour, now.minute,
-                now.second);
-  return text;
+std::string CopiesJson(const fs::path& workDir, const std::vector<CopyInfo>& copies) {
+  std::string out = "{\n  \"orden\": \"copias\",\n  \"carpeta\": " + JsonString(PathToUtf8(workDir / kCopiesFolder)) +
+                    ",\n  \"copias\": [";
+  for (size_t k = 0; k < copies.size(); ++k) {
+    const CopyInfo& copy = copies[k];
+    out += std::string(k ? "," : "") + "\n    {\"numero\": " + std::to_string(k + 1) +
+           ", \"fecha\": " + JsonString(copy.fecha) + ", \"orden\": " + JsonString(copy.orden) +
+           ", \"archivo\": " + JsonString(copy.archivo) + ", \"carpeta\": " + JsonString(PathToUtf8(copy.folder)) +
+           ", \"completa\": " + (copy.Whole() ? "true" : "false") +
+           ", \"falta\": " + (copy.Whole() ? std::string("null") : JsonString(copy.falta)) +
+           ", \"tablas\": " + TablesJson(copy.tablas) + "}";
+  }
+  return out + (copies.empty() ? "]\n}\n" : "\n  ]\n}\n");
 }
+
+std::string Stamp() { return SortableDateTime(platform::Now()); }
 
 std::string NoCopiesText(const fs::path& workDir) {
   return "No hay copias de tablas anteriores en '" + PathToUtf8(workDir / kCopiesFolder) + "'.";

@@ -53,6 +53,11 @@ std::string NoCopiesText(const fs::path& workDir);
 // description is not ours.
 std::vector<CopyInfo> ListCopies(const fs::path& workDir);
 
+// The list of copies as a JSON document, as the run report writes its own:
+// {"orden": "copias", "carpeta": ..., "copias": [{"numero", "fecha", "orden",
+// "archivo", "carpeta", "completa", "falta", "tablas"}, ...]}.
+std::string CopiesJson(const fs::path& workDir, const std::vector<CopyInfo>& copies);
+
 // A local moment as the copies name it: "2026-12-09 22:40:12".
 std::string Stamp();
 // The next number in the order copies were made: the clock may go back, this
