@@ -212,3 +212,33 @@ int32_t ToInt32OrFail(std::string_view ansiText) {
 }
 
 }  // namespace enlazor
+
+namespace enlazor {
+
+std::string FoldedName(std::string_view ansi) {
+  // The Western letters of 0xC0..0xFF without their accents, in lower case; 0 keeps the byte.
+  static constexpr char kPlain[64 + 1] =
+      "aaaaaaaceeeeiiii"    // C0..CF
+      "dnooooo\0ouuuuyts"   // D0..DF
+      "aaaaaaaceeeeiiii"    // E0..EF
+      "dnooooo\0ouuuuyty";  // F0..FF
+  std::string out;
+  bool blank = false;
+  for (const char c : ansi) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == ' ' || byte == '\t' || byte == 0xA0) {
+      blank = !out.empty();
+      continue;
+    }
+    if (blank) out += ' ';
+    blank = false;
+    if (byte >= 0xC0 && kPlain[byte - 0xC0] != '\0') {
+      out += kPlain[byte - 0xC0];
+    } else {
+      out += static_cast<char>(byte < 0x80 ? std::tolower(byte) : byte);
+    }
+  }
+  return out;
+}
+
+}  // namespace enlazor

@@ -39,6 +39,10 @@ std::optional<unsigned char> CodePointToAnsi(char32_t cp);
 bool SameTextAnsi(std::string_view a, std::string_view b);
 // The text with every letter in upper case, by the same rule.
 std::string UpperAnsiText(std::string_view text);
+// Windows-1252 text as names are compared: letters in lower case and without
+// their accents, every run of blanks as one, none at either end. "Guardia  de
+// Recreo" and "guardia de recreo" fold alike.
+std::string FoldedName(std::string_view ansi);
 // UTF-8 text with the letters of the Western code page in lower case; other characters stay.
 std::string LowerWesternLetters(std::string_view utf8);
 

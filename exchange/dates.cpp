@@ -18,8 +18,8 @@ std::string SenecaDateTime(const platform::LocalTime& moment) {
 
 std::string SortableDateTime(const platform::LocalTime& moment) {
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", moment.year, moment.month, moment.day,
-                moment.hour, moment.minute, moment.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", moment.year, moment.month, moment.day, moment.hour,
+                moment.minute, moment.second);
   return text;
 }
 

@@ -17,6 +17,17 @@ struct Kind {
   bool routine;
 };
 constexpr Kind kKinds[] = {
+    {"sin_datos_de_seneca", "conjunto sin los datos de Séneca", "conjuntos sin los datos de Séneca", false},
+    {"datos_de_seneca_no_validos", "datos de Séneca que no sirven", "datos de Séneca que no sirven", false},
+    {"profesor_sin_horario", "profesor sin horario", "profesores sin horario", false},
+    {"actividad_desconocida", "materia que no es de Séneca ni una actividad",
+     "materias que no son de Séneca ni actividades", false},
+    {"linea_de_actividades", "línea de Enlazor-actividades.txt que no se aplica",
+     "líneas de Enlazor-actividades.txt que no se aplican", false},
+    {"materia_de_otro_curso", "clase con una materia de otro curso", "clases con una materia de otro curso", false},
+    {"clase_en_recreo", "clase en el recreo o en un tramo corto", "clases en el recreo o en tramos cortos", false},
+    {"mas_de_25_horas", "profesor con más de 25 horas", "profesores con más de 25 horas", false},
+    {"actividad_no_regular", "actividad que no es regular", "actividades que no son regulares", false},
     {"clase_sin_colocar", "clase sin colocar", "clases sin colocar", false},
     {"profesor_sin_ficha", "profesor de SOLUC que no está en PROFT", "profesores de SOLUC que no están en PROFT",
      false},
@@ -34,6 +45,9 @@ constexpr Kind kKinds[] = {
     {"curso_distinto", "plantilla de otro curso", "plantillas de otro curso", false},
     {"copia_pendiente", "copia sin guardar", "copias sin guardar", false},
     {"codigo_renumerado", "código renumerado", "códigos renumerados", true},
+    {"actividad_asignada", "materia que va como actividad", "materias que van como actividades", true},
+    {"materia_cambiada", "materia cambiada por la de su curso", "materias cambiadas por las de su curso", true},
+    {"profesor_unido", "puesto en un solo horario", "puestos en un solo horario", true},
     {"plantilla_generada", "plantilla generada", "plantillas generadas", true},
 };
 
@@ -104,6 +118,11 @@ std::string TablesJson(const std::vector<TableRows>& tablas) {
   return out + "]";
 }
 
+std::string HoursText(long minutes) {
+  const std::string hours = std::to_string(minutes / 60) + " h";
+  return minutes % 60 == 0 ? hours : hours + " " + std::to_string(minutes % 60) + " min";
+}
+
 std::string Counted(size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -146,10 +165,16 @@ std::string RunReport::Summary() const {
       kinds += (kinds.empty() ? "" : ", ") + counted;
     }
   }
-  if (review == 0 && routine.empty()) return {};
+  std::string totals;
+  if (orden == "importar") {
+    totals = Counted(profesores, "profesor", "profesores") + ": " + Counted(clases, "clase", "clases") + ", " +
+             Counted(guardias, "guardia", "guardias") + " y " + Counted(otras, "otra actividad", "otras actividades") +
+             ".";
+  }
+  if (review == 0 && routine.empty()) return totals;
   const std::string reviewed =
       review ? Counted(review, "aviso para revisar", "avisos para revisar") + " (" + kinds + ")" : "";
-  return (review ? reviewed + routine : routine.substr(2)) + ".";
+  return (totals.empty() ? "" : totals + " ") + (review ? reviewed + routine : routine.substr(2)) + ".";
 }
 
 std::string RunReport::Details() const {
@@ -171,8 +196,23 @@ std::string RunReport::Details() const {
     }
     routine += more;
   }
-  if (review.empty()) return routine;
-  return "Para revisar:\n" + review + (routine.empty() ? "" : "\nDe rutina:\n" + routine);
+  std::string text =
+      review.empty() ? routine : "Para revisar:\n" + review + (routine.empty() ? "" : "\nDe rutina:\n" + routine);
+  if (!horas.empty()) text += (text.empty() ? "" : "\n") + HoursList();
+  return text;
+}
+
+// Each teacher's regular hours, in the order of PROFT, as the head of studies checks them.
+std::string RunReport::HoursList() const {
+  std::string text = "Horas de cada profesor en el horario regular, en el orden de " + TableTitle("PROFT") + ":\n";
+  for (const auto& t : horas) {
+    text += "  " + AnsiToUtf8(t.profesor) + "  " + AnsiToUtf8(t.nombre) + ": " + HoursText(t.Regular()) + " (" +
+            HoursText(t.minutos_clase) + " de clase, " + HoursText(t.minutos_guardia) + " de guardia, " +
+            HoursText(t.minutos_otras) + " de otras actividades)" +
+            (t.minutos_no_regulares ? "; y " + HoursText(t.minutos_no_regulares) + " fuera del horario regular" : "") +
+            "\n";
+  }
+  return text;
 }
 
 std::string RunReport::Lines() const {
@@ -194,7 +234,19 @@ std::string RunReport::Json() const {
                     ",\n  \"tablas\": " + TablesJson(tablas) + ",\n";
   if (orden == "importar") {
     out += "  \"profesores\": " + std::to_string(profesores) + ",\n  \"actividades\": " + std::to_string(actividades) +
-           ",\n";
+           ",\n  \"clases\": " + std::to_string(clases) + ",\n  \"guardias\": " + std::to_string(guardias) +
+           ",\n  \"otras\": " + std::to_string(otras) + ",\n  \"horas\": [";
+    for (size_t k = 0; k < horas.size(); ++k) {
+      const TeacherHours& t = horas[k];
+      out += std::string(k ? "," : "") + "\n    {\"profesor\": " + JsonString(AnsiToUtf8(t.profesor)) +
+             ", \"empleado\": " + JsonString(AnsiToUtf8(t.empleado)) +
+             ", \"nombre\": " + JsonString(AnsiToUtf8(t.nombre)) +
+             ", \"minutos_clase\": " + std::to_string(t.minutos_clase) +
+             ", \"minutos_guardia\": " + std::to_string(t.minutos_guardia) +
+             ", \"minutos_otras\": " + std::to_string(t.minutos_otras) +
+             ", \"minutos_no_regulares\": " + std::to_string(t.minutos_no_regulares) + "}";
+    }
+    out += horas.empty() ? "],\n" : "\n  ],\n";
   }
   out += "  \"hallazgos\": [";
   for (size_t k = 0; k < hallazgos.size(); ++k) {

@@ -44,6 +44,19 @@ struct TableRows {
 // The tables and their rows as a JSON array: [{"tabla": "PROFT", "filas": 81}, ...].
 std::string TablesJson(const std::vector<TableRows>& tablas);
 
+// A teacher's regular timetable as it goes to Séneca, in minutes (import).
+// The names are the JSON report's keys.
+struct TeacherHours {
+  std::string profesor;  // ABREV; the first, for a post Horavia has under two codes
+  std::string empleado;  // X_EMPLEADO
+  std::string nombre;
+  long minutos_clase = 0, minutos_guardia = 0, minutos_otras = 0;  // regular
+  long minutos_no_regulares = 0;
+  long Regular() const { return minutos_clase + minutos_guardia + minutos_otras; }
+};
+// "18 h", "18 h 20 min"
+std::string HoursText(long minutes);
+
 class RunReport {
  public:
   std::string orden;    // "exportar", "importar" or "restaurar"
@@ -51,7 +64,9 @@ class RunReport {
   std::string salida;   // the file written (import)
   std::string copia;    // the copy that keeps the tables the run replaced (export, restore)
   std::vector<TableRows> tablas;
-  size_t profesores = 0, actividades = 0;  // import
+  size_t profesores = 0, actividades = 0;      // import
+  size_t clases = 0, guardias = 0, otras = 0;  // import: the activity groups by what they are
+  std::vector<TeacherHours> horas;             // import: each teacher group, in the order of PROFT
   std::vector<Finding> hallazgos;
   // Findings beyond the first kKeptPerKind of a kind are only counted: a list
   // of thousands of alike lines helps nobody, and memory stays bounded.
@@ -77,6 +92,7 @@ class RunReport {
   std::string Json() const;
 
  private:
+  std::string HoursList() const;
   std::map<std::string, size_t> counts_;                           // per kind, those only counted included
   std::map<std::pair<std::string, std::string>, size_t> byTable_;  // per kind and table
 };

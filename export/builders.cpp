@@ -192,7 +192,7 @@ class CrearCursoAcad final : public TableBuilder {
       : TableBuilder(folder, {"CURSOACAD", nullptr, 2, 3},
                      {Text("CURSOANNO", 4), Text("F_INICIO", 10), Text("F_FIN", 10)}, report) {}
   // The first two top-level groups, whatever their seq: their direct datos.
-  void TopGroup(size_t, const Datos& datos) override {
+  void TopGroup(size_t, const std::string&, const Datos& datos) override {
     if (datos.count < 2) return;
     Add({{"CURSOANNO", datos.At(0)}, {"F_INICIO", datos.At(1)}, {"F_FIN", datos.At(2)}});
   }

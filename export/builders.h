@@ -10,7 +10,7 @@
 
 #include "exchange/dbf/table.h"
 #include "exchange/report.h"
-#include "export/seneca_reader.h"
+#include "exchange/xml/seneca_reader.h"
 
 namespace enlazor {
 
@@ -27,7 +27,7 @@ class TableBuilder {
   const std::string& Group() const { return group_; }
   // One record of its group, in document order: taken when it has enough datos.
   void Offer(const Datos& datos);
-  virtual void TopGroup(size_t /*index*/, const Datos& /*datos*/) {}
+  virtual void TopGroup(size_t /*index*/, const std::string& /*seq*/, const Datos& /*datos*/) {}
   // Closes the table; returns its rows. Refuses identifiers that became one.
   virtual size_t Finish();
 

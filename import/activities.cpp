@@ -28,19 +28,23 @@ const std::string& CheckedForXml(const std::string& text, const Table& table, si
   return text;
 }
 
-Lookup::Lookup(Table& table, const char* keyField, std::vector<const char*> fields)
-    : table_(table), keyField_(keyField), fields_(std::move(fields)) {}
+Lookup::Lookup(Table& table, const char* keyField, std::vector<const char*> fields, std::vector<const char*> optional)
+    : table_(table), keyField_(keyField), fields_(std::move(fields)), required_(fields_.size()) {
+  fields_.insert(fields_.end(), optional.begin(), optional.end());
+}
 
 const std::vector<std::string>* Lookup::Find(const std::string& key) {
   if (!built_) {
     // The tables are held exclusively for the whole run, so one reading serves every lookup.
     size_t number = 0;
+    std::vector<bool> present;
+    for (size_t k = 0; k < fields_.size(); ++k) present.push_back(k < required_ || table_.HasField(fields_[k]));
     for (table_.First(); !table_.Eof(); table_.Next()) {
       ++number;
       std::string rowKey = table_.FieldText(keyField_);
       if (rows_.count(rowKey)) continue;
       Row row{number, {}};
-      for (const char* field : fields_) row.values.push_back(table_.FieldText(field));
+      for (size_t k = 0; k < fields_.size(); ++k) row.values.push_back(present[k] ? table_.FieldText(fields_[k]) : "");
       rows_.emplace(std::move(rowKey), std::move(row));
     }
     built_ = true;
@@ -60,15 +64,31 @@ constexpr const char* kDatoNames[] = {"N_DIASEMANA",    "X_TRAMO",      "X_DEPEN
                                       "X_OFERTAMATRIG", "X_MATERIAOMG", "F_INICIO",      "F_FIN",
                                       "N_HORINI",       "N_HORFIN",     "X_ACTIVIDAD"};
 
-Activities::Activities(const ImportTables& tables, RunReport& report)
+// The widths GRUPOST and ASIGNOMT hold Séneca's identifiers in, as the tables say.
+IdentifierWidths WidthsOf(const ImportTables& tables) {
+  IdentifierWidths widths;
+  if (tables.grupos.HasField("UNIDAD")) widths.unidad = tables.grupos.FieldWidth("UNIDAD");
+  if (tables.nomAsg.HasField("MATERIA")) widths.materia = tables.nomAsg.FieldWidth("MATERIA");
+  if (tables.nomAsg.HasField("CODLARGO")) widths.codlargo = tables.nomAsg.FieldWidth("CODLARGO");
+  return widths;
+}
+
+Activities::Activities(const ImportTables& tables, RunReport& report, const SenecaContext& seneca)
     : soluc_(tables.soluc),
       report_(report),
       datos_(std::size(kDatoNames)),
-      tramos_(tables.tramos, "DIHO", {"DIA", "CODDIHO", "HORADESDE", "HORAHASTA"}),
+      tramos_(tables.tramos, "DIHO", {"DIA", "CODDIHO", "HORADESDE", "HORAHASTA"}, {"HORA"}),
       aulas_(tables.aulas, "ABREV", {"DEPCENTRO"}),
       grupos_(tables.grupos, "ABREV", {"UNIDAD"}),
-      materias_(tables.nomAsg, "COD", {"MATERIA", "CODLARGO"}) {
+      materias_(tables.nomAsg, "COD", {"MATERIA", "CODLARGO"}, {"NOMBRE"}),
+      kept_(seneca.kept),
+      kinds_(seneca.kept, seneca.workDir, report),
+      courses_(seneca.kept, WidthsOf(tables), report),
+      hours_(report) {
   for (size_t k = 0; k < datos_.size(); ++k) datos_[k] = XmlText::MakeLeafTag("dato", {{"nombre_dato", kDatoNames[k]}});
+  if (kept_) {
+    for (const auto& slot : kept_->slots) slots_.emplace(slot.code, &slot);
+  }
 }
 
 // An empty code is a lesson without room, unit or subject, not an unknown one: nothing to tell.
@@ -78,20 +98,14 @@ void Activities::ReportMissing(const char* kind, const char* table, const char* 
   const std::string shown = "«" + AnsiToUtf8(value) + "»";
   report_.Add({kind, "SOLUC", static_cast<long>(lesson_.row), field, AnsiToUtf8(value), outcome,
                AnsiToUtf8(lesson_.profesor), lesson_.dia, lesson_.hora,
-               LessonPlace() + ": " + what + " " + shown + " no está en " + TableTitle(table) + "; " + outcome + "."});
-}
-
-// "Horario de Horavia (SOLUC), fila 4: profesor «AGL», día 1, tramo 2"
-std::string Activities::LessonPlace() const {
-  return TableTitle("SOLUC") + ", fila " + std::to_string(lesson_.row) + ": profesor «" + AnsiToUtf8(lesson_.profesor) +
-         "», día " + std::to_string(lesson_.dia) + ", tramo " + std::to_string(lesson_.hora);
+               lesson_.Text() + ": " + what + " " + shown + " no está en " + TableTitle(table) + "; " + outcome + "."});
 }
 
 std::vector<std::string> Activities::BuscarTramo(const std::string& slotKey) {
   if (const auto* found = tramos_.Find(slotKey)) return *found;
   ReportMissing("tramo_desconocido", "DIASHORAST", "DIA+HORA", "el tramo", slotKey,
                 "N_DIASEMANA, X_TRAMO, N_HORINI y N_HORFIN van vacíos a Séneca");
-  return std::vector<std::string>(4);
+  return std::vector<std::string>(5);
 }
 
 std::string Activities::BuscarDependencia(const std::string& aula) {
@@ -116,7 +130,7 @@ std::string Activities::Defined(const std::string& code, const char* field) {
   std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(*first));
   report_.Add({"caracter_indefinido", "SOLUC", static_cast<long>(lesson_.row), field, AnsiToUtf8(code), shown,
                AnsiToUtf8(lesson_.profesor), lesson_.dia, lesson_.hora,
-               LessonPlace() + ": el código «" + shown + "» tiene un byte (" + byte +
+               lesson_.Text() + ": el código «" + shown + "» tiene un byte (" + byte +
                    ") que Windows-1252 no define; va a Séneca como «" + shown + "»."});
   return shown;
 }
@@ -131,7 +145,7 @@ std::vector<std::string> Activities::BuscarMateria(const std::string& asig) {
   if (const auto* found = materias_.Find(asig)) return *found;
   ReportMissing("materia_desconocida", "ASIGNOMT", "ASIG", "la materia", asig,
                 "X_OFERTAMATRIG y X_MATERIAOMG van vacíos a Séneca");
-  return std::vector<std::string>(2);
+  return std::vector<std::string>(3);
 }
 
 size_t Activities::Field(size_t& number, const char* name) {
@@ -155,9 +169,8 @@ const std::vector<size_t>& Activities::LessonsOf(const std::string& abrev) {
   return found != lessons_.end() ? found->second : none;
 }
 
-int Activities::CountActividades(const std::string& abrev) {
+int Activities::CountActividades(const std::string& abrev, RoomsAt& rooms) {
   int count = 0;
-  std::map<std::pair<int, int>, std::pair<std::string, size_t>> rooms;  // (day, slot) -> first room and its row
   for (const size_t row : LessonsOf(abrev)) {
     soluc_.MoveTo(row);
     lesson_ = {abrev, soluc_.FieldInteger(Field(field_.dia, "DIA")), soluc_.FieldInteger(Field(field_.hora, "HORA")),
@@ -165,7 +178,8 @@ int Activities::CountActividades(const std::string& abrev) {
     if (lesson_.dia == 0) {
       report_.Add({"clase_sin_colocar", "SOLUC", static_cast<long>(lesson_.row), "DIA", "0", "no pasa a Séneca",
                    AnsiToUtf8(abrev), 0, lesson_.hora,
-                   LessonPlace() + ": la clase está sin colocar (DIA 0); no pasa a Séneca."});
+                   TableTitle("SOLUC") + ", fila " + std::to_string(lesson_.row) + ": una clase del profesor «" +
+                       AnsiToUtf8(abrev) + "» está sin colocar en Horavia; no pasa a Séneca."});
       continue;
     }
     ++count;
@@ -177,23 +191,35 @@ int Activities::CountActividades(const std::string& abrev) {
 // A teacher in two rooms at one day and slot is a clash Séneca takes without a
 // word. One lesson given to several units in one room, or a row without a
 // room, is no clash.
-void Activities::CheckOneRoomAtATime(std::map<std::pair<int, int>, std::pair<std::string, size_t>>& rooms,
-                                     const std::string& room) {
+void Activities::CheckOneRoomAtATime(RoomsAt& rooms, const std::string& room) {
   if (room.empty()) return;
   auto [first, isNew] = rooms.try_emplace({lesson_.dia, lesson_.hora}, room, lesson_.row);
   if (isNew || first->second.first == room || first->second.second == 0) return;
   report_.Add({"profesor_en_dos_sitios", "SOLUC", static_cast<long>(lesson_.row), "AULA", AnsiToUtf8(room),
                AnsiToUtf8(first->second.first), AnsiToUtf8(lesson_.profesor), lesson_.dia, lesson_.hora,
-               LessonPlace() + ": está a la vez en el aula «" + AnsiToUtf8(first->second.first) + "» (fila " +
+               lesson_.Text() + ": está a la vez en el aula «" + AnsiToUtf8(first->second.first) + "» (fila " +
                    std::to_string(first->second.second) + ") y en «" + AnsiToUtf8(room) + "»."});
   first->second.second = 0;  // told once per day and slot
 }
 
-int Activities::GenerarActividades(const std::string& abrev, XmlText& teacherGroup, const FechasCurso& fechas) {
+std::pair<int, std::string> Activities::SlotOf(const std::vector<std::string>& tramo) const {
+  if (const auto kept = slots_.find(tramo[1]); kept != slots_.end()) {
+    return {kept->second->end - kept->second->start, kept->second->label};
+  }
+  // DIASHORAST holds Séneca's minutes since midnight as hh:mm digits: 04:95 is 495.
+  auto minutes = [](std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), ':'), text.end());
+    return ParseInt32(text).value_or(0);
+  };
+  return {minutes(tramo[3]) - minutes(tramo[2]), tramo[4]};
+}
+
+int Activities::GenerarActividades(const std::string& abrev, XmlText& teacherGroup, const FechasCurso& fechas,
+                                   int first) {
   std::string scratch;
   size_t next = 0;
   auto dato = [&](std::string_view ansiText) { teacherGroup.Leaf(datos_[next++], AsUtf8(ansiText, scratch)); };
-  int m = 1;
+  int m = first;
   for (const size_t row : LessonsOf(abrev)) {
     soluc_.MoveTo(row);
     const int dia = soluc_.FieldInteger(Field(field_.dia, "DIA"));
@@ -206,18 +232,30 @@ int Activities::GenerarActividades(const std::string& abrev, XmlText& teacherGro
     dato(tramo[0]);  // N_DIASEMANA
     dato(tramo[1]);  // X_TRAMO
     dato(BuscarDependencia(soluc_.FieldText(Field(field_.aula, "AULA"))));
-    dato(BuscarUnidad(soluc_.FieldText(Field(field_.codGrupo, "CODGRUPO"))));
-    const auto materia = BuscarMateria(soluc_.FieldText(Field(field_.asig, "ASIG")));
-    dato(materia[0]);  // X_OFERTAMATRIG
-    dato(materia[1]);  // X_MATERIAOMG
+    const std::string codGrupo = soluc_.FieldText(Field(field_.codGrupo, "CODGRUPO"));
+    const std::string unidad = BuscarUnidad(codGrupo);
+    const std::string asig = soluc_.FieldText(Field(field_.asig, "ASIG"));
+    const auto* inAsignomt = materias_.Find(asig);
+    const LessonKind& kind = kinds_.Of(asig, inAsignomt, lesson_);
+    // A code that stands for an activity is no unknown subject.
+    const auto materia = inAsignomt || kind.actividad == "1" ? BuscarMateria(asig) : std::vector<std::string>(3);
+    dato(kind.unit ? unidad : std::string());  // X_UNIDAD
+    const auto subject = !kind.subject ? std::pair<std::string, std::string>()
+                         : kind.actividad == "1" && !unidad.empty()
+                             ? courses_.For(asig, codGrupo, unidad, materia, lesson_)
+                             : std::pair{materia[0], materia[1]};
+    dato(subject.first);   // X_OFERTAMATRIG
+    dato(subject.second);  // X_MATERIAOMG
     dato(fechas.inicio);
     dato(fechas.fin);
     dato(ConvertirHora(tramo[2]));
     dato(ConvertirHora(tramo[3]));
-    dato("1");  // X_ACTIVIDAD
+    dato(kind.actividad);  // X_ACTIVIDAD
     teacherGroup.Close("grupo_datos");
+    const auto [minutes, label] = SlotOf(tramo);
+    hours_.Lesson(kind, minutes, label, lesson_);
   }
-  return m - 1;
+  return m - first;
 }
 
 void Activities::ReportTeachersNotInProft(const std::vector<std::string>& proftCodes) {

@@ -2,12 +2,15 @@
 
 #include <array>
 #include <cstdio>
+#include <map>
+#include <optional>
 
 #include "exchange/codec.h"
 #include "exchange/dates.h"
 #include "exchange/dbf/table.h"
 #include "exchange/failure.h"
 #include "exchange/platform/platform.h"
+#include "exchange/set/seneca_kept.h"
 #include "exchange/set/work_set.h"
 #include "exchange/xml/xml.h"
 #include "import/activities.h"
@@ -168,29 +171,118 @@ std::string Checked(Table& table, const char* field, size_t row) {
   return table.FieldText(field).empty() ? std::string() : CheckedForXml(table.FieldText(field), table, row, field);
 }
 
-// The HORARIOS_REGULARES block: one group per PROFT row, written as it is made.
-void WriteTimetables(XmlText& out, Components& tables, const FechasCurso& fechas, RunReport& report) {
-  Activities activities({tables.soluc, tables.tramos, tables.aulas, tables.grupos, tables.nomAsg}, report);
-  Table& proft = tables.profesor;
-  out.Open("grupo_datos", {{"seq", "HORARIOS_REGULARES"}, {"registros", std::to_string(proft.RowCount())}});
+// One post of PROFT: an employee at a post date. Horavia may hold a post
+// under two codes (two rows with one X_EMPLEADO and F_TOMAPOS); Séneca keys a
+// regular timetable by employee, post date and school year, so the post gets
+// one teacher group with the lessons of all its codes.
+struct Post {
+  std::string empleado, tomaPos, nombre;  // Windows-1252
   std::vector<std::string> codes;
+  std::vector<size_t> rows;  // from 1
+};
+
+std::vector<Post> PostsOf(Table& proft, RunReport& report) {
+  std::vector<Post> posts;
+  std::map<std::pair<std::string, std::string>, size_t> byKey;
+  const bool named = proft.HasField("NOMBRE");
   size_t n = 1;
   for (proft.First(); !proft.Eof(); proft.Next(), ++n) {
-    const std::string empleado = AnsiToUtf8(Checked(proft, "X_EMPLEADO", n));
-    const std::string tomaPos = AnsiToUtf8(Checked(proft, "F_TOMAPOS", n));
-    const std::string abrev = proft.FieldText("ABREV");
-    const int count = activities.CountActividades(abrev);
-    out.Open("grupo_datos",
-             {{"seq", "HORARIO_REGULAR_PROFESOR_" + std::to_string(n)}, {"registros", std::to_string(count)}});
-    out.Leaf("dato", {{"nombre_dato", "X_EMPLEADO"}}, empleado);
-    out.Leaf("dato", {{"nombre_dato", "F_TOMAPOS"}}, tomaPos);
-    report.actividades += static_cast<size_t>(activities.GenerarActividades(abrev, out, fechas));
-    out.Close("grupo_datos");
-    codes.push_back(abrev);
+    const std::string empleado = Checked(proft, "X_EMPLEADO", n), tomaPos = Checked(proft, "F_TOMAPOS", n);
+    const auto [at, isNew] = byKey.try_emplace({empleado, tomaPos}, posts.size());
+    if (isNew || empleado.empty()) posts.push_back({empleado, tomaPos, named ? proft.FieldText("NOMBRE") : "", {}, {}});
+    Post& post = posts[isNew || empleado.empty() ? posts.size() - 1 : at->second];
+    post.codes.push_back(proft.FieldText("ABREV"));
+    post.rows.push_back(n);
   }
-  out.Close("grupo_datos");  // its registros is the number of PROFT rows
-  report.profesores = n - 1;
+  for (const Post& post : posts) {
+    if (post.codes.size() < 2) continue;
+    std::string codes, rows;
+    for (size_t k = 0; k < post.codes.size(); ++k) {
+      const char* joint = k == 0 ? "" : k + 1 == post.codes.size() ? " y " : ", ";
+      codes += joint + ("«" + AnsiToUtf8(post.codes[k]) + "»");
+      rows += joint + std::to_string(post.rows[k]);
+    }
+    report.Add({"profesor_unido",
+                "PROFT",
+                static_cast<long>(post.rows.front()),
+                "X_EMPLEADO",
+                AnsiToUtf8(post.empleado),
+                AnsiToUtf8(post.codes.front()),
+                "",
+                {},
+                {},
+                TableTitle("PROFT") + ", filas " + rows + ": " + codes + " son un mismo puesto del empleado «" +
+                    AnsiToUtf8(post.empleado) + "» (toma de posesión " + AnsiToUtf8(post.tomaPos) +
+                    "), y van a Séneca en un solo horario."});
+  }
+  return posts;
+}
+
+// The HORARIOS_REGULARES block: one group per post of PROFT, written as it is made.
+void WriteTimetables(XmlText& out, Components& tables, const FechasCurso& fechas, const SenecaContext& seneca,
+                     RunReport& report) {
+  Activities activities({tables.soluc, tables.tramos, tables.aulas, tables.grupos, tables.nomAsg}, report, seneca);
+  const std::vector<Post> posts = PostsOf(tables.profesor, report);
+  out.Open("grupo_datos", {{"seq", "HORARIOS_REGULARES"}, {"registros", std::to_string(posts.size())}});
+  std::vector<std::string> codes;
+  size_t n = 1;
+  for (const Post& post : posts) {
+    RoomsAt rooms;
+    int count = 0;
+    for (const auto& code : post.codes) count += activities.CountActividades(code, rooms);
+    out.Open("grupo_datos",
+             {{"seq", "HORARIO_REGULAR_PROFESOR_" + std::to_string(n++)}, {"registros", std::to_string(count)}});
+    out.Leaf("dato", {{"nombre_dato", "X_EMPLEADO"}}, AnsiToUtf8(post.empleado));
+    out.Leaf("dato", {{"nombre_dato", "F_TOMAPOS"}}, AnsiToUtf8(post.tomaPos));
+    activities.Hours().Begin({post.codes.front(), post.empleado, post.nombre}, post.rows);
+    int m = 1;
+    for (const auto& code : post.codes) m += activities.GenerarActividades(code, out, fechas, m);
+    activities.Hours().End();
+    report.actividades += static_cast<size_t>(m - 1);
+    out.Close("grupo_datos");
+    codes.insert(codes.end(), post.codes.begin(), post.codes.end());
+  }
+  out.Close("grupo_datos");  // its registros is the number of teacher groups
+  report.profesores = posts.size();
   activities.ReportTeachersNotInProft(codes);
+}
+
+// What the export kept of the Séneca file, when it serves these tables;
+// otherwise the import goes on as it always did, and says why.
+std::optional<SenecaKept> KeptSeneca(const fs::path& workDir, const std::string& cursoAnno, RunReport& report) {
+  const fs::path file = platform::FindNoCase(workDir, std::string(kSenecaKept) + MemberExtension(kSenecaKept));
+  const std::string name = platform::PathToUtf8(file.filename());
+  auto tell = [&](const char* tipo, const std::string& why) {
+    report.Add({tipo,
+                name,
+                0,
+                "",
+                "",
+                "sin comprobar",
+                "",
+                {},
+                {},
+                why + ": todas las clases van a Séneca como Docencia (actividad 1), sin comprobar actividades, "
+                      "cursos ni recreos. Esas comprobaciones necesitan las tablas de una exportación hecha con esta "
+                      "versión de Enlazor."});
+  };
+  if (!platform::FileExists(file)) {
+    tell("sin_datos_de_seneca", "Las tablas de trabajo no traen los datos de Séneca que guarda Enlazor («" + name +
+                                    "»): son de una versión anterior o de otro programa");
+    return std::nullopt;
+  }
+  try {
+    SenecaKept kept = ReadSenecaKept(file);
+    const std::string year(TrimControls(kept.year)), tables(TrimControls(cursoAnno));
+    if (year.substr(0, tables.size()) == tables || tables.empty()) return kept;
+    tell("datos_de_seneca_no_validos", "Los datos de Séneca que guarda Enlazor («" + name + "») son del curso «" +
+                                           AnsiToUtf8(year) + "» y " + TableTitle("CURSOACAD") + " del curso «" +
+                                           AnsiToUtf8(tables) + "»");
+  } catch (const std::exception& failure) {
+    tell("datos_de_seneca_no_validos",
+         "Los datos de Séneca que guarda Enlazor no se pueden leer (" + std::string(failure.what()) + ")");
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -235,10 +327,13 @@ RunReport RunImport(const fs::path& archivoXml, const fs::path& workDir, const T
   if (SetIsMoving(workDir)) {
     throw Failure(Format("La carpeta de trabajo '%s' está en uso por otra orden", {platform::PathToUtf8(workDir)}));
   }
+  // Read while the tables are held: it belongs to the same set.
+  const std::optional<SenecaKept> kept = KeptSeneca(workDir, cursoAnno, report);
   cursoAcad.Close();
 
   for (Table* table : tables.InOrder()) report.tablas.push_back({table->TableName(), table->RowCount()});
-  doc.AppendProduced(bloque, [&](XmlText& out) { WriteTimetables(out, tables, fechas, report); });
+  const SenecaContext seneca{kept ? &*kept : nullptr, workDir};
+  doc.AppendProduced(bloque, [&](XmlText& out) { WriteTimetables(out, tables, fechas, seneca, report); });
   const fs::path output = platform::PathFromUtf8(OutputPathFor(platform::PathToUtf8(archivoXml)));
   doc.Save(output);
   tables.CloseAll();

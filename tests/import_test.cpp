@@ -405,6 +405,7 @@ TEST(SampleSchool, ImportMatchesTheExpectation) {
   fs::create_directory(dir / "HTEMP");
   RunExport(source / "samples/seneca-ies-enlazor.xml", dir / "HTEMP");
   MakeTimetable(dir / "HTEMP");
+  fs::copy_file(source / "samples/Enlazor-actividades.txt", dir / "HTEMP/Enlazor-actividades.txt");
   fs::copy_file(source / "samples/seneca-ies-enlazor.xml", dir / "seneca-ies-enlazor.xml");
   const fs::path output = RunImport(dir / "seneca-ies-enlazor.xml", dir / "HTEMP", source / "samples/base.xml").salida;
   // ENLAZOR_ACTUALIZAR_MUESTRA=1 writes the expectation anew, when the sample changes on purpose.

@@ -138,9 +138,14 @@ TEST(Report, EveryKindOfImportFindingNamesTheLesson) {
       {"materia_desconocida",
        {{"AGL", "1", "1", "A1", "1ESA", "Q"}},
        "SOLUC 1 ASIG Q -> X_OFERTAMATRIG y X_MATERIAOMG van vacíos a Séneca",
-       "1|T1|A1|U1|||||0800|0900|1"},
-      {"profesor_sin_ficha", {{"XYZ", "1", "1", "A1", "1ESA", "L"}}, "SOLUC 1 PROF XYZ -> no pasa a Séneca", ""},
-      {"clase_sin_colocar", {{"AGL", "0", "0", "A1", "1ESA", "L"}}, "SOLUC 1 DIA 0 -> no pasa a Séneca", ""},
+       "1|T1|A1|U1|||||0800|0900|1",
+       2},  // and it is no activity either
+      {"profesor_sin_ficha",
+       {{"XYZ", "1", "1", "A1", "1ESA", "L"}},
+       "SOLUC 1 PROF XYZ -> no pasa a Séneca",
+       "",
+       2},  // and AGL has no timetable
+      {"clase_sin_colocar", {{"AGL", "0", "0", "A1", "1ESA", "L"}}, "SOLUC 1 DIA 0 -> no pasa a Séneca", "", 2},
       {"caracter_indefinido",
        {{"AGL", "1", "1", "", "1ESA", "L"}, {"AGL", "1", "1", "Z\x81", "1ESA", "L"}},
        "SOLUC 2 AULA Z\u0081 -> Z?",

@@ -9,5 +9,6 @@ mkdir "$work/HTEMP"
 cp "$source/samples/seneca-ies-enlazor.xml" "$work/"
 "$cli" export "$work/seneca-ies-enlazor.xml" --workdir "$work/HTEMP" > /dev/null
 "$timetable" "$work/HTEMP" --lessons 25
+cp "$source/samples/Enlazor-actividades.txt" "$work/HTEMP/"
 "$cli" import "$work/seneca-ies-enlazor.xml" --workdir "$work/HTEMP" --template "$source/samples/base.xml" > /dev/null
 /usr/bin/python3 "$source/tests/import_oracle.py" "$work/HTEMP" "$work/ResultadoTempraseneca-ies-enlazor.xml"

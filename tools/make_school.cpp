@@ -113,36 +113,52 @@ void CursosDelCentro() {
   CloseGroup();
 }
 
+// A subject has the same name in every course that teaches it, each course
+// with its own identifiers, as in Séneca; Bachillerato's name their course,
+// and a second round of subjects are electives.
+std::string SubjectName(int i) {
+  const int subjects = static_cast<int>(std::size(kSubjects));
+  const int level = (i / subjects) % kLevelCount;
+  std::string name = kSubjects[i % subjects];
+  if (level == 4 || level == 5) name += std::string(" ") + kLevels[level];
+  if (i >= subjects * kLevelCount) name += " optativa";
+  return name;
+}
+
 void Materias(const Options& o) {
   OpenGroup("MATERIAS", o.subjects);
   for (int i = 0; i < o.subjects; ++i) {
-    const int subject = i % static_cast<int>(std::size(kSubjects));
     const int level = (i / static_cast<int>(std::size(kSubjects))) % kLevelCount;
     OpenRecord("MATERIA", i + 1);
     Dato("X_OFERTAMATRIG", Course(level));
     Dato("X_MATERIAOMG", Number(41000, i));
-    std::string name = kSubjects[subject];
-    if (i >= static_cast<int>(std::size(kSubjects))) name += std::string(" ") + kLevels[level];
-    Dato("D_MATERIAC", Escape(name));
+    Dato("D_MATERIAC", Escape(SubjectName(i)));
     CloseRecord();
   }
   CloseGroup();
 }
 
+// The activities with the codes real Séneca files use for teaching, tutoría
+// and guard duties, and some more, two of them outside the regular timetable.
 void Actividades() {
   struct Activity {
-    const char* name;
+    const char *code, *name;
     const char *regular, *unit, *subject;
   };
-  const Activity activities[] = {{"Docencia", "S", "S", "S"},
-                                 {"Guardia – recreo", "S", "N", "N"},
-                                 {"Tutoría lectiva", "S", "S", "N"},
-                                 {"Reunión de departamento", "N", "N", "N"}};
-  OpenGroup("ACTIVIDADES", 4);
-  for (int i = 0; i < 4; ++i) {
+  const Activity activities[] = {{"1", "Docencia", "S", "S", "S"},
+                                 {"2", "Tutoría lectiva", "S", "S", "N"},
+                                 {"25", "Guardia", "S", "N", "N"},
+                                 {"353", "Guardia de recreo", "S", "N", "N"},
+                                 {"7", "Reunión de departamento", "S", "N", "N"},
+                                 {"18", "Atención a las familias", "S", "N", "N"},
+                                 {"33", "Actividades extraescolares", "N", "N", "N"},
+                                 {"50", "Programa de refuerzo – tarde", "N", "S", "N"}};
+  const int count = static_cast<int>(std::size(activities));
+  OpenGroup("ACTIVIDADES", count);
+  for (int i = 0; i < count; ++i) {
     OpenRecord("ACTIVIDAD", i + 1);
     Dato("L_REGULAR", activities[i].regular);
-    Dato("X_ACTIVIDAD", std::to_string(i + 1));
+    Dato("X_ACTIVIDAD", activities[i].code);
     Dato("D_ACTIVIDAD", activities[i].name);
     Dato("L_REQUNIDAD", activities[i].unit);
     Dato("L_REQMATERIA", activities[i].subject);

@@ -66,6 +66,8 @@ class Table {
   std::string FieldText(std::string_view field) const;
   int32_t FieldInteger(std::string_view field) const;
   bool HasField(std::string_view field) const;
+  // How many characters the field holds.
+  size_t FieldWidth(std::string_view field) const { return FindField(field).width; }
   size_t FieldCount() const { return fields_.size(); }
   // The same by a field's number, for loops over many rows.
   size_t FieldNumber(std::string_view field) const;

@@ -7,6 +7,7 @@
 #include <array>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 namespace enlazor {
 
@@ -24,8 +25,10 @@ struct Datos {
 class SenecaHandler {
  public:
   virtual ~SenecaHandler() = default;
+  // The root element's attributes, as name and value pairs (UTF-8).
+  virtual void Root(const char* const* /*attributes*/) {}
   // The direct datos of the top-level group at index 0 or 1, at its end.
-  virtual void TopGroup(size_t index, const Datos& datos) = 0;
+  virtual void TopGroup(size_t index, const std::string& seq, const Datos& datos) = 0;
   // One record of a top-level group, in document order.
   virtual void Record(const std::string& seq, const Datos& datos) = 0;
 };
@@ -35,5 +38,8 @@ class SenecaHandler {
 // none of the groups the export reads.
 void ReadSenecaExport(const std::filesystem::path& file, SenecaHandler& handler);
 void ReadSenecaExportBytes(std::string_view bytes, const std::string& name, SenecaHandler& handler);
+// Reads a document of the same envelope without asking for the export's
+// groups: what Enlazor kept of a Séneca file.
+void ReadSenecaDocument(const std::filesystem::path& file, SenecaHandler& handler);
 
 }  // namespace enlazor

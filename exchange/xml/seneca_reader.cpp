@@ -1,4 +1,4 @@
-#include "export/seneca_reader.h"
+#include "exchange/xml/seneca_reader.h"
 
 #include <algorithm>
 #include <vector>
@@ -29,6 +29,7 @@ class SenecaEvents : public XmlEvents {
     switch (roles_.back()) {
       case Role::Root:
         if (name != "SERVICIO") RefuseNotSeneca(name_, Format("su elemento raíz es '%s' y no SERVICIO", {name}));
+        handler_.Root(attributes);
         break;
       case Role::Group:
         seq_ = Seq(attributes);
@@ -61,7 +62,7 @@ class SenecaEvents : public XmlEvents {
         handler_.Record(seq_, record_);
         break;
       case Role::Group:
-        if (groups_ < 2) handler_.TopGroup(groups_, group_);
+        if (groups_ < 2) handler_.TopGroup(groups_, seq_, group_);
         ++groups_;
         break;
       default:
@@ -151,6 +152,11 @@ void ReadSenecaExport(const std::filesystem::path& file, SenecaHandler& handler)
   SenecaEvents events(platform::PathToUtf8(file), handler);
   ReadXmlFile(file, events);
   events.CheckCatalogue();
+}
+
+void ReadSenecaDocument(const std::filesystem::path& file, SenecaHandler& handler) {
+  SenecaEvents events(platform::PathToUtf8(file), handler);
+  ReadXmlFile(file, events);
 }
 
 void ReadSenecaExportBytes(std::string_view bytes, const std::string& name, SenecaHandler& handler) {
