@@ -68,8 +68,11 @@ int main(int argc, char** argv) {
        [](size_t r, size_t f) { return f == 0 ? Code(r) : std::to_string(2081400 + r); });
   Make(dir, "GRUPOST", {{"ABREV", 4}, {"UNIDAD", 10}}, units,
        [](size_t r, size_t f) { return f == 0 ? Code(r) : std::to_string(1201000 + r); });
-  Make(dir, "ASIGNOMT", {{"COD", 4}, {"MATERIA", 8}, {"CODLARGO", 8}}, subjects,
-       [](size_t r, size_t f) { return f == 0 ? Code(r) : std::to_string((f == 1 ? 310000 : 41000) + r); });
+  Make(dir, "ASIGNOMT", {{"COD", 4}, {"MATERIA", 8}, {"CODLARGO", 8}, {"NOMBRE", 40}}, subjects + subjects / 9,
+       [&](size_t r, size_t f) {
+         if (r >= subjects) return f == 0 ? Code(r) : f == 3 ? std::string("Guardia") : std::string();
+         return f == 0 ? Code(r) : f == 1 ? std::to_string(310000 + r % 8) : f == 2 ? std::to_string(41000 + r) : "M";
+       });
   Make(dir, "SOLUC", {{"PROF", 4}, {"DIA", 0}, {"HORA", 0}, {"AULA", 4}, {"CODGRUPO", 4}, {"ASIG", 4}},
        teachers * perTeacher, [&](size_t r, size_t f) {
          // Lessons of all teachers interleaved, as a solver may store them.
@@ -86,9 +89,26 @@ int main(int argc, char** argv) {
            case 4:
              return Code((r * 11) % units);
            default:
-             return Code((r * 13) % subjects);
+             return Code((r * 13) % (subjects + subjects / 9));
          }
        });
+  // What the export keeps of the Séneca file: courses, subjects, units and
+  // activities, so that every lesson's kind and course are checked; the
+  // subjects past the Séneca ones (one in ten) are guard duties by name.
+  std::ofstream kept(dir / "ENLAZOR-SENECA.XML");
+  kept << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SERVICIO><BLOQUE_DATOS><grupo_datos seq=\"ANNO_ACADEMICO\">"
+          "<dato>2026</dato></grupo_datos><grupo_datos seq=\"ACTIVIDADES\"><grupo_datos><dato>S</dato><dato>1</dato>"
+          "<dato>Docencia</dato><dato>S</dato><dato>S</dato></grupo_datos><grupo_datos><dato>S</dato><dato>25</dato>"
+          "<dato>Guardia</dato><dato>N</dato><dato>N</dato></grupo_datos></grupo_datos><grupo_datos seq=\"MATERIAS\">";
+  for (size_t s = 0; s < subjects; ++s)
+    kept << "<grupo_datos><dato>" << 310000 + s % 8 << "</dato><dato>" << 41000 + s << "</dato><dato>M" << s
+         << "</dato></grupo_datos>";
+  kept << "</grupo_datos><grupo_datos seq=\"UNIDADES\">";
+  for (size_t u = 0; u < units; ++u)
+    kept << "<grupo_datos><dato>" << 1201000 + u << "</dato><dato>U</dato><dato>" << 310000 + u % 8
+         << "</dato></grupo_datos>";
+  kept << "</grupo_datos></BLOQUE_DATOS></SERVICIO>\n";
+  kept.close();
   std::ofstream(dir / "base.xml") << "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<SERVICIO modulo=\"HORARIOS\" "
                                      "tipo=\"I\"><BLOQUE_DATOS/></SERVICIO>\n";
   std::ofstream(dir / "horario.xml") << "x";

@@ -23,7 +23,7 @@ LessonKind KindOf(const SenecaKept::Activity& activity) {
   kind.subject = activity.needsSubject;
   kind.regular = activity.regular;
   const std::string name = FoldedName(activity.name);
-  kind.category = activity.code == "1"                          ? LessonKind::Category::Clase
+  kind.category = activity.code == "1"                        ? LessonKind::Category::Clase
                   : name.find("guardia") != std::string::npos ? LessonKind::Category::Guardia
                                                               : LessonKind::Category::Otra;
   return kind;
@@ -75,7 +75,8 @@ void LessonKinds::ReadLine(size_t number, std::string_view line) {
   const std::string shown = ValidUtf8(line);
   if (shown != line) return TellBadLine(number, shown, "no está escrita en UTF-8; guarde el archivo en UTF-8");
   const size_t equals = line.find('=');
-  if (equals == std::string_view::npos) return TellBadLine(number, shown, "le falta «=» entre el código y la actividad");
+  if (equals == std::string_view::npos)
+    return TellBadLine(number, shown, "le falta «=» entre el código y la actividad");
   const std::string code = Utf8ToAnsi(Trimmed(line.substr(0, equals)));
   const std::string activity = Utf8ToAnsi(Trimmed(line.substr(equals + 1)));
   if (code.empty() || activity.empty()) {
@@ -110,7 +111,8 @@ const SenecaKept::Activity* LessonKinds::ByName(const std::string& ansi) const {
 }
 
 void LessonKinds::TellBadLine(size_t number, const std::string& text, const std::string& why) {
-  const std::string where = std::string("«") + kActivityList + "»" + (number ? ", línea " + std::to_string(number) : "");
+  const std::string where =
+      std::string("«") + kActivityList + "»" + (number ? ", línea " + std::to_string(number) : "");
   report_.Add({"linea_de_actividades",
                kActivityList,
                static_cast<long>(number),
@@ -156,8 +158,8 @@ LessonKind LessonKinds::Find(const std::string& asig, const std::vector<std::str
     Tell("actividad_desconocida", asig, "1", lesson,
          lesson.Text() + ": la materia " + subject +
              " no es una materia de Séneca ni el nombre de una de sus actividades: sus clases van a Séneca como "
-             "Docencia, sin materia. Si es una actividad, añada a «" + kActivityList +
-             "», en la carpeta de trabajo, la línea «" + AnsiToUtf8(asig) +
+             "Docencia, sin materia. Si es una actividad, añada a «" +
+             kActivityList + "», en la carpeta de trabajo, la línea «" + AnsiToUtf8(asig) +
              " = N», con N el número de la actividad; las de este archivo de Séneca son: " + Offered() + ".");
     return {};
   }

@@ -46,10 +46,10 @@ class SubjectCourses {
   const SenecaKept* kept_;
   IdentifierWidths widths_;
   RunReport& report_;
-  std::unordered_map<std::string, std::vector<std::string>> unitCourses_;  // UNIDAD -> its courses, in order
+  std::unordered_map<std::string, std::vector<std::string>> unitCourses_;            // UNIDAD -> its courses, in order
   std::map<std::pair<std::string, std::string>, const SenecaKept::Subject*> named_;  // (course, folded name)
   std::map<Ids, const SenecaKept::Subject*> byIds_;                                  // (MATERIA, CODLARGO)
-  std::map<std::pair<std::string, std::string>, Ids> decided_;                      // (asig, unidad)
+  std::map<std::pair<std::string, std::string>, Ids> decided_;                       // (asig, unidad)
 };
 
 }  // namespace enlazor

@@ -15,19 +15,20 @@ void TeacherHoursCount::Lesson(const LessonKind& kind, int minutes, const std::s
                                const LessonRef& lesson) {
   ++lessons_;
   using Category = LessonKind::Category;
-  ++(kind.category == Category::Clase ? report_.clases : kind.category == Category::Guardia ? report_.guardias
-                                                                                              : report_.otras);
+  ++(kind.category == Category::Clase     ? report_.clases
+     : kind.category == Category::Guardia ? report_.guardias
+                                          : report_.otras);
   const bool onBreak = FoldedName(slotLabel).rfind("recreo", 0) == 0;
   if (kind.subject && (onBreak || (minutes > 0 && minutes <= kShortestClassSlot))) {
-    report_.Add({"clase_en_recreo", "SOLUC", static_cast<long>(lesson.row), "HORA", std::to_string(lesson.hora),
-                 AnsiToUtf8(slotLabel), AnsiToUtf8(lesson.profesor), lesson.dia, lesson.hora,
-                 lesson.Text() + ": una clase en el tramo «" + AnsiToUtf8(slotLabel) + "»" +
-                     (onBreak ? ", que el archivo de Séneca llama recreo"
-                              : ", de " + std::to_string(minutes) + " minutos") +
-                     ". Compruebe en Horavia que es una clase."});
+    report_.Add(
+        {"clase_en_recreo", "SOLUC", static_cast<long>(lesson.row), "HORA", std::to_string(lesson.hora),
+         AnsiToUtf8(slotLabel), AnsiToUtf8(lesson.profesor), lesson.dia, lesson.hora,
+         lesson.Text() + ": una clase en el tramo «" + AnsiToUtf8(slotLabel) + "»" +
+             (onBreak ? ", que el archivo de Séneca llama recreo" : ", de " + std::to_string(minutes) + " minutos") +
+             ". Compruebe en Horavia que es una clase."});
   }
   if (!slots_.insert({lesson.dia, lesson.hora}).second || minutes <= 0 || minutes >= 24 * 60) return;
-  long& counted = !kind.regular                         ? teacher_.minutos_no_regulares
+  long& counted = !kind.regular                        ? teacher_.minutos_no_regulares
                   : kind.category == Category::Clase   ? teacher_.minutos_clase
                   : kind.category == Category::Guardia ? teacher_.minutos_guardia
                                                        : teacher_.minutos_otras;
@@ -42,12 +43,27 @@ void TeacherHoursCount::End() {
                           ": el profesor «" + AnsiToUtf8(teacher_.profesor) + "» (" + AnsiToUtf8(teacher_.nombre) + ")";
   const long first = rows_.empty() ? 0 : static_cast<long>(rows_.front());
   if (lessons_ == 0) {
-    report_.Add({"profesor_sin_horario", "PROFT", first, "ABREV", AnsiToUtf8(teacher_.profesor), "sin horario", "", {}, {},
+    report_.Add({"profesor_sin_horario",
+                 "PROFT",
+                 first,
+                 "ABREV",
+                 AnsiToUtf8(teacher_.profesor),
+                 "sin horario",
+                 "",
+                 {},
+                 {},
                  who + " no tiene ninguna clase colocada en Horavia: Séneca no recibirá su horario."});
   }
   if (teacher_.Regular() > kMostRegularMinutes) {
-    report_.Add({"mas_de_25_horas", "PROFT", first, "ABREV", AnsiToUtf8(teacher_.profesor), HoursText(teacher_.Regular()),
-                 "", {}, {},
+    report_.Add({"mas_de_25_horas",
+                 "PROFT",
+                 first,
+                 "ABREV",
+                 AnsiToUtf8(teacher_.profesor),
+                 HoursText(teacher_.Regular()),
+                 "",
+                 {},
+                 {},
                  who + " tiene " + HoursText(teacher_.Regular()) +
                      " de horario regular, más de las 25 que permiten las normas. Revíselo en Horavia."});
   }

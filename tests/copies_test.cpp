@@ -131,6 +131,24 @@ TEST_F(Copies, ACopyIsRestoredOnlyWhole) {
   }
 }
 
+// What the export kept of the Séneca file belongs to its set: the copy keeps
+// it, a restore puts it back, and a copy made before it existed leaves the
+// restored set without one, never with another set's.
+TEST_F(Copies, TheKeptSenecaDataTravelsWithItsSet) {
+  const fs::path kept = std::string(kSenecaKept) + ".XML";
+  Export("a.xml", "Lengua");
+  const std::string ofA = testing::ReadBytes(work / kept);
+  Export("b.xml", "Música");
+  ASSERT_NE(testing::ReadBytes(work / kept), ofA);
+  EXPECT_EQ(testing::ReadBytes(ListCopies(work)[0].folder / kept), ofA);
+  RunRestore(work, 1);
+  EXPECT_EQ(testing::ReadBytes(work / kept), ofA);
+  fs::remove(ListCopies(work)[0].folder / kept);  // as a copy an earlier version made
+  RunRestore(work, 1);
+  EXPECT_FALSE(fs::exists(work / kept));
+  EXPECT_EQ(testing::ReadBytes(ListCopies(work)[0].folder / kept), ofA);
+}
+
 // A description that says the largest number there is gives no number that
 // wraps round: the copy just made is never the one pruned.
 TEST_F(Copies, SequenceNumbersNeverWrapRound) {

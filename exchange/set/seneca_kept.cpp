@@ -57,8 +57,10 @@ class KeptReader : public SenecaHandler {
   void Record(const std::string& seq, const Datos& d) override {
     if (seq == "CURSOS_DEL_CENTRO") kept_.courses.emplace(d.At(0), d.At(1));
     if (seq == "MATERIAS") kept_.subjects.push_back({d.At(0), d.At(1), d.At(2)});
-    if (seq == "ACTIVIDADES") kept_.activities.push_back({d.At(1), d.At(2), Flag(d.At(0)), Flag(d.At(3)), Flag(d.At(4))});
-    if (seq == "TRAMOS_HORARIOS") kept_.slots.push_back({d.At(0), d.At(1), d.At(4), Minutes(d.At(2)), Minutes(d.At(3))});
+    if (seq == "ACTIVIDADES")
+      kept_.activities.push_back({d.At(1), d.At(2), Flag(d.At(0)), Flag(d.At(3)), Flag(d.At(4))});
+    if (seq == "TRAMOS_HORARIOS")
+      kept_.slots.push_back({d.At(0), d.At(1), d.At(4), Minutes(d.At(2)), Minutes(d.At(3))});
     if (seq == "UNIDADES") kept_.units.push_back({d.At(0), d.At(1), d.At(2)});
   }
 

@@ -63,8 +63,8 @@ struct SenecaKept {
   struct Unit {
     std::string id, name, course;  // X_UNIDAD, T_NOMBRE, X_OFERTAMATRIG: a mixed unit once per course
   };
-  std::string autor;  // the SERVICIO's author: the school
-  std::string year;   // C_ANNO
+  std::string autor;                           // the SERVICIO's author: the school
+  std::string year;                            // C_ANNO
   std::map<std::string, std::string> courses;  // X_OFERTAMATRIG -> D_OFERTAMATRIG
   std::vector<Activity> activities;
   std::vector<Subject> subjects;
