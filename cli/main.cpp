@@ -60,9 +60,14 @@ const char* const kHelp =
     "\n"
     "Estado de salida: 0 correcto (también con avisos), 1 el proceso falló,\n"
     "2 uso incorrecto, 3 el programa rechazó la orden (no existe el archivo, falta\n"
-    "CURSOACAD, el archivo no es una exportación de Séneca, no hay esa copia o el\n"
-    "informe no se puede escribir donde se pide), 4 la orden se hizo pero el\n"
-    "informe no se pudo escribir.\n";
+    "CURSOACAD, el archivo no es una exportación de Séneca, no hay esa copia o está\n"
+    "incompleta, falta la plantilla indicada, otra orden está en curso o el informe\n"
+    "no se puede escribir donde se pide), 4 la orden se hizo pero el informe no se\n"
+    "pudo escribir.\n"
+    "\n"
+    "Las materias de Horavia que son actividades de Séneca (guardias, tutorías...)\n"
+    "se nombran en Enlazor-actividades.txt, en la carpeta de trabajo: una línea\n"
+    "«código = actividad» cada una (véase man enlazor-cli).\n";
 
 struct Arguments {
   std::string command, file;
@@ -173,11 +178,9 @@ void Tell(const Arguments& args, const enlazor::RunReport& report) {
   if (!args.silent) {
     std::string summary = report.Closing() + "\n";
     for (const auto& [table, rows] : report.tablas) summary += table + ": " + Counted(rows, "fila", "filas") + "\n";
-    if (report.orden == "importar") {
-      summary += Counted(report.profesores, "profesor", "profesores") + ", " +
-                 Counted(report.actividades, "actividad", "actividades") + "\n";
-    }
-    if (!report.hallazgos.empty()) summary += report.Summary() + " Los detalles van en la salida de errores.\n";
+    const std::string line = report.Summary();  // an import's totals, then the findings
+    if (!line.empty())
+      summary += line + (report.hallazgos.empty() ? "\n" : " Los detalles van en la salida de errores.\n");
     PrintText(false, summary);
     if (!report.hallazgos.empty()) PrintText(true, report.Lines());
   }

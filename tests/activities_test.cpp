@@ -36,8 +36,9 @@ std::string School() {
       "<grupo_datos seq=\"ANNO_ACADEMICO\">" + Dato("C_ANNO", "2026") + Dato("F_INIHORREG", "15/09/2026") +
       Dato("F_FINHORREG", "22/06/2027") + "</grupo_datos>" +
       Records("CURSOS_DEL_CENTRO", {{"C1", "1º ESO"}, {"C2", "2º ESO"}}) +
-      Records("MATERIAS",
-              {{"C1", "M1", "Matemáticas"}, {"C2", "M2", "Matemáticas"}, {"C1", "M3", "Lengua"}, {"C2", "M4", "Música"}}) +
+      Records(
+          "MATERIAS",
+          {{"C1", "M1", "Matemáticas"}, {"C2", "M2", "Matemáticas"}, {"C1", "M3", "Lengua"}, {"C2", "M4", "Música"}}) +
       Records("ACTIVIDADES", {{"S", "1", "Docencia", "S", "S"},
                               {"S", "2", "Tutoría lectiva", "S", "N"},
                               {"S", "25", "Guardia", "N", "N"},
@@ -48,7 +49,8 @@ std::string School() {
                                   {"T2", "Recreo", "540", "570", "P1"},
                                   {"T3", "2ª hora", "570", "625", "P1"},
                                   {"T4", "Tarde larga", "900", "1200", "P2"}}) +
-      Records("UNIDADES", {{"U1", "1º ESO A", "C1"}, {"U2", "2º ESO A", "C2"}, {"U3", "Mixta", "C1"}, {"U3", "Mixta", "C2"}}) +
+      Records("UNIDADES",
+              {{"U1", "1º ESO A", "C1"}, {"U2", "2º ESO A", "C2"}, {"U3", "Mixta", "C1"}, {"U3", "Mixta", "C2"}}) +
       Records("EMPLEADOS", {{"E1", "01/09/2010", "P", "García", "López", "Ana"},
                             {"E2", "01/09/2011", "P", "Bravo", "Bueno", "Blas"},
                             {"E3", "01/09/2012", "P", "Cano", "Cruz", "Carla"},
@@ -135,14 +137,22 @@ TEST_F(Activities, EveryHourGoesAsWhatItIs) {
     std::vector<std::string> kinds;
   } cases[] = {
       {"a subject of the unit's course", Subject("Matemáticas", "C1"), u1, 1, "U1|C1|M1|1", {}},
-      {"the same-named subject of another course", Subject("Matemáticas", "C2"), u1, 1, "U1|C1|M1|1",
+      {"the same-named subject of another course",
+       Subject("Matemáticas", "C2"),
+       u1,
+       1,
+       "U1|C1|M1|1",
        {"materia_cambiada"}},
       {"a subject the unit's course lacks", Subject("Música", "C2"), u1, 1, "U1|C2|M4|1", {"materia_de_otro_curso"}},
       {"either course of a mixed unit", Subject("Matemáticas", "C2"), u3, 1, "U3|C2|M2|1", {}},
       {"a subject named as an activity", "GU", u1, 1, "|||25", {"actividad_asignada"}},
       {"a code the list names by number", "TUT", u1, 1, "U1|||2", {"actividad_asignada"}},
       {"a code the list names by name", "REF", u1, 1, "U1|||60", {"actividad_asignada"}},
-      {"an activity outside the regular timetable", "EXT", "", 1, "|||33",
+      {"an activity outside the regular timetable",
+       "EXT",
+       "",
+       1,
+       "|||33",
        {"actividad_asignada", "actividad_no_regular"}},
       {"neither a subject nor an activity", "CCP", u1, 1, "U1|||1", {"actividad_desconocida"}},
       {"a code no table has", "ZZ", u1, 1, "U1|||1", {"actividad_desconocida", "materia_desconocida"}},
@@ -155,7 +165,8 @@ TEST_F(Activities, EveryHourGoesAsWhatItIs) {
     const RunReport report = Import();
     EXPECT_EQ(Written(report)[1], std::vector<std::string>{c.written});
     std::vector<std::string> kinds = Kinds(report);
-    std::erase_if(kinds, [](const std::string& kind) { return kind == "profesor_sin_horario" || kind == "profesor_unido"; });
+    std::erase_if(kinds,
+                  [](const std::string& kind) { return kind == "profesor_sin_horario" || kind == "profesor_unido"; });
     EXPECT_EQ(kinds, c.kinds) << report.Details();
   }
 }
@@ -163,7 +174,8 @@ TEST_F(Activities, EveryHourGoesAsWhatItIs) {
 // Ana's post is two rows of PROFT: one group with the lessons of both codes,
 // numbered on; her hours count them all; Carla has no timetable at all.
 TEST_F(Activities, APostUnderTwoCodesIsOneTimetableAndEachTeachersHoursAreCounted) {
-  const std::string ana = CodeOf("PROFT", "NOMBRE", "Ana García López"), ana2 = CodeOf("PROFT", "NOMBRE", "Ana García León");
+  const std::string ana = CodeOf("PROFT", "NOMBRE", "Ana García López"),
+                    ana2 = CodeOf("PROFT", "NOMBRE", "Ana García León");
   const std::string blas = CodeOf("PROFT", "X_EMPLEADO", "E2"), u1 = CodeOf("GRUPOST", "UNIDAD", "U1");
   const std::string lengua = Subject("Lengua", "C1");
   testing::WriteSoluc(work, {{ana, "1", "1", "A1", u1, lengua},
@@ -208,7 +220,8 @@ TEST_F(Activities, APostUnderTwoCodesIsOneTimetableAndEachTeachersHoursAreCounte
 // A list that does not parse stops nothing: each bad line is told with its
 // number, the rest applies.
 TEST_F(Activities, EachBadLineOfTheListIsToldAndTheRestApplies) {
-  WriteBytes(work / kActivityList, "TUT = 2\nsin signo\nXX = 99\nTUT = Guardia\n\xE1rbol = 2\nL = 25\n = 2\nREF = 60\n");
+  WriteBytes(work / kActivityList,
+             "TUT = 2\nsin signo\nXX = 99\nTUT = Guardia\n\xE1rbol = 2\nL = 25\n = 2\nREF = 60\n");
   const std::string blas = CodeOf("PROFT", "X_EMPLEADO", "E2"), u1 = CodeOf("GRUPOST", "UNIDAD", "U1");
   testing::WriteSoluc(work, {{blas, "1", "1", "A1", u1, "TUT"},
                              {blas, "1", "3", "A1", u1, "REF"},
