@@ -57,6 +57,7 @@ std::string WhenKept(const fs::path& workDir, const std::string& name) {
 
 void CommandFlows::ChooseExchangeFile() {
   const std::optional<std::string> chosen = ui_.ChooseFile(archivoXml_, InitialFolder(workDir_));
+  reusedChoice_ = !chosen && !archivoXml_.empty();
   if (!chosen) return;
   archivoXml_ = *chosen;
   // As the Windows dialog does: the chosen file's folder becomes the current
@@ -71,16 +72,20 @@ void CommandFlows::ChooseExchangeFile() {
 // carries the findings and, when the run kept a copy of the tables it
 // replaced, the undo button: the report comes back when the user pressed it.
 template <typename Run>
-std::optional<RunReport> CommandFlows::RunCommand(Run run, const char* undo) {
+std::optional<RunReport> CommandFlows::RunCommand(Run run, const char* extraButton, bool (*offered)(const RunReport&)) {
   BusyCursor busy(ui_);
+  // A cancelled dialog looks like a normal run: the box says which file served.
+  const std::string reused =
+      reusedChoice_ ? "\nNo se eligió ningún archivo en el diálogo: se ha usado el de la vez anterior." : "";
   try {
     RunReport report = run([&] { busy.Show(); });
     busy.Restore();
-    const std::string extra = report.copia.empty() ? "" : undo;
+    report.archivo_anterior = reusedChoice_;
+    const std::string extra = offered && offered(report) ? extraButton : "";
     if (ui_.ShowMessage({report.Closing(), report.Summary(), report.Details(), extra})) return report;
   } catch (const Refusal& refusal) {
     busy.Restore();
-    ui_.ShowMessage({refusal.what()});
+    ui_.ShowMessage({refusal.what() + reused});
   } catch (const std::exception& failure) {
     busy.Restore();
     ui_.ReportError(WithFullStop(FailureText(failure)));
@@ -91,7 +96,8 @@ std::optional<RunReport> CommandFlows::RunCommand(Run run, const char* undo) {
 void CommandFlows::BExportarClick() {
   ChooseExchangeFile();
   const fs::path file = platform::PathFromUtf8(archivoXml_);
-  const auto undo = RunCommand([&](const auto& showBusy) { return RunExport(file, workDir_, showBusy); }, kUndoCaption);
+  const auto undo = RunCommand([&](const auto& showBusy) { return RunExport(file, workDir_, showBusy); }, kUndoCaption,
+                               [](const RunReport& report) { return !report.copia.empty(); });
   if (!undo) return;
   const std::string copy = platform::PathToUtf8(platform::PathFromUtf8(undo->copia).filename());
   Restore(copy, "¿Deshacer la exportación y volver a poner las tablas que había antes? Son la copia del " +
@@ -105,7 +111,9 @@ void CommandFlows::BImportarClick() {
   std::error_code ec;
   fs::path base = fs::absolute(kTemplateName, ec);
   if (ec) base = kTemplateName;
-  RunCommand([&](const auto& showBusy) { return RunImport(file, workDir_, base, showBusy); });
+  const auto show = RunCommand([&](const auto& showBusy) { return RunImport(file, workDir_, base, showBusy); },
+                               kShowFileCaption, [](const RunReport& report) { return !report.salida.empty(); });
+  if (show) ui_.ShowFile(show->salida);
 }
 
 void CommandFlows::RecuperarClick() {
@@ -130,6 +138,7 @@ void CommandFlows::RecuperarClick() {
 
 void CommandFlows::Restore(const std::string& copyName, const std::string& question) {
   if (!ui_.Confirm(question, kRestoreButton)) return;
+  reusedChoice_ = false;  // no file is chosen for a restore
   RunCommand([&](const auto& showBusy) {
     showBusy();
     return RunRestore(workDir_, copyName);

@@ -39,13 +39,17 @@ class UiServices {
   virtual std::optional<size_t> ChooseCopy(const std::vector<std::string>& copies) = 0;
   // The default error report, for a failure that ended a run.
   virtual void ReportError(const std::string& text) = 0;
+  // Opens the folder of a file with the file selected, in the system's file manager.
+  virtual void ShowFile(const std::string& path) = 0;
   virtual void SetBusy(bool busy) = 0;
 };
 
-// The caption of the windows' menu entry that restores a kept copy.
-inline constexpr const char* kRecuperarCaption = "Recuperar tablas anteriores…";
+// The caption of the windows' menu entry that restores a kept copy; "&" marks its access key.
+inline constexpr const char* kRecuperarCaption = "&Recuperar tablas anteriores…";
 // The closing box's button that restores the copy an export has just made.
 inline constexpr const char* kUndoCaption = "Deshacer";
+// The import's closing box's button that shows the file for Séneca in its folder.
+inline constexpr const char* kShowFileCaption = "Mostrar el archivo";
 
 class CommandFlows {
  public:
@@ -62,14 +66,17 @@ class CommandFlows {
  private:
   // Both commands begin alike: the dialog replaces ArchivoXML only on confirm.
   void ChooseExchangeFile();
+  // extraButton: the closing box's button more, when offered(report) says so.
   template <typename Run>
-  std::optional<RunReport> RunCommand(Run run, const char* extraButton = "");
+  std::optional<RunReport> RunCommand(Run run, const char* extraButton = "",
+                                      bool (*offered)(const RunReport&) = nullptr);
   // Restores the copy of that folder name after the user confirms it.
   void Restore(const std::string& copyName, const std::string& question);
 
   std::filesystem::path workDir_;
   UiServices& ui_;
   std::string archivoXml_;
+  bool reusedChoice_ = false;  // the dialog was cancelled and the earlier choice serves
 };
 
 // The executable's name without folder and without everything from its first

@@ -44,6 +44,8 @@ constexpr Kind kKinds[] = {
     {"curso_no_valido", "curso que no es un año", "cursos que no son un año", false},
     {"curso_distinto", "plantilla de otro curso", "plantillas de otro curso", false},
     {"copia_pendiente", "copia sin guardar", "copias sin guardar", false},
+    {"asignaciones_en_copia", "tabla de asignaciones que queda en la copia",
+     "tablas de asignaciones que quedan en la copia", false},
     {"codigo_renumerado", "código renumerado", "códigos renumerados", true},
     {"actividad_asignada", "materia que va como actividad", "materias que van como actividades", true},
     {"materia_cambiada", "materia cambiada por la de su curso", "materias cambiadas por las de su curso", true},
@@ -142,7 +144,8 @@ std::string RunReport::Closing() const {
   if (orden == "importar") text = std::string(kImportDone) + "\nArchivo para Séneca: " + salida;
   if (orden == "restaurar") text = std::string(kRestoreDone) + "\nCopia puesta de nuevo: " + archivo;
   if (!copia.empty()) text += "\nTablas sustituidas guardadas en: " + copia;
-  return text;
+  if (archivo_anterior) text += "\nNo se eligió ningún archivo en el diálogo: se ha usado el de la vez anterior.";
+  return text + ChangesText();
 }
 
 size_t RunReport::Count() const {
@@ -202,6 +205,55 @@ std::string RunReport::Details() const {
   return text;
 }
 
+// What the export changed, a line per kind of thing, as a head of studies reads it.
+std::string RunReport::ChangesText() const {
+  if (cambios.empty()) return {};
+  std::string text = "\nRespecto a las tablas sustituidas:";
+  if (!otro_curso.empty()) text += "\n  eran de otro curso, el «" + otro_curso + "».";
+  if (otro_centro == "?") {
+    return text + "\n  no tienen ningún profesor, materia, aula ni unidad en común con estas: eran de otro centro.";
+  }
+  if (!otro_centro.empty()) return text + "\n  eran de otro centro, «" + otro_centro + "».";
+  struct Words {
+    const char *que, *title, *one, *many;
+  };
+  static constexpr Words kWords[] = {{"profesores", "Profesorado", "nuevo", "nuevos"},
+                                     {"materias", "Materias", "nueva", "nuevas"},
+                                     {"aulas", "Aulas", "nueva", "nuevas"},
+                                     {"unidades", "Unidades", "nueva", "nuevas"}};
+  auto names = [](const std::vector<std::string>& named, size_t count) {
+    std::string list;
+    for (size_t k = 0; k < named.size(); ++k) {
+      list += (k == 0 ? "" : k + 1 == named.size() && count == named.size() ? " y " : ", ") + named[k];
+    }
+    return " (" + list + (count > named.size() ? " y " + std::to_string(count - named.size()) + " más" : "") + ")";
+  };
+  std::vector<std::string> same;
+  for (const SetChange& change : cambios) {
+    const Words* words = nullptr;
+    for (const Words& w : kWords) words = change.que == w.que ? &w : words;
+    if (!words) continue;
+    if (change.cuantos_nuevos == 0 && change.cuantos_quitados == 0) {
+      same.push_back(LowerWesternLetters(words->title));
+      continue;
+    }
+    std::string line = std::string("\n  ") + words->title + ": ";
+    if (change.cuantos_nuevos)
+      line += Counted(change.cuantos_nuevos, words->one, words->many) + names(change.nuevos, change.cuantos_nuevos);
+    if (change.cuantos_nuevos && change.cuantos_quitados) line += " y ";
+    if (change.cuantos_quitados) {
+      line += std::to_string(change.cuantos_quitados) +
+              (change.cuantos_quitados == 1 ? " que ya no está" : " que ya no están") +
+              names(change.quitados, change.cuantos_quitados);
+    }
+    text += line + ".";
+  }
+  if (same.size() == cambios.size()) return text + "\n  los mismos profesores, materias, aulas y unidades.";
+  std::string unchanged;
+  for (size_t k = 0; k < same.size(); ++k) unchanged += (k == 0 ? "" : k + 1 == same.size() ? " y " : ", ") + same[k];
+  return text + (same.empty() ? "" : "\n  sin cambios en " + unchanged + ".");
+}
+
 // Each teacher's regular hours, in the order of PROFT, as the head of studies checks them.
 std::string RunReport::HoursList() const {
   std::string text = "Horas de cada profesor en el horario regular, en el orden de " + TableTitle("PROFT") + ":\n";
@@ -247,6 +299,23 @@ std::string RunReport::Json() const {
              ", \"minutos_no_regulares\": " + std::to_string(t.minutos_no_regulares) + "}";
     }
     out += horas.empty() ? "],\n" : "\n  ],\n";
+  }
+  if (orden == "exportar") {
+    out += "  \"cambios\": [";
+    for (size_t k = 0; k < cambios.size(); ++k) {
+      auto list = [](const std::vector<std::string>& names) {
+        std::string json;
+        for (size_t n = 0; n < names.size(); ++n) json += (n ? ", " : "") + JsonString(names[n]);
+        return "[" + json + "]";
+      };
+      const SetChange& c = cambios[k];
+      out += std::string(k ? "," : "") + "\n    {\"que\": " + JsonString(c.que) +
+             ", \"cuantos_nuevos\": " + std::to_string(c.cuantos_nuevos) + ", \"nuevos\": " + list(c.nuevos) +
+             ", \"cuantos_quitados\": " + std::to_string(c.cuantos_quitados) + ", \"quitados\": " + list(c.quitados) +
+             "}";
+    }
+    out += std::string(cambios.empty() ? "]" : "\n  ]") + ",\n  \"otro_curso\": " + text(otro_curso) +
+           ",\n  \"otro_centro\": " + (otro_centro == "?" ? std::string("\"?\"") : text(otro_centro)) + ",\n";
   }
   out += "  \"hallazgos\": [";
   for (size_t k = 0; k < hallazgos.size(); ++k) {

@@ -54,6 +54,14 @@ struct TeacherHours {
   long minutos_no_regulares = 0;
   long Regular() const { return minutos_clase + minutos_guardia + minutos_otras; }
 };
+// What an export changed of one kind of thing against the set it replaced
+// (export). The names are the JSON report's keys.
+struct SetChange {
+  std::string que;                            // "profesores", "materias", "aulas" or "unidades"
+  std::vector<std::string> nuevos, quitados;  // the first few, by name
+  size_t cuantos_nuevos = 0, cuantos_quitados = 0;
+};
+
 // "18 h", "18 h 20 min"
 std::string HoursText(long minutes);
 
@@ -67,6 +75,9 @@ class RunReport {
   size_t profesores = 0, actividades = 0;      // import
   size_t clases = 0, guardias = 0, otras = 0;  // import: the activity groups by what they are
   std::vector<TeacherHours> horas;             // import: each teacher group, in the order of PROFT
+  std::vector<SetChange> cambios;              // export: against the set it replaced
+  std::string otro_curso, otro_centro;         // export: the replaced set's, when another ("?": unknown)
+  bool archivo_anterior = false;               // the file dialog was cancelled: the previous choice was used
   std::vector<Finding> hallazgos;
   // Findings beyond the first kKeptPerKind of a kind are only counted: a list
   // of thousands of alike lines helps nobody, and memory stays bounded.
@@ -93,6 +104,7 @@ class RunReport {
 
  private:
   std::string HoursList() const;
+  std::string ChangesText() const;
   std::map<std::string, size_t> counts_;                           // per kind, those only counted included
   std::map<std::pair<std::string, std::string>, size_t> byTable_;  // per kind and table
 };

@@ -9,6 +9,7 @@
 #include "exchange/set/work_set.h"
 #include "exchange/xml/seneca_reader.h"
 #include "export/builders.h"
+#include "export/set_changes.h"
 
 namespace enlazor {
 namespace {
@@ -60,7 +61,10 @@ RunReport RunExport(const fs::path& xmlFile, const fs::path& workDir, const std:
     for (auto& builder : builders) report.tablas.push_back({builder->Table(), builder->Finish()});
     keeper.Finish();
   }
-  TellReplaced(staging.Commit({"exportar", report.archivo}), report);
+  const Replaced replaced = staging.Commit({"exportar", report.archivo});
+  TellReplaced(replaced, report);
+  const fs::path kept = replaced.copy.empty() ? replaced.waiting : replaced.copy;
+  if (!kept.empty()) TellChanges(kept, workDir, platform::PathToUtf8(kept), report);
   PruneCopies(workDir);
   return report;
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "exchange/dbf/table.h"
 #include "exchange/failure.h"
 #include "exchange/platform/platform.h"
 #include "exchange/set/copies.h"
@@ -16,6 +17,9 @@ namespace enlazor {
 namespace {
 
 namespace fs = std::filesystem;
+
+// The line a box adds when the dialog was cancelled and the earlier choice served.
+const std::string kReused = "No se eligió ningún archivo en el diálogo: se ha usado el de la vez anterior.";
 using testing::Script;
 using testing::ScriptedUi;
 using testing::TempDir;
@@ -61,7 +65,7 @@ TEST_F(Flows, ATypedNameThatDoesNotExistIsKeptAndOfferedAgain) {
   script.answers = {typed, std::nullopt};
   flows.BImportarClick();
   flows.BExportarClick();
-  EXPECT_EQ(script.shown, (Shown{"mensaje: No existe archivo", "mensaje: No existe archivo"}));
+  EXPECT_EQ(script.shown, (Shown{"mensaje: No existe archivo", "mensaje: No existe archivo\n" + kReused}));
   EXPECT_EQ(flows.ArchivoXML(), typed);
   EXPECT_EQ(script.offered, (Shown{"", typed}));
 }
@@ -86,9 +90,10 @@ TEST_F(Flows, BothCommandsEndToEndWithTheFileChosenOnce) {
   script.answers = {std::nullopt};  // the import reuses the export's file and finds base.xml beside it
   flows.BImportarClick();
   ASSERT_EQ(script.shown.size(), 3u);
-  EXPECT_EQ(script.shown[2].rfind("mensaje: Proceso Terminado\nArchivo para Séneca: " +
-                                      Path("sauce/ResultadoTemprahorario.xml") + " | 80 profesores: 1 clase, ",
-                                  0),
+  EXPECT_EQ(script.shown[2].rfind(
+                "mensaje: Proceso Terminado\nArchivo para Séneca: " + Path("sauce/ResultadoTemprahorario.xml") + "\n" +
+                    kReused + " | 80 profesores: 1 clase, ",
+                0),
             0u)
       << script.shown[2];
   EXPECT_TRUE(fs::exists(dir / "sauce/ResultadoTemprahorario.xml"));
@@ -106,7 +111,7 @@ TEST_F(Flows, TheClosingMessageCarriesTheFindings) {
   EXPECT_EQ(script.shown,
             (Shown{"reloj", "cursor normal", "mensaje: Proceso finalizado\nArchivo de Séneca: " + Path("s.xml"),
                    "reloj", "cursor normal",
-                   "mensaje: Proceso Terminado\nArchivo para Séneca: " + Path("ResultadoTempras.xml") +
+                   "mensaje: Proceso Terminado\nArchivo para Séneca: " + Path("ResultadoTempras.xml") + "\n" + kReused +
                        " | 1 profesor: 1 clase, 0 guardias y 0 otras actividades. 2 avisos para revisar (1 clase "
                        "sin colocar, 1 clase con tramo desconocido). | detalles: Para revisar:\nClases sin colocar "
                        "(1):\n  Horario de Horavia (SOLUC), fila 2: una clase del profesor «AGL» está sin colocar en "
@@ -114,7 +119,97 @@ TEST_F(Flows, TheClosingMessageCarriesTheFindings) {
                        "fila 1: profesor «AGL», día 1, tramo 1: el tramo «11» no está en Días y tramos (DIASHORAST); "
                        "N_DIASEMANA, X_TRAMO, N_HORINI y N_HORFIN van vacíos a Séneca.\n\nHoras de cada profesor en "
                        "el horario regular, en el orden de Profesorado (PROFT):\n  AGL  Ana García López: 0 h (0 h "
-                       "de clase, 0 h de guardia, 0 h de otras actividades)\n"}));
+                       "de clase, 0 h de guardia, 0 h de otras actividades)\n | botón: Mostrar el archivo"}));
+}
+
+// An October re-export says what changed against September's set: two
+// teachers gone, three come, a unit added, and Horavia's assignments that are
+// now only in the copy.
+TEST_F(Flows, AReExportSaysWhatChanged) {
+  const std::string chosen = Sample();
+  script.answers = {chosen};
+  flows.BExportarClick();
+  Table asigt(work(), "ASIGT");
+  asigt.Open();
+  for (int k = 0; k < 5; ++k) {
+    asigt.Append();
+    asigt.SetFieldText("CASIG", "M");
+    asigt.Post();
+  }
+  asigt.Close();
+  std::string october = testing::ReadBytes(dir / "sauce/horario.xml");  // ISO-8859-1, as Séneca writes it
+  for (const char* gone : {"PROFESOR_5", "PROFESOR_6"}) {
+    const size_t at = october.find(std::string("<grupo_datos seq=\"") + gone + "\">");
+    october.erase(at, october.find("</grupo_datos>", at) + 15 - at);
+  }
+  std::string come;
+  for (const auto& [id, name] :
+       {std::pair{"7000001", "Luis"}, std::pair{"7000002", "Eva"}, std::pair{"7000003", "Raul"}}) {
+    come += std::string("<grupo_datos><dato>") + id +
+            "</dato><dato>01/10/2026</dato><dato>P</dato><dato>Pardo</dato>"
+            "<dato>Vega</dato><dato>" +
+            name + "</dato></grupo_datos>";
+  }
+  october.insert(october.rfind("</grupo_datos>\n  </BLOQUE_DATOS>"), come);
+  october.insert(october.find("<grupo_datos seq=\"EMPLEADOS\""),
+                 "<grupo_datos seq=\"UNIDADES\"><grupo_datos><dato>1209999</dato><dato>2\xBA Bachillerato C</dato>"
+                 "<dato>6036</dato></grupo_datos></grupo_datos>");
+  WriteBytes(dir / "sauce/octubre.xml", october);
+  script.answers = {Path("sauce/octubre.xml")};
+  script.shown.clear();
+  flows.BExportarClick();
+  ASSERT_EQ(script.shown.size(), 3u);
+  EXPECT_NE(
+      script.shown[2].find("\nRespecto a las tablas sustituidas:\n  Profesorado: 3 nuevos (Luis Pardo Vega, Eva "
+                           "Pardo Vega y Raul Pardo Vega) y 2 que ya no están (Carmen Romero Iglesias y Dolores "
+                           "Vázquez Díaz).\n  Unidades: 1 nueva (2º Bachillerato C).\n  sin cambios en materias y "
+                           "aulas. | "),
+      std::string::npos)
+      << script.shown[2];
+  EXPECT_NE(script.shown[2].find("Asignaciones (ASIGT): 5 asignaciones de Horavia de las tablas sustituidas ya no "
+                                 "están en las tablas de trabajo"),
+            std::string::npos);
+  EXPECT_NE(script.shown[2].find("1 tabla de asignaciones que queda en la copia"), std::string::npos);
+}
+
+// A set of another school year, or of another school, is said plainly.
+TEST_F(Flows, AReExportSaysWhenTheReplacedSetWasOfAnotherYearOrSchool) {
+  auto school = [](const char* year, const char* teacher) {
+    return testing::SenecaDocument(std::string("<grupo_datos seq=\"ANNO_ACADEMICO\"><dato>") + year +
+                                   "</dato><dato>15/09</dato><dato>22/06</dato></grupo_datos>" +
+                                   testing::Group("EMPLEADOS", {{teacher, "", "", "Gil", "Luna", "Ana"}}));
+  };
+  const std::pair<std::string, std::string> cases[] = {
+      {school("2026", "10"), "\n  eran de otro curso, el «2025».\n  los mismos profesores"},
+      {school("2025", "99"),
+       "\n  no tienen ningún profesor, materia, aula ni unidad en común con estas: eran de otro "
+       "centro."},
+  };
+  for (const auto& [next, said] : cases) {
+    fs::remove_all(work());
+    work();
+    WriteBytes(dir / "a.xml", school("2025", "10"));
+    WriteBytes(dir / "b.xml", next);
+    script.answers = {Path("a.xml"), Path("b.xml")};
+    flows.BExportarClick();
+    script.shown.clear();
+    flows.BExportarClick();
+    ASSERT_EQ(script.shown.size(), 3u) << script.shown[0];
+    EXPECT_NE(script.shown[2].find("Respecto a las tablas sustituidas:" + said), std::string::npos) << script.shown[2];
+  }
+}
+
+// "Mostrar el archivo" in the import's box shows the file for Séneca in its folder.
+TEST_F(Flows, TheImportsBoxShowsTheFileForSeneca) {
+  script.answers = {Sample()};
+  flows.BExportarClick();
+  Timetable({{"AGN", "1", "1", "2081400"}});
+  script.shown.clear();
+  script.extraPressed = {true};
+  flows.BImportarClick();
+  ASSERT_EQ(script.shown.size(), 4u);
+  EXPECT_NE(script.shown[2].find(" | botón: Mostrar el archivo"), std::string::npos);
+  EXPECT_EQ(script.shown[3], "mostrar: " + Path("sauce/ResultadoTemprahorario.xml"));
 }
 
 TEST_F(Flows, AFailingRunIsReportedWithAFullStopAndTheCursorRestored) {

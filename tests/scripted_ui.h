@@ -53,6 +53,7 @@ class ScriptedUi : public UiServices {
     return Next(script_.copyChosen, std::optional<size_t>());
   }
   void ReportError(const std::string& text) override { script_.shown.push_back("error: " + text); }
+  void ShowFile(const std::string& path) override { script_.shown.push_back("mostrar: " + path); }
   void SetBusy(bool busy) override { script_.shown.push_back(busy ? "reloj" : "cursor normal"); }
 
  private:

@@ -1,7 +1,9 @@
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -148,36 +150,70 @@ TEST_F(Window, SharpAtTheDisplaysScale) {
   }
 }
 
-// The closing box fits its lines: the list is as wide as its longest line,
-// within the screen, and the user can make the box larger.
-TEST_F(Window, TheMessageBoxFitsItsListAndCanBeResized) {
+// The closing box with the sample's kind of details open: centred on the
+// main window, whole on the screen, every line shown (long ones wrap, paths
+// at their separators, no horizontal scroll bar), and the user can make it larger.
+TEST_F(Window, TheMessageBoxShowsEveryLineCentredOnTheWindow) {
+  ShowActive();
   const std::string longLine(150, 'M');
+  const std::string path = "/home/jefatura/Documentos/Horarios/2026-2027/Enlazor-copias/2026-12-10 01.42.36";
   MessageDialog box(
       &form, "Enlazor",
-      {"Proceso finalizado\nArchivo de Séneca: C:\\HTEMP\\sauce\\horario.xml\nTablas sustituidas guardadas en: "
-       "C:\\HTEMP\\Enlazor-copias\\2026-12-10 01.42.36",
+      {"Proceso finalizado\nArchivo de Séneca: C:\\HTEMP\\sauce\\horario.xml\nTablas sustituidas guardadas en: " +
+           path + path,
        "3 avisos para revisar (1 empleado repetido, 2 valores cortados); 262 códigos renumerados.",
-       "corta\n" + longLine + std::string(40, '\n'), "Deshacer"});
+       "corta\n" + longLine + "\n  " + path + std::string(40, '\n'), "Deshacer"});
   box.show();
   box.DetailsButton->click();
-  EXPECT_TRUE(box.Details->isVisible());
-  const int needed = box.Details->fontMetrics().horizontalAdvance(QString::fromStdString(longLine));
-  const int screen = box.screen()->availableGeometry().width();
-  EXPECT_GE(box.Details->viewport()->width(), std::min(needed, screen - 200));
-  EXPECT_LE(box.width(), screen);
-  EXPECT_NE(box.minimumSize(), box.maximumSize());
   QApplication::processEvents();
-  // Texts that wrap push the list down, never under the buttons; the box grown stays on the screen.
+  EXPECT_TRUE(box.Details->isVisible());
+  const QRect screen = box.screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(box.frameGeometry())) << box.frameGeometry().width() << " x " << screen.width();
+  const QPoint centre = form.frameGeometry().center(), boxCentre = box.frameGeometry().center();
+  if (box.frameGeometry().width() < screen.width() - 4 && box.frameGeometry().height() < screen.height() - 4) {
+    EXPECT_LE(std::abs(centre.x() - boxCentre.x()), 2);
+    EXPECT_LE(std::abs(centre.y() - boxCentre.y()), 2);
+  }
+  EXPECT_FALSE(box.Details->horizontalScrollBar()->isVisible());
+  for (const QString& line : box.Details->toPlainText().split('\n')) {
+    EXPECT_LE(box.Details->fontMetrics().horizontalAdvance(line), box.Details->viewport()->width())
+        << line.toStdString();
+  }
+  for (QLabel* text : {box.Text, box.Summary}) EXPECT_LE(text->sizeHint().width(), screen.width() / 2 + 2);
+  EXPECT_NE(box.Text->text().indexOf("Enlazor-copias/"), -1);  // the path broke at a separator, not in a name
   EXPECT_LE(box.Details->geometry().bottom(), box.Ok->geometry().top());
-  EXPECT_TRUE(box.screen()->availableGeometry().contains(box.frameGeometry()));
+  EXPECT_NE(box.minimumSize(), box.maximumSize());
   box.Extra->click();
   EXPECT_TRUE(box.ExtraPressed());
+}
+
+// Both command buttons show "Aceptar"; a screen reader hears what each does,
+// and the panels' texts are there to read.
+TEST_F(Window, AssistiveTechnologyHearsWhatEachButtonDoes) {
+  const struct {
+    QWidget* widget;
+    const char* name;
+  } expected[] = {
+      {form.BExportar, "Transformar datos desde Séneca hacia Horavia"},
+      {form.BImportar, "Transformar datos desde Horavia hacia Séneca"},
+      {form.BClose, "Salir"},
+      {form.Label3, "Transformar datos desde Séneca hacia Horavia "},
+      {form.Label4, "Transformar datos desde Horavia hacia Séneca"},
+      {form.Label1, "Enlazor V-1.2"},
+  };
+  for (const auto& e : expected) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(e.widget);
+    ASSERT_NE(accessible, nullptr) << e.name;
+    EXPECT_EQ(accessible->text(QAccessible::Name).toStdString(), e.name);
+  }
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(form.BExportar)->text(QAccessible::Description), "Aceptar");
+  EXPECT_EQ(form.BExportar->text(), "Aceptar");  // the caption shown stays
 }
 
 TEST_F(Window, TheContextMenuRecoversEarlierTables) {
   const auto actions = form.actions();
   ASSERT_EQ(actions.size(), 1);
-  EXPECT_EQ(actions[0]->text(), QString::fromUtf8("Recuperar tablas anteriores…"));
+  EXPECT_EQ(actions[0]->text(), QString::fromUtf8("&Recuperar tablas anteriores…"));
   EXPECT_EQ(form.contextMenuPolicy(), Qt::ActionsContextMenu);
   actions[0]->trigger();
   ASSERT_EQ(script.shown.size(), 1u);

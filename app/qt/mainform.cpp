@@ -123,6 +123,12 @@ void TMForm::CreateButtons() {
   BClose->setObjectName("BClose");
   BExportar->setObjectName("BExportar");
   BImportar->setObjectName("BImportar");
+  // Both command buttons read "Aceptar": a screen reader names each by the
+  // action its panel's text says; the caption is what it shows.
+  BExportar->setAccessibleName(Label3->text().trimmed());
+  BImportar->setAccessibleName(Label4->text().trimmed());
+  for (GlyphButton* button : {BExportar, BImportar}) button->setAccessibleDescription(button->text());
+  BClose->setAccessibleName(QString::fromUtf8(look::kButtonCaptions[0]).remove('&'));
   setTabOrder(BClose, BExportar);
   setTabOrder(BExportar, BImportar);
   connect(BClose, &QPushButton::clicked, this, &QWidget::close);

@@ -1,13 +1,16 @@
 #include "app/qt/message_dialog.h"
 
-#include "app/look.h"
-
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShowEvent>
 #include <QVBoxLayout>
+#include <climits>
+
+#include "app/box_layout.h"
+#include "app/look.h"
 
 namespace {
 
@@ -20,6 +23,14 @@ QRect ScreenArea(const QWidget* widget) {
   return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
 
+look::Rect R(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
+
+look::Measure MeasureWith(const QFontMetrics& metrics) {
+  return [metrics](std::string_view text) {
+    return metrics.horizontalAdvance(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  };
+}
+
 QPushButton* AddButton(QHBoxLayout* row, const char* caption) {
   auto* button = new QPushButton(QString::fromUtf8(caption));
   button->setAutoDefault(false);
@@ -27,30 +38,29 @@ QPushButton* AddButton(QHBoxLayout* row, const char* caption) {
   return button;
 }
 
-// A text that wraps at half the screen's width, as the message box's texts do.
+// A text wrapped as the box's texts are, at half the screen's width, paths at their separators.
 QLabel* WrappedText(const std::string& text, const QRect& screen) {
-  auto* label = new QLabel(Q(text));
-  label->setWordWrap(true);
-  label->setMaximumWidth(screen.width() / 2);
+  auto* label = new QLabel;
+  label->setText(Q(look::Wrapped(text, look::TextWidthLimit(R(screen)), MeasureWith(label->fontMetrics()))));
   return label;
 }
 
-// A list as wide as its longest line and up to twenty lines high, within the screen.
-QSize ListSize(const QPlainTextEdit* list, const QString& text, const QRect& screen) {
-  int longest = 0, lines = 0;
-  for (const QString& line : text.split('\n')) {
-    longest = std::max(longest, list->fontMetrics().horizontalAdvance(line));
-    ++lines;
+// Where the box stands: centred on the main window, whole within the screen's work area.
+void Centre(QWidget* box, const QWidget* owner) {
+  const QRect frame = box->frameGeometry();
+  const QRect area = ScreenArea(box);
+  const QRect over = owner && owner->isVisible() ? owner->window()->frameGeometry() : area;
+  const look::Rect at = look::PlaceBox(R(over), R(area), frame.width(), frame.height());
+  if (at.width < frame.width() || at.height < frame.height()) {
+    box->resize(box->size() - QSize(frame.width() - at.width, frame.height() - at.height));
   }
-  const int chrome = 2 * (list->frameWidth() + static_cast<int>(list->document()->documentMargin())) +
-                     list->verticalScrollBar()->sizeHint().width() + 4;
-  const int height = std::min(lines, 20) * list->fontMetrics().lineSpacing() + chrome;
-  return {std::min(longest + chrome, screen.width() - 64), std::min(height, screen.height() / 2)};
+  box->move(at.left, at.top);
 }
 
 }  // namespace
 
-MessageDialog::MessageDialog(QWidget* owner, const QString& title, const enlazor::Message& message) : QDialog(owner) {
+MessageDialog::MessageDialog(QWidget* owner, const QString& title, const enlazor::Message& message)
+    : QDialog(owner), owner_(owner) {
   setWindowTitle(title);
   setSizeGripEnabled(true);
   const QRect screen = ScreenArea(owner);
@@ -61,12 +71,12 @@ MessageDialog::MessageDialog(QWidget* owner, const QString& title, const enlazor
   Summary = WrappedText(message.summary, screen);
   Summary->setVisible(!message.summary.empty());
   layout->addWidget(Summary);
-  Details = new QPlainTextEdit(Q(message.details));
+  Details = new QPlainTextEdit;
   Details->setReadOnly(true);
   Details->setLineWrapMode(QPlainTextEdit::NoWrap);
-  Details->setMinimumSize(ListSize(Details, Details->toPlainText(), screen));
   Details->setVisible(false);
   layout->addWidget(Details, 1);
+  FillDetails(message.details, screen);
   auto* row = new QHBoxLayout;
   if (!message.extraButton.empty()) {
     Extra = AddButton(row, message.extraButton.c_str());
@@ -87,53 +97,52 @@ MessageDialog::MessageDialog(QWidget* owner, const QString& title, const enlazor
   Ok->setFocus();
 }
 
+// The findings as wide as their widest line, up to what the screen leaves;
+// a line longer than that wraps, so no line hides past the list's edge.
+void MessageDialog::FillDetails(const std::string& details, const QRect& screen) {
+  const int chrome = 2 * (Details->frameWidth() + static_cast<int>(Details->document()->documentMargin())) +
+                     Details->verticalScrollBar()->sizeHint().width() + 4;
+  const auto measure = MeasureWith(Details->fontMetrics());
+  int widest = 0, lines = 0;
+  for (const auto& line : look::WrapLines(details, INT_MAX, measure)) {
+    widest = std::max(widest, measure(line));
+    ++lines;
+  }
+  const int around = 2 * (layout()->contentsMargins().left() + 16);  // the box's margins and its frame
+  const look::ListSize size =
+      look::DetailsListSize(widest, lines, Details->fontMetrics().lineSpacing(), chrome, R(screen), around);
+  Details->setPlainText(Q(look::Wrapped(details, size.width - chrome, measure)));
+  Details->setMinimumSize(size.width, size.height);
+}
+
+void MessageDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  Centre(this, owner_);
+}
+
 void MessageDialog::ToggleDetails() {
   const bool show = !Details->isVisible();
   Details->setVisible(show);
   DetailsButton->setText(show ? look::kHideDetails : look::kShowDetails);
-  // The list fits its lines again whenever it is shown; the user may make it larger.
-  if (!show) {
-    setMinimumHeight(0);
-    return resize(sizeHint());
-  }
-  const int margins = layout()->contentsMargins().left() + layout()->contentsMargins().right();
-  const int wide = std::max(width(), Details->minimumWidth() + margins);
-  const QSize client(wide, HeightWithDetails(wide - margins));
-  setMinimumHeight(client.height());
-  KeepOnScreen(client);
-  resize(client);
-}
-
-// The height the box needs with its list shown, its texts being that wide at most.
-int MessageDialog::HeightWithDetails(int textWidth) {
-  // Qt counts a wrapped text's lines at the box's width, not at the narrower
-  // width the text is held to: each text asks for its own lines' height, so
-  // the list stays above the buttons, also when the user makes the box smaller.
-  for (QLabel* label : {Text, Summary})
-    label->setMinimumHeight(label->heightForWidth(std::min(label->maximumWidth(), textWidth)));
+  // The box fits its contents again whenever they change; the user may make it larger.
+  setMinimumSize(0, 0);
   layout()->activate();
-  const int high = layout()->totalMinimumSize().height();
+  QSize wanted = layout()->totalMinimumSize();
   // On a short screen the list gives up lines, down to three, before the box leaves it.
   const int room = ScreenArea(this).height() - (frameGeometry().height() - height());
-  if (high <= room) return high;
-  const int fewest = 3 * Details->fontMetrics().lineSpacing();
-  Details->setMinimumHeight(std::max(fewest, Details->minimumHeight() - (high - room)));
-  layout()->activate();
-  return layout()->totalMinimumSize().height();
-}
-
-// A box that grows to that client size stays whole on its screen, as far as it fits.
-void MessageDialog::KeepOnScreen(QSize client) {
-  const QRect area = ScreenArea(this);
-  const QSize frame = client + (frameGeometry().size() - size());
-  const QPoint at = frameGeometry().topLeft();
-  const int x = std::max(area.left(), std::min(at.x(), area.right() + 1 - frame.width()));
-  const int y = std::max(area.top(), std::min(at.y(), area.bottom() + 1 - frame.height()));
-  if (x != at.x() || y != at.y()) move(x, y);
+  if (show && wanted.height() > room) {
+    const int fewest = 3 * Details->fontMetrics().lineSpacing();
+    Details->setMinimumHeight(std::max(fewest, Details->minimumHeight() - (wanted.height() - room)));
+    layout()->activate();
+    wanted = layout()->totalMinimumSize();
+  }
+  setMinimumSize(wanted);
+  resize(show ? wanted.expandedTo(QSize(width(), 0)) : wanted);
+  Centre(this, owner_);
 }
 
 CopyChooser::CopyChooser(QWidget* owner, const QString& title, const std::vector<std::string>& copies)
-    : QDialog(owner), list_(new QListWidget) {
+    : QDialog(owner), owner_(owner), list_(new QListWidget) {
   setWindowTitle(title);
   setSizeGripEnabled(true);
   auto* layout = new QVBoxLayout(this);
@@ -154,6 +163,11 @@ CopyChooser::CopyChooser(QWidget* owner, const QString& title, const std::vector
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   connect(AddButton(row, look::kCancel), &QPushButton::clicked, this, &QDialog::reject);
   layout->addLayout(row);
+}
+
+void CopyChooser::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  Centre(this, owner_);
 }
 
 std::optional<size_t> CopyChooser::Chosen() const {

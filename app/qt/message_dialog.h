@@ -1,8 +1,10 @@
 // The window's message box in Qt: modal, titled with the application title,
 // the text wrapped at half the screen's width, one "Aceptar" button that
-// Enter and Escape press, and, when the command can be undone, one button
-// more. With findings, a summary line and a "Detalles" button that shows their
-// list as wide as its lines need, up to the screen. It can be resized.
+// Enter and Escape press, and one button more when the command offers one
+// ("Deshacer", "Mostrar el archivo"). With findings, a summary line and a
+// "Detalles" button that shows their list as wide as its lines need, up to
+// the screen, longer lines wrapped. It can be resized; it stands centred on
+// the main window and whole on the screen (app/box_layout.h has the rules).
 #pragma once
 
 #include <QDialog>
@@ -25,9 +27,10 @@ class MessageDialog : public QDialog {
   QPushButton *Ok = nullptr, *DetailsButton = nullptr, *Extra = nullptr;
 
  private:
+  void showEvent(QShowEvent* event) override;
   void ToggleDetails();
-  int HeightWithDetails(int textWidth);
-  void KeepOnScreen(QSize client);
+  void FillDetails(const std::string& details, const QRect& screen);
+  QWidget* owner_;
   bool extraPressed_ = false;
 };
 
@@ -40,5 +43,7 @@ class CopyChooser : public QDialog {
   std::optional<size_t> Chosen() const;
 
  private:
+  void showEvent(QShowEvent* event) override;
+  QWidget* owner_;
   class QListWidget* list_;
 };

@@ -1,9 +1,14 @@
 #include "app/qt/qt_ui_services.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QUrl>
 
 #include "app/look.h"
 #include "app/qt/message_dialog.h"
@@ -57,6 +62,20 @@ std::optional<size_t> QtUiServices::ChooseCopy(const std::vector<std::string>& c
 
 void QtUiServices::ReportError(const std::string& text) {
   QMessageBox::critical(owner_, Title(), Q(text), QMessageBox::Ok);
+}
+
+// The desktop's file manager shows the file selected where it knows how
+// (the freedesktop.org interface every common one offers); otherwise its
+// folder opens.
+void QtUiServices::ShowFile(const std::string& path) {
+  const QUrl file = QUrl::fromLocalFile(Q(path));
+  QDBusInterface manager("org.freedesktop.FileManager1", "/org/freedesktop/FileManager1",
+                         "org.freedesktop.FileManager1", QDBusConnection::sessionBus());
+  if (manager.isValid()) {
+    const QDBusMessage reply = manager.call("ShowItems", QStringList{file.toString()}, QString());
+    if (reply.type() != QDBusMessage::ErrorMessage) return;
+  }
+  QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(Q(path)).absolutePath()));
 }
 
 void QtUiServices::SetBusy(bool busy) {

@@ -1,5 +1,6 @@
 // The user-interface services of the Qt window: Qt's file dialog, our own
-// message box and copy chooser, and the application-wide cursor.
+// message box and copy chooser, the application-wide cursor, and the
+// desktop's file manager.
 #pragma once
 
 #include <QWidget>
@@ -14,6 +15,7 @@ class QtUiServices : public enlazor::UiServices {
   bool Confirm(const std::string& question, const std::string& yes) override;
   std::optional<size_t> ChooseCopy(const std::vector<std::string>& copies) override;
   void ReportError(const std::string& text) override;
+  void ShowFile(const std::string& path) override;
   void SetBusy(bool busy) override;
 
  private:

@@ -34,7 +34,7 @@ SIZE TextSize(HFONT font, const std::wstring& text, int maxWidth) {
   const HGDIOBJ old = ::SelectObject(dc, font);
   RECT r{0, 0, maxWidth, 0};
   ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r,
-              DT_CALCRECT | DT_NOPREFIX | (maxWidth > 0 ? DT_WORDBREAK : DT_SINGLELINE));
+              DT_CALCRECT | DT_NOPREFIX | (maxWidth > 0 ? DT_WORDBREAK : 0));
   ::SelectObject(dc, old);
   ::ReleaseDC(nullptr, dc);
   return {r.right, r.bottom};

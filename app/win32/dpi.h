@@ -21,7 +21,7 @@ inline int Scaled(int pixels, UINT dpi) { return look::Scaled(pixels, ScaleOf(dp
 HFONT MakeFont(const wchar_t* face, int pixels, bool bold, UINT dpi);
 // The system's message font at the given DPI.
 HFONT MessageFont(UINT dpi);
-// The size a text takes in a font, wrapped at maxWidth (0: on one line).
+// The size a text takes in a font, wrapped at maxWidth (0: its lines as they are).
 SIZE TextSize(HFONT font, const std::wstring& text, int maxWidth);
 
 }  // namespace enlazor::win32

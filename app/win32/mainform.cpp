@@ -63,7 +63,24 @@ TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<enlazor::UiService
   CreatePanels();
   CreateButtons();
   AddToSystemMenu();
+  NameForAssistiveTechnology();
   ApplyDpi(enlazor::win32::DpiOf(MForm));
+}
+
+void TMForm::NameForAssistiveTechnology() {
+  auto text = [](int label) {
+    std::wstring caption = Wide(look::kLabels[label].caption);
+    while (!caption.empty() && caption.back() == L' ') caption.pop_back();
+    return caption;
+  };
+  const std::wstring aceptar = Wide(look::kButtonCaptions[1]);
+  annotations_.Name(BExportar, text(1), aceptar);
+  annotations_.Name(BImportar, text(2), aceptar);
+  std::wstring salir = Wide(look::kButtonCaptions[0]);
+  std::erase(salir, L'&');
+  annotations_.Name(BClose, salir);
+  const HWND panels[] = {Draw3D1, Draw3D2, Draw3D3};
+  for (int k = 0; k < 3; ++k) annotations_.Name(panels[look::kLabels[k].panel], text(k), {}, true);
 }
 
 TMForm::~TMForm() {

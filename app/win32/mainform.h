@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/flows.h"
+#include "app/win32/accessibility.h"
 
 class TMForm {
  public:
@@ -52,6 +53,8 @@ class TMForm {
   void CreatePanels();
   void CreateButtons();
   void AddToSystemMenu();
+  // Names for assistive technology: each button by its panel's action, each painted text.
+  void NameForAssistiveTechnology();
   // Fonts, sizes and places for a DPI: at creation, and when the window moves
   // to a monitor of another scale.
   void ApplyDpi(UINT dpi);
@@ -64,4 +67,5 @@ class TMForm {
   UINT dpi_ = 96;
   HFONT sansSerif8_ = nullptr, sansSerif8Bold_ = nullptr, arial12Bold_ = nullptr;
   HWND focused_ = nullptr;
+  enlazor::win32::Annotations annotations_;
 };

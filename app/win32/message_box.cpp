@@ -1,7 +1,9 @@
 #include "app/win32/message_box.h"
 
 #include <algorithm>
+#include <climits>
 
+#include "app/box_layout.h"
 #include "app/look.h"
 #include "app/win32/dpi.h"
 
@@ -21,7 +23,8 @@ struct Box {
   std::vector<HWND> buttons = {};
   HFONT font = nullptr;
   UINT dpi = 96;
-  SIZE smallest{};  // the client size without the details: never smaller
+  SIZE smallest{};                                     // the client size without the details: never smaller
+  std::wstring shownText, shownSummary, shownDetails;  // the contents' texts as wrapped for the box's font and screen
   BoxResult result = {};
   bool open = true;
   int S(int pixels) const { return Scaled(pixels, dpi); }
@@ -46,27 +49,54 @@ int FontHeight(HFONT font) {
   return metrics.tmHeight;
 }
 
-// The lines of the details, or the choices.
-std::vector<std::wstring> ListLines(const BoxContents& contents) {
-  if (!contents.choices.empty()) return contents.choices;
+look::Rect R(const RECT& r) { return {r.left, r.top, r.right - r.left, r.bottom - r.top}; }
+
+look::Measure MeasureIn(HFONT font) {
+  return [font](std::string_view text) { return static_cast<int>(TextSize(font, Wide(std::string(text)), 0).cx); };
+}
+
+// The lines of the details as wrapped, or the choices.
+std::vector<std::wstring> ListLines(const Box& box) {
+  if (!box.contents.choices.empty()) return box.contents.choices;
   std::vector<std::wstring> lines;
   size_t at = 0;
-  for (size_t end; (end = contents.details.find(L'\n', at)) != std::wstring::npos; at = end + 1) {
-    lines.push_back(contents.details.substr(at, end - at));
+  for (size_t end; (end = box.shownDetails.find(L'\n', at)) != std::wstring::npos; at = end + 1) {
+    lines.push_back(box.shownDetails.substr(at, end - at));
   }
-  if (at < contents.details.size()) lines.push_back(contents.details.substr(at));
+  if (at < box.shownDetails.size()) lines.push_back(box.shownDetails.substr(at));
   return lines;
 }
 
+// The list's chrome: its frame, margins and scroll bar.
+int ListChrome(const Box& box) { return box.S(32); }
+
 // As wide as the longest line and up to twenty lines high, within the screen.
-SIZE ListSize(const Box& box) {
-  const auto lines = ListLines(box.contents);
+SIZE ListSize(const Box& box, const std::vector<std::wstring>& lines) {
   LONG widest = 0;
   for (const auto& line : lines) widest = std::max(widest, TextSize(box.font, line, 0).cx);
-  const RECT area = WorkArea(box.window);
-  const int rows = std::clamp(static_cast<int>(lines.size()), 3, kMaxListLines);
-  return {std::min<LONG>(widest + box.S(32), area.right - area.left - box.S(2 * kMargin + 32)),
-          std::min<LONG>(rows * (FontHeight(box.font) + box.S(2)) + box.S(8), (area.bottom - area.top) / 2)};
+  const look::ListSize size =
+      look::DetailsListSize(static_cast<int>(widest), static_cast<int>(lines.size()), FontHeight(box.font) + box.S(2),
+                            ListChrome(box) - box.S(24), R(WorkArea(box.window)), box.S(2 * kMargin + 32));
+  return {std::max<LONG>(size.width, box.S(160)), size.height + box.S(24)};
+}
+SIZE ListSize(const Box& box) { return ListSize(box, ListLines(box)); }
+
+// The contents' texts as the rules wrap them in the box's font: the texts at
+// half the screen's width, the details at the list's, paths at their separators.
+void WrapTexts(Box& box) {
+  const auto measure = MeasureIn(box.font);
+  const int limit = look::TextWidthLimit(R(WorkArea(box.window)));
+  box.shownText = Wide(look::Wrapped(Narrow(box.contents.text), limit, measure));
+  box.shownSummary = Wide(look::Wrapped(Narrow(box.contents.summary), limit, measure));
+  if (box.contents.details.empty()) return;
+  std::vector<std::wstring> unwrapped;
+  for (const auto& line : look::WrapLines(Narrow(box.contents.details), INT_MAX, measure))
+    unwrapped.push_back(Wide(line));
+  const SIZE list = ListSize(box, unwrapped);
+  box.shownDetails = Wide(look::Wrapped(Narrow(box.contents.details), list.cx - ListChrome(box), measure));
+  std::wstring lines;  // an edit control breaks lines at CR LF
+  for (const wchar_t c : box.shownDetails) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
+  ::SetWindowTextW(box.list, lines.c_str());
 }
 
 int ButtonWidth(const Box& box, HWND button) {
@@ -83,15 +113,12 @@ LONG ButtonsWidth(const Box& box) {
 
 // The client size the box needs, with its list shown or not.
 SIZE Needed(const Box& box, bool withList) {
-  const RECT area = WorkArea(box.window);
   const int m = box.S(kMargin), gap = box.S(kGap);
-  const int textLimit = std::max<int>(box.S(200), (area.right - area.left) / 2 - 2 * m);
   const SIZE list = withList ? ListSize(box) : SIZE{0, 0};
-  LONG content = std::max({TextSize(box.font, box.contents.text, textLimit).cx,
-                           TextSize(box.font, box.contents.summary, textLimit).cx, ButtonsWidth(box), list.cx,
-                           static_cast<LONG>(box.S(160))});
-  LONG height = m + TextSize(box.font, box.contents.text, content).cy;
-  if (!box.contents.summary.empty()) height += gap + TextSize(box.font, box.contents.summary, content).cy;
+  LONG content = std::max({TextSize(box.font, box.shownText, 0).cx, TextSize(box.font, box.shownSummary, 0).cx,
+                           ButtonsWidth(box), list.cx, static_cast<LONG>(box.S(160))});
+  LONG height = m + TextSize(box.font, box.shownText, 0).cy;
+  if (!box.contents.summary.empty()) height += gap + TextSize(box.font, box.shownSummary, 0).cy;
   if (withList) height += gap + list.cy;
   return {content + 2 * m, height + m + box.S(kButtonHeight) + m};
 }
@@ -102,17 +129,14 @@ SIZE WindowSize(const Box& box, SIZE client) {
   return {frame.right - frame.left, frame.bottom - frame.top};
 }
 
-// Sets the client size, keeping the box inside its monitor's work area.
-void Resize(Box& box, SIZE client, bool centre) {
+// Sets the client size, the box centred on the main window and whole within
+// its monitor's work area.
+void Resize(Box& box, SIZE client) {
   const SIZE size = WindowSize(box, client);
-  const RECT area = WorkArea(box.window);
-  RECT now{};
-  ::GetWindowRect(box.window, &now);
-  int x = centre ? (area.left + area.right - size.cx) / 2 : now.left;
-  int y = centre ? (area.top + area.bottom - size.cy) / 2 : now.top;
-  x = std::clamp<int>(x, area.left, std::max<int>(area.left, area.right - size.cx));
-  y = std::clamp<int>(y, area.top, std::max<int>(area.top, area.bottom - size.cy));
-  ::SetWindowPos(box.window, nullptr, x, y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT owner{};
+  if (!box.owner || !::IsWindowVisible(box.owner) || !::GetWindowRect(box.owner, &owner)) owner = WorkArea(box.window);
+  const look::Rect at = look::PlaceBox(R(owner), R(WorkArea(box.window)), size.cx, size.cy);
+  ::SetWindowPos(box.window, nullptr, at.left, at.top, at.width, at.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Place(HWND control, int x, int y, int w, int h) { ::MoveWindow(control, x, y, w, h, TRUE); }
@@ -124,11 +148,11 @@ void Layout(Box& box) {
   ::GetClientRect(box.window, &client);
   const int m = box.S(kMargin), gap = box.S(kGap), bh = box.S(kButtonHeight), width = client.right - 2 * m;
   int y = m;
-  const LONG textHeight = TextSize(box.font, box.contents.text, width).cy;
+  const LONG textHeight = TextSize(box.font, box.shownText, 0).cy;
   Place(box.text, m, y, width, textHeight);
   y += textHeight;
   if (box.summary) {
-    const LONG summaryHeight = TextSize(box.font, box.contents.summary, width).cy;
+    const LONG summaryHeight = TextSize(box.font, box.shownSummary, 0).cy;
     Place(box.summary, m, y + gap, width, summaryHeight);
     y += gap + summaryHeight;
   }
@@ -159,7 +183,7 @@ void ToggleDetails(Box& box) {
   ::GetClientRect(box.window, &client);
   const SIZE needed = Needed(box, show);
   const SIZE without = Needed(box, false);
-  Resize(box, {std::max(client.right, needed.cx), show ? client.bottom + needed.cy - without.cy : without.cy}, false);
+  Resize(box, {std::max(client.right, needed.cx), show ? client.bottom + needed.cy - without.cy : without.cy});
   Layout(box);
 }
 
@@ -169,6 +193,10 @@ void SetFonts(Box& box) {
   for (HWND child = ::GetWindow(box.window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(box.font), TRUE);
   }
+  // A new font or screen wraps the texts anew.
+  WrapTexts(box);
+  ::SetWindowTextW(box.text, box.shownText.c_str());
+  if (box.summary) ::SetWindowTextW(box.summary, box.shownSummary.c_str());
 }
 
 void Close(Box& box, int button) {
@@ -260,8 +288,8 @@ void MakeControls(Box& box) {
   } else if (!contents.details.empty()) {
     std::wstring lines;  // an edit control breaks lines at CR LF
     for (const wchar_t c : contents.details) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
-    box.list = Child(box.window, L"EDIT", lines, WS_VSCROLL | WS_HSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL,
-                     -1, WS_EX_CLIENTEDGE);
+    // Its lines are wrapped to its width: no line hides past its edge, no horizontal scroll bar.
+    box.list = Child(box.window, L"EDIT", lines, WS_VSCROLL | ES_MULTILINE | ES_READONLY, -1, WS_EX_CLIENTEDGE);
     ::ShowWindow(box.list, SW_HIDE);
     box.detailsButton =
         Child(box.window, L"BUTTON", Wide(look::kShowDetails), WS_TABSTOP | BS_PUSHBUTTON, kDetailsButton);
@@ -303,7 +331,7 @@ BoxResult ShowBox(HWND owner, const BoxContents& contents) {
   SetFonts(box);
   box.smallest = Needed(box, !contents.choices.empty());
   ::SetWindowLongPtrW(box.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&box));
-  Resize(box, box.smallest, true);
+  Resize(box, box.smallest);
   Layout(box);
   if (owner) ::EnableWindow(owner, FALSE);
   ::ShowWindow(box.window, SW_SHOW);

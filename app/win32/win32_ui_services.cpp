@@ -1,5 +1,7 @@
 #include "app/win32/win32_ui_services.h"
 
+#include <shellapi.h>
+
 #include <commdlg.h>
 
 #include <vector>
@@ -67,6 +69,12 @@ std::optional<size_t> Win32UiServices::ChooseCopy(const std::vector<std::string>
 
 void Win32UiServices::ReportError(const std::string& text) {
   ::MessageBoxW(*owner_, Wide(text).c_str(), Win32ApplicationTitle().c_str(), MB_OK | MB_ICONERROR | MB_APPLMODAL);
+}
+
+// Explorer opens the folder with the file selected.
+void Win32UiServices::ShowFile(const std::string& path) {
+  const std::wstring select = L"/select,\"" + Wide(path) + L"\"";
+  ::ShellExecuteW(*owner_, L"open", L"explorer.exe", select.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 void Win32UiServices::SetBusy(bool busy) { ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW)); }

@@ -14,6 +14,7 @@ class Win32UiServices : public enlazor::UiServices {
   bool Confirm(const std::string& question, const std::string& yes) override;
   std::optional<size_t> ChooseCopy(const std::vector<std::string>& copies) override;
   void ReportError(const std::string& text) override;
+  void ShowFile(const std::string& path) override;
   void SetBusy(bool busy) override;
 
  private:
