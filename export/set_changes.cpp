@@ -133,7 +133,15 @@ void TellAssignments(const fs::path& replaced, const std::string& copyShown, Run
   } catch (const Failure&) {
   }
   if (rows == 0) return;
-  report.Add({"asignaciones_en_copia", "ASIGT", 0, "", std::to_string(rows), copyShown, "", {}, {},
+  report.Add({"asignaciones_en_copia",
+              "ASIGT",
+              0,
+              "",
+              std::to_string(rows),
+              copyShown,
+              "",
+              {},
+              {},
               TableTitle("ASIGT") + ": " + Counted(rows, "asignación", "asignaciones") +
                   " de Horavia de las tablas sustituidas ya no " + (rows == 1 ? "está" : "están") +
                   " en las tablas de trabajo: la exportación deja Asignaciones vacía. " +
@@ -143,8 +151,7 @@ void TellAssignments(const fs::path& replaced, const std::string& copyShown, Run
 
 }  // namespace
 
-void TellChanges(const fs::path& replaced, const fs::path& workDir, const std::string& copyShown,
-                 RunReport& report) {
+void TellChanges(const fs::path& replaced, const fs::path& workDir, const std::string& copyShown, RunReport& report) {
   TellAssignments(replaced, copyShown, report);
   const Side before{replaced, KeptIn(replaced)}, after{workDir, KeptIn(workDir)};
   const std::string cursoBefore = CursoOf(replaced), cursoAfter = CursoOf(workDir);

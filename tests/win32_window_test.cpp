@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/look.h"
+#include "app/win32/accessibility.h"
 #include "app/win32/dpi.h"
 #include "app/win32/glyphs.h"
 #include "app/win32/mainform.h"
@@ -99,11 +100,11 @@ TEST_F(Win32Window, PanelsAndButtonsSitWhereTheyShould) {
         << k;
     EXPECT_EQ(::GetParent(buttons[k]), panels[k]);
   }
-  wchar_t caption[16];
-  ::GetWindowTextW(form.BClose, caption, 16);
+  wchar_t caption[64];
+  ::GetWindowTextW(form.BClose, caption, 64);
   EXPECT_EQ(std::wstring(caption), L"&Salir");
-  ::GetWindowTextW(form.BExportar, caption, 16);
-  EXPECT_EQ(std::wstring(caption), L"Aceptar");
+  ::GetWindowTextW(form.BExportar, caption, 64);  // what a screen reader says; the button shows "Aceptar"
+  EXPECT_EQ(std::wstring(caption), L"Transformar datos desde Séneca hacia Horavia");
 }
 
 // Every pixel row of every panel, as it reaches the screen, within 1 of the
@@ -150,12 +151,13 @@ TEST_F(Win32Window, NoTextIsClipped) {
     EXPECT_LE(needed.right, room.right - room.left) << label.caption;
     EXPECT_LE(needed.bottom, room.bottom - room.top) << label.caption;
   }
-  for (const HWND button : {form.BClose, form.BExportar, form.BImportar}) {
+  const HWND buttons[] = {form.BClose, form.BExportar, form.BImportar};
+  for (int k = 0; k < 3; ++k) {
+    const HWND button = buttons[k];
     ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(button, WM_GETFONT, 0, 0)));
-    wchar_t caption[32];
-    const int length = ::GetWindowTextW(button, caption, 32);
+    const std::wstring caption = enlazor::win32::Wide(look::kButtonCaptions[k]);
     RECT needed{};
-    ::DrawTextW(dc, caption, length, &needed, DT_CALCRECT | DT_SINGLELINE);
+    ::DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &needed, DT_CALCRECT | DT_SINGLELINE);
     EXPECT_LE(Scaled(look::kGlyphSize + look::kGlyphSpacing) + needed.right, Geometry(button).width);
     EXPECT_LE(needed.bottom, Geometry(button).height);
   }
@@ -166,7 +168,7 @@ TEST_F(Win32Window, TheSystemMenuRecoversEarlierTables) {
   const HMENU menu = ::GetSystemMenu(form.MForm, FALSE);
   wchar_t text[64] = {};
   ASSERT_GT(::GetMenuStringW(menu, TMForm::kRecuperarCommand, text, 64, MF_BYCOMMAND), 0);
-  EXPECT_EQ(enlazor::win32::Narrow(text), "Recuperar tablas anteriores…");
+  EXPECT_EQ(enlazor::win32::Narrow(text), "&Recuperar tablas anteriores…");
   ::SendMessageW(form.MForm, WM_SYSCOMMAND, TMForm::kRecuperarCommand, 0);
   ASSERT_EQ(script.shown.size(), 1u);
   EXPECT_EQ(script.shown[0].rfind("mensaje: No hay copias de tablas anteriores", 0), 0u);
@@ -187,6 +189,27 @@ TEST_F(Win32Window, KeyboardFollowsTheTabOrderAndEnterPressesTheFocusedButton) {
   EXPECT_EQ(script.shown, std::vector<std::string>{"mensaje: No existe archivo"});
   EXPECT_TRUE(Key(WM_CHAR, 's'));
   EXPECT_FALSE(::IsWindow(form.MForm));
+}
+
+// Both command buttons show "Aceptar"; a screen reader hears what each does,
+// and the painted panel texts, read back through the system's accessibility
+// (oleacc). Annotations add the shown caption as the description; Wine's
+// oleacc does not read annotations, so that part says so where it cannot check.
+TEST_F(Win32Window, ScreenReadersHearEachButtonsActionAndThePanelTexts) {
+  using enlazor::win32::AccessibleName;
+  EXPECT_EQ(AccessibleName(form.BExportar), L"Transformar datos desde Séneca hacia Horavia");
+  EXPECT_EQ(AccessibleName(form.BImportar), L"Transformar datos desde Horavia hacia Séneca");
+  EXPECT_EQ(AccessibleName(form.BClose), L"Salir");
+  EXPECT_EQ(AccessibleName(form.Draw3D2), L"Transformar datos desde Séneca hacia Horavia");
+  EXPECT_EQ(AccessibleName(form.Draw3D1), L"Enlazor V-1.2");
+}
+
+TEST_F(Win32Window, TheShownCaptionIsTheDescriptionWhereTheSystemReadsAnnotations) {
+  const std::wstring description = enlazor::win32::AccessibleDescription(form.BExportar);
+  if (description.empty()) {
+    GTEST_SKIP() << "this system's accessibility does not read annotations: the description «Aceptar» is unchecked";
+  }
+  EXPECT_EQ(description, L"Aceptar");
 }
 
 TEST_F(Win32Window, AltSClosesTheWindowToo) {
@@ -214,6 +237,7 @@ void CALLBACK LookAtTheBox(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 TEST(Win32Box, TheMessageBoxFitsItsListCanBeResizedAndAnswers) {
+  Pump();  // the quit an earlier test's window left would end the box's loop at once
   const std::wstring longLine(120, L'M');
   enlazor::win32::BoxContents contents{L"Enlazor", L"Proceso finalizado", L"1 aviso para revisar.",
                                        L"corta\n" + longLine};
@@ -236,6 +260,48 @@ TEST(Win32Box, TheMessageBoxFitsItsListCanBeResizedAndAnswers) {
   EXPECT_GE(std::stoi(g_seen.substr(22)), std::min<int>(needed.cx, screen - 200)) << g_seen;
 }
 
+// With its details open over the main window: centred on it, whole on the
+// screen, every line of the list in view (wrapped, no horizontal scroll bar).
+HWND g_owner = nullptr;
+void CALLBACK LookAtTheCentredBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  g_box = ::FindWindowW(L"EnlazorCuadro", nullptr);
+  if (!g_box) return;
+  ::KillTimer(nullptr, timer);
+  ::SendMessageW(::GetDlgItem(g_box, 90), BM_CLICK, 0, 0);  // "Detalles"
+  RECT box{}, owner{};
+  ::GetWindowRect(g_box, &box);
+  ::GetWindowRect(g_owner, &owner);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ::GetMonitorInfoW(::MonitorFromWindow(g_box, MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT work = monitor.rcWork;
+  const bool whole =
+      box.left >= work.left && box.top >= work.top && box.right <= work.right && box.bottom <= work.bottom;
+  const bool clamped =
+      box.left == work.left || box.right == work.right || box.top == work.top || box.bottom == work.bottom;
+  const bool centred = std::abs((box.left + box.right) - (owner.left + owner.right)) <= 2 &&
+                       std::abs((box.top + box.bottom) - (owner.top + owner.bottom)) <= 2;
+  const HWND list = ::FindWindowExW(g_box, nullptr, L"EDIT", nullptr);
+  g_seen = std::string(whole ? "entero" : "cortado") + (centred || clamped ? " centrado" : " descentrado") +
+           ((::GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL) ? " con barra" : " sin barra") + " " +
+           std::to_string(::SendMessageW(list, EM_GETLINECOUNT, 0, 0));
+  ::SendMessageW(g_box, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(Win32Window, TheBoxIsCentredOnTheWindowAndShowsEveryLine) {
+  const std::wstring path = L"C:\\HTEMP\\Enlazor-copias\\2026-12-10 01.42.36\\";
+  std::wstring details = L"corta\n" + std::wstring(300, L'M') + L"\n  " + path + path + path + path;
+  enlazor::win32::BoxContents contents{L"Enlazor", L"Proceso finalizado\nTablas sustituidas guardadas en: " + path,
+                                       L"1 aviso para revisar.", details};
+  contents.buttons = {L"Aceptar"};
+  g_owner = form.MForm;
+  g_seen.clear();
+  ::SetTimer(nullptr, 0, 50, LookAtTheCentredBox);
+  enlazor::win32::ShowBox(form.MForm, contents);
+  ASSERT_EQ(g_seen.rfind("entero centrado sin barra ", 0), 0u) << g_seen;
+  EXPECT_GE(std::stoi(g_seen.substr(26)), 4) << g_seen;  // the long lines wrapped
+}
+
 void CALLBACK ChooseTheSecondCopy(HWND, UINT, UINT_PTR timer, DWORD) {
   const HWND box = ::FindWindowW(L"EnlazorCuadro", nullptr);
   if (!box) return;
@@ -250,6 +316,7 @@ void CALLBACK ChooseTheSecondCopy(HWND, UINT, UINT_PTR timer, DWORD) {
 }
 
 TEST(Win32Box, TheCopyChooserShowsItsListAndAnswersTheLineChosen) {
+  Pump();
   enlazor::win32::BoxContents contents{L"Enlazor", L"Elija la copia:"};
   contents.choices = {L"1.  una", L"2.  otra"};
   contents.buttons = {L"Aceptar", L"Cancelar"};

@@ -67,20 +67,28 @@ TMForm::TMForm(std::filesystem::path workDir, std::unique_ptr<enlazor::UiService
   ApplyDpi(enlazor::win32::DpiOf(MForm));
 }
 
+// What assistive technology reads of button k (and of the panel it sits in):
+// BClose its caption, each command button the action its panel's text says.
+std::wstring TMForm::AccessibleText(int k) {
+  if (k == 0) return Wide(look::kButtonCaptions[0]);
+  std::wstring caption = Wide(look::kLabels[k].caption);
+  while (!caption.empty() && caption.back() == L' ') caption.pop_back();
+  return caption;
+}
+
+// Windows names a button by its window text, which the owner-drawn buttons
+// do not show; the annotation API adds what it knows more: the caption shown
+// as the description, and the painted panel texts as static texts.
 void TMForm::NameForAssistiveTechnology() {
-  auto text = [](int label) {
-    std::wstring caption = Wide(look::kLabels[label].caption);
-    while (!caption.empty() && caption.back() == L' ') caption.pop_back();
-    return caption;
-  };
   const std::wstring aceptar = Wide(look::kButtonCaptions[1]);
-  annotations_.Name(BExportar, text(1), aceptar);
-  annotations_.Name(BImportar, text(2), aceptar);
-  std::wstring salir = Wide(look::kButtonCaptions[0]);
-  std::erase(salir, L'&');
-  annotations_.Name(BClose, salir);
+  annotations_.Name(BExportar, AccessibleText(1), aceptar);
+  annotations_.Name(BImportar, AccessibleText(2), aceptar);
   const HWND panels[] = {Draw3D1, Draw3D2, Draw3D3};
-  for (int k = 0; k < 3; ++k) annotations_.Name(panels[look::kLabels[k].panel], text(k), {}, true);
+  for (int k = 0; k < 3; ++k) {
+    const std::wstring text = k == 0 ? Wide(look::kLabels[0].caption) : AccessibleText(k);
+    ::SetWindowTextW(panels[look::kLabels[k].panel], text.c_str());
+    annotations_.Name(panels[look::kLabels[k].panel], text, {}, true);
+  }
 }
 
 TMForm::~TMForm() {
@@ -103,7 +111,7 @@ void TMForm::CreateButtons() {
   const std::array<HWND*, 3> buttons{&BClose, &BExportar, &BImportar};
   const std::array<HWND, 3> parents{Draw3D1, Draw3D2, Draw3D3};
   for (int k = 0; k < 3; ++k) {
-    *buttons[k] = ::CreateWindowExW(0, L"BUTTON", Wide(look::kButtonCaptions[k]).c_str(),
+    *buttons[k] = ::CreateWindowExW(0, L"BUTTON", AccessibleText(k).c_str(),
                                     WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW, 0, 0, 10, 10, parents[k],
                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(kClose + k)), nullptr, nullptr);
   }
@@ -256,8 +264,10 @@ void TMForm::DrawButton(const DRAWITEMSTRUCT& item) {
   RECT r = item.rcItem;
   const bool down = item.itemState & ODS_SELECTED, enabled = !(item.itemState & ODS_DISABLED);
   ::DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (down ? DFCS_PUSHED : 0));
-  wchar_t caption[32];
-  const int length = ::GetWindowTextW(item.hwndItem, caption, 32);
+  // The caption drawn is the button's own; its window text is what assistive technology reads.
+  const std::wstring shown = Wide(look::kButtonCaptions[item.CtlID - kClose]);
+  const wchar_t* caption = shown.c_str();
+  const int length = static_cast<int>(shown.size());
   const HGDIOBJ oldFont = ::SelectObject(dc, sansSerif8_);
   RECT measured{0, 0, 0, 0};
   ::DrawTextW(dc, caption, length, &measured, DT_CALCRECT | DT_SINGLELINE);

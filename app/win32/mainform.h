@@ -55,6 +55,7 @@ class TMForm {
   void AddToSystemMenu();
   // Names for assistive technology: each button by its panel's action, each painted text.
   void NameForAssistiveTechnology();
+  static std::wstring AccessibleText(int button);
   // Fonts, sizes and places for a DPI: at creation, and when the window moves
   // to a monitor of another scale.
   void ApplyDpi(UINT dpi);

@@ -23,8 +23,9 @@ struct Box {
   std::vector<HWND> buttons = {};
   HFONT font = nullptr;
   UINT dpi = 96;
-  SIZE smallest{};                                     // the client size without the details: never smaller
-  std::wstring shownText, shownSummary, shownDetails;  // the contents' texts as wrapped for the box's font and screen
+  SIZE smallest{};  // the client size without the details: never smaller
+  std::wstring shownText = {}, shownSummary = {},
+               shownDetails = {};  // the contents' texts as wrapped for the box's font and screen
   BoxResult result = {};
   bool open = true;
   int S(int pixels) const { return Scaled(pixels, dpi); }
