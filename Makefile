@@ -77,9 +77,9 @@ windows-test: build windows
 	$(WINE_ENV) bash tests/windows/dpi.sh $(WINDOWS_BUILD)
 	$(WINE_ENV) wineserver -k || true
 
-# The window at 96 and 144 dpi, and the export's closing box, the copies and the question at 144.
+# The window and a school year's boxes (October's re-export, a cancelled dialog, the copies, the question) at 96 and 144 dpi.
 windows-screenshot: windows
-	$(WINE_ENV) bash scripts/windows-screenshot.sh $(WINDOWS_BUILD) enlazor-windows.png 96
+	$(WINE_ENV) bash scripts/windows-screenshot.sh $(WINDOWS_BUILD) enlazor-windows.png 96 exportar
 	$(WINE_ENV) bash scripts/windows-screenshot.sh $(WINDOWS_BUILD) enlazor-windows-144.png 144 exportar
 
 # The fuzz targets, each run for FUZZ_SECONDS (libFuzzer, clang, ASan + UBSan).

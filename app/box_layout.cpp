@@ -30,7 +30,8 @@ size_t FittingPart(std::string_view word, int width, const Measure& measure) {
 
 void WrapLine(std::string_view line, int width, const Measure& measure, std::vector<std::string>& lines) {
   const size_t indentLength = std::min(line.find_first_not_of(' '), line.size());
-  const std::string continuation = std::string(indentLength, ' ') + "  ";
+  // An indented line (an item of a list) hangs its continuations two further in.
+  const std::string continuation = indentLength ? std::string(indentLength + 2, ' ') : std::string();
   std::string current(line.substr(0, indentLength));
   bool fresh = true;  // the current line has no word yet
   for (size_t at = indentLength; at < line.size();) {

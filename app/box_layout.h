@@ -33,8 +33,8 @@ ListSize DetailsListSize(int widestLine, int lines, int lineHeight, int chrome, 
 
 // A text as lines no wider than width: broken at blanks; a word wider than a
 // line (a path) after a path separator, "/" or "\"; a piece still wider,
-// between characters. A line of the text that wraps keeps its indent, and two
-// blanks more, on the lines it continues on.
+// between characters. An indented line that wraps (an item of a list) goes on
+// two blanks further in than its indent.
 std::vector<std::string> WrapLines(std::string_view text, int width, const Measure& measure);
 // The same lines joined by line breaks.
 std::string Wrapped(std::string_view text, int width, const Measure& measure);

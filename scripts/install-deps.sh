@@ -7,7 +7,7 @@ set -euo pipefail
 if [ "${1:-}" = "windows" ]; then
   packages=(
     cmake g++-mingw-w64-x86-64-posix dpkg-dev libgtest-dev wine wine64 fonts-wine wixl msitools
-    xvfb xauth x11-utils imagemagick librsvg2-bin python3
+    xvfb xauth x11-utils imagemagick librsvg2-bin python3 python3-dbf xdotool locales
   )
 else
 packages=(
@@ -27,12 +27,17 @@ for package in "${packages[@]}"; do
   fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-  exit 0
-fi
-
-echo "Instalando: ${missing[*]}"
 sudo_cmd=()
 if [ "$(id -u)" -ne 0 ]; then sudo_cmd=(sudo); fi
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Instalando: ${missing[*]}"
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# Wine takes its language from the system's locale: the Windows window is
+# looked at in Spanish, as its users see it.
+if [ "${1:-}" = "windows" ] && ! locale -a 2>/dev/null | grep -qi '^es_ES\.utf-\?8$'; then
+  "${sudo_cmd[@]}" sed -i 's/^# *\(es_ES.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  "${sudo_cmd[@]}" locale-gen > /dev/null
+fi

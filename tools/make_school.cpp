@@ -9,7 +9,9 @@
 // evening slots, X_PLAJORESCCEN) and the morning break is listed as a slot.
 //
 //   make_school [--teachers N] [--units N] [--rooms N] [--subjects N]
-//               [--slots N] [--seed N] > school.xml
+//               [--slots N] [--seed N] [--octubre] > school.xml
+// --octubre: the same school a month on, as a mid-year re-export finds it:
+// two teachers gone (the fifth and sixth), three come, a unit added.
 // --slots: the morning's lesson slots; the break and two evening slots come with them.
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +28,7 @@ namespace {
 struct Options {
   int teachers = 80, units = 40, rooms = 50, subjects = 250, slots = 6;
   unsigned seed = 2026;
+  bool october = false;
 };
 
 const char* const kGiven[] = {"Ana",         "Antonio", "María",      "José",  "Carmen",  "Francisco",
@@ -228,7 +231,7 @@ void Tramos(const Options& o) {
 void Unidades(const Options& o) {
   // Five groups per course; the last two units are mixed, listed once for each of their two courses.
   const int mixed = o.units >= 4 ? 2 : 0;
-  OpenGroup("UNIDADES", o.units + mixed);
+  OpenGroup("UNIDADES", o.units + mixed + (o.october ? 1 : 0));
   int record = 1;
   for (int i = 0; i < o.units; ++i) {
     const std::string id = Number(1201000, i * 17);
@@ -247,18 +250,42 @@ void Unidades(const Options& o) {
       CloseRecord();
     }
   }
+  if (o.october) {  // a group opened after September
+    OpenRecord("UNIDAD_CURSO", record);
+    Dato("X_UNIDAD", "1209999");
+    Dato("T_NOMBRE", "2º Bachillerato C");
+    Dato("X_OFERTAMATRIG", Course(5));
+    CloseRecord();
+  }
   CloseGroup();
 }
 
 void Empleados(const Options& o) {
   const int repeated = o.teachers >= 2 ? 1 : 0;
-  OpenGroup("EMPLEADOS", o.teachers + repeated);
-  for (int i = 0; i < o.teachers + repeated; ++i) {
+  // In October two teachers have left and three have come: new employees past the others.
+  const int gone = o.october && o.teachers >= 6 ? 2 : 0, come = o.october ? 3 : 0;
+  OpenGroup("EMPLEADOS", o.teachers + repeated - gone + come);
+  int record = 1;
+  for (int i = 0; i < o.teachers + repeated + come; ++i) {
+    if (gone && (i == 4 || i == 5)) continue;
+    if (i >= o.teachers + repeated) {
+      const char* const names[][3] = {{"Pardo", "Vega", "Luis"}, {"Soto", "Rey", "Eva"}, {"Mena", "Gil", "Raúl"}};
+      const auto& name = names[i - o.teachers - repeated];
+      OpenRecord("PROFESOR", record++);
+      Dato("X_EMPLEADO", Number(7000001, i - o.teachers - repeated));
+      Dato("F_TOMAPOS", "01/10/2026");
+      Dato("D_PUESTO", kPosts[0]);
+      Dato("APELLIDO1", name[0]);
+      Dato("APELLIDO2", name[1]);
+      Dato("NOMBRE", name[2]);
+      CloseRecord();
+      continue;
+    }
     // The last record is a second post of the first employee.
     const int who = i < o.teachers ? i : 0;
     std::mt19937 person(static_cast<unsigned>(who) * 7919u + o.seed);
     auto pick = [&](auto& list) { return list[person() % std::size(list)]; };
-    OpenRecord("PROFESOR", i + 1);
+    OpenRecord("PROFESOR", record++);
     Dato("X_EMPLEADO", Number(5030000, who * 101));
     Dato("F_TOMAPOS", enlazor::SenecaDate(1 + who % 28, 9, 2000 + who % 25));
     Dato("D_PUESTO", Escape(i < o.teachers ? pick(kPosts) : kPosts[1]));
@@ -309,8 +336,13 @@ int main(int argc, char** argv) {
       o.seed = static_cast<unsigned>(seed);
       continue;
     }
-    std::fprintf(stderr,
-                 "uso: make_school [--teachers N] [--units N] [--rooms N] [--subjects N] [--slots N] [--seed N]\n");
+    if (std::strcmp(argv[i], "--octubre") == 0) {
+      o.october = true;
+      continue;
+    }
+    std::fprintf(
+        stderr,
+        "uso: make_school [--teachers N] [--units N] [--rooms N] [--subjects N] [--slots N] [--seed N] [--octubre]\n");
     return 2;
   }
   std::printf("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n");

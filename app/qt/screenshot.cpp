@@ -1,8 +1,11 @@
-// Shows the window, or one of its boxes, on the current display and saves
-// the screen as a PNG:
-//   enlazor_screenshot FILE.png [ventana | mensaje SAMPLE.xml | copias]
-// "mensaje" is the closing box of an export of SAMPLE.xml (into a temporary
-// work folder, twice, so that it offers "Deshacer") with its details open.
+// Shows the window, or one of its boxes over it, on the current display and
+// saves the screen as a PNG:
+//   enlazor_screenshot FILE.png [ventana | mensaje | cancelado | copias] SAMPLES_FOLDER
+// The boxes come from real runs in a temporary work folder: "mensaje" is the
+// closing box of the October re-export of the sample school, over the set of
+// its September export in which Horavia made five assignments, details open;
+// "cancelado" the box of an export whose dialog was cancelled; "copias" the
+// list of the copies those exports kept.
 #include <QApplication>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -10,30 +13,43 @@
 
 #include "app/qt/mainform.h"
 #include "app/qt/message_dialog.h"
+#include "exchange/dbf/table.h"
 #include "exchange/platform/platform.h"
+#include "exchange/set/copies.h"
 #include "export/export_run.h"
 
 namespace {
 
-std::unique_ptr<QWidget> Scene(const QString& scene, const QString& sample, const QTemporaryDir& work) {
-  if (scene == "mensaje") {
-    const auto file = enlazor::platform::PathFromUtf8(sample.toStdString());
-    const auto folder = enlazor::platform::PathFromUtf8(work.path().toStdString());
-    enlazor::RunExport(file, folder);
-    const enlazor::RunReport report = enlazor::RunExport(file, folder);
-    auto box = std::make_unique<MessageDialog>(
-        nullptr, "Enlazor",
-        enlazor::Message{report.Closing(), report.Summary(), report.Details(), enlazor::kUndoCaption});
-    return box;
+namespace fs = std::filesystem;
+
+// September's export, Horavia's five assignments, then October's.
+enlazor::RunReport ReExport(const fs::path& samples, const fs::path& work) {
+  enlazor::RunExport(samples / "seneca-ies-enlazor.xml", work);
+  enlazor::Table asigt(work, "ASIGT");
+  asigt.Open();
+  for (int k = 0; k < 5; ++k) {
+    asigt.Append();
+    asigt.SetFieldText("CASIG", "M");
+    asigt.Post();
   }
+  asigt.Close();
+  return enlazor::RunExport(samples / "seneca-ies-enlazor-octubre.xml", work);
+}
+
+std::unique_ptr<QDialog> Box(const QString& scene, const fs::path& samples, const fs::path& work, QWidget* owner) {
+  enlazor::RunReport report = ReExport(samples, work);
   if (scene == "copias") {
-    return std::make_unique<CopyChooser>(
-        nullptr, "Enlazor",
-        std::vector<std::string>{
-            "1.  09/12/2026 22:40:12  antes de exportar horario-2027.xml  PROFT: 81 filas, ASIGT: 412 filas",
-            "2.  02/12/2026 09:15:03  antes de exportar horario.xml  PROFT: 80 filas, ASIGT: 398 filas"});
+    std::vector<std::string> lines;
+    const auto copies = enlazor::ListCopies(work);
+    for (size_t k = 0; k < copies.size(); ++k) lines.push_back(std::to_string(k + 1) + ".  " + copies[k].Line());
+    return std::make_unique<CopyChooser>(owner, "Enlazor", lines);
   }
-  return std::make_unique<TMForm>(enlazor::platform::MapWindowsPath(enlazor::platform::kWorkDirectory));
+  if (scene == "cancelado") {
+    report = enlazor::RunExport(samples / "seneca-ies-enlazor-octubre.xml", work);
+    report.archivo_anterior = true;
+  }
+  return std::make_unique<MessageDialog>(
+      owner, "Enlazor", enlazor::Message{report.Closing(), report.Summary(), report.Details(), enlazor::kUndoCaption});
 }
 
 }  // namespace
@@ -41,14 +57,19 @@ std::unique_ptr<QWidget> Scene(const QString& scene, const QString& sample, cons
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
   const QString target = argc > 1 ? argv[1] : "enlazor.png";
+  const QString scene = argc > 2 ? argv[2] : "ventana";
+  const fs::path samples = enlazor::platform::PathFromUtf8(argc > 3 ? argv[3] : "samples");
   const QTemporaryDir work;
-  std::unique_ptr<QWidget> shown = Scene(argc > 2 ? argv[2] : "ventana", argc > 3 ? argv[3] : "", work);
-  shown->show();
+  const fs::path folder = enlazor::platform::PathFromUtf8(work.path().toStdString());
+  TMForm form(folder);
+  form.show();
+  std::unique_ptr<QDialog> box = scene == "ventana" ? nullptr : Box(scene, samples, folder, &form);
+  if (box) QTimer::singleShot(200, box.get(), &QDialog::show);  // over the window once it is drawn
   // The details open once the box is on the screen, as when the user clicks.
-  if (auto* box = dynamic_cast<MessageDialog*>(shown.get()))
-    QTimer::singleShot(300, box->DetailsButton, &QPushButton::click);
-  QTimer::singleShot(800, [&] {
-    const QPixmap shot = shown->screen()->grabWindow(0);
+  if (auto* message = dynamic_cast<MessageDialog*>(box.get()); message && scene == "mensaje")
+    QTimer::singleShot(500, message->DetailsButton, &QPushButton::click);
+  QTimer::singleShot(1100, [&] {
+    const QPixmap shot = form.screen()->grabWindow(0);
     application.exit(shot.save(target) ? 0 : 1);
   });
   return application.exec();

@@ -47,12 +47,12 @@ wine_export() {
   wine "$windows/cli/enlazor-cli.exe" export "$(winepath -w "$source/samples/seneca-ies-enlazor.xml")" \
     --workdir "$(winepath -w "$work")" --silencio
 }
-refused() {  # the export given stops, saying another one is under way
+refused() {  # the export given is refused before anything is touched, saying another command is under way
   set +e
   "$@" 2> "$scratch/error"
   local code=$?
   set -e
-  [ "$code" = 1 ] && grep -q "Otra exportación está en curso" "$scratch/error"
+  [ "$code" = 3 ] && grep -q "Otra orden de Enlazor.* está en curso" "$scratch/error"
 }
 "$linux/tests/hold_table" "$work/.enlazor-nuevo" - carpeta < <(sleep 20) > "$scratch/carpeta" &
 for _ in $(seq 100); do grep -q listo "$scratch/carpeta" && break; sleep 0.1; done
