@@ -232,6 +232,44 @@ TEST(Table, RecordCountBeyondTheFileStopsAtTheEnd) {
   EXPECT_EQ(table.RowCount(), 2u);
 }
 
+// A table bigger than one piece of reading, rows deleted on either side of
+// the pieces' seam: every live row once, in order; a last row cut short is
+// damage, a count past a whole last row is not.
+TEST(Table, RowReaderReadsAWholeTableAPieceAtATime) {
+  TempDir dir;
+  {
+    Table table(dir.path(), "GRANDE");
+    table.AddField({"N", FieldType::Text, 63});
+    table.CreateTable();
+  }
+  std::string bytes = ReadBytes(dir / "GRANDE.DBF");
+  bytes.pop_back();                                                    // the end mark goes after the rows
+  const size_t rows = 20001, seam = ((1u << 20) - bytes.size()) / 64;  // 64 bytes a row
+  for (size_t k = 0; k < rows; ++k) {
+    std::string n = std::to_string(k);
+    bytes += (k % 7 == 0 || k == seam ? "*" : " ") + n + std::string(63 - n.size(), ' ');
+  }
+  for (int b = 0; b < 4; ++b) bytes[4 + b] = static_cast<char>(rows >> (8 * b));
+  auto read = [&](const std::string& file) {
+    WriteBytes(dir / "GRANDE.DBF", file);
+    RowReader reader(dir / "GRANDE.DBF");
+    std::vector<size_t> seen;
+    while (reader.Next()) seen.push_back(std::stoul(reader.FieldText("n")));
+    return seen;
+  };
+  std::vector<size_t> live;
+  for (size_t k = 0; k < rows; ++k) {
+    if (k % 7 != 0 && k != seam) live.push_back(k);
+  }
+  EXPECT_EQ(read(bytes + "\x1a"), live);
+  EXPECT_EQ(read(bytes), live);
+  EXPECT_EQ(read(bytes.substr(0, bytes.size() - 64)), std::vector<size_t>(live.begin(), live.end() - 1));
+  EXPECT_EQ(testing::Outcome([&] { read(bytes.substr(0, bytes.size() - 10)); }),
+            "La tabla '" + (dir / "GRANDE.DBF").string() + "' está dañada: el último registro está incompleto");
+  WriteBytes(dir / "GRANDE.DBF", bytes);
+  EXPECT_EQ(CountRows(dir / "GRANDE.DBF"), live.size());
+}
+
 TEST(Table, MissingFolderOrTableIsReported) {
   TempDir dir;
   Table missing(dir / "NOHAY", "CURSOACAD.DBF");

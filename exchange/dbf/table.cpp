@@ -52,43 +52,84 @@ void RaiseTableInUse(const fs::path& table) {
       Format("La tabla '%s' está en uso por otro programa: cierre Horavia y repita la orden", {Shown(table)}));
 }
 
-size_t CountRows(const fs::path& path) {
+RowReader::RowReader(const fs::path& path) : path_(path), buffer_(1 << 20) {
   int error = 0;
-  platform::File file = platform::File::OpenForReading(path, error);
-  if (!file.IsOpen()) {
+  file_ = platform::File::OpenForReading(path, error);
+  if (!file_.IsOpen()) {
     throw Failure(Format("No se puede abrir la tabla '%s': %s", {Shown(path), platform::ErrorText(error)}));
   }
-  std::vector<unsigned char> head, piece(1 << 20);
-  dbf::Layout layout;
-  size_t stored = 0, record = 0, live = 0;
-  bool flagSeen = false;
-  unsigned char flag = 0;
-  uint64_t seen = 0;
-  for (size_t n; (n = file.Read(reinterpret_cast<char*>(piece.data()), piece.size(), path)) > 0; seen += n) {
-    if (layout.fields.empty()) {
-      head.insert(head.end(), piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n));
-      if (head.size() < dbf::kHeaderSize) continue;
-      if (head.size() < (size_t{head[dbf::kHeaderLengthAt]} | size_t{head[dbf::kHeaderLengthAt + 1]} << 8)) continue;
-      try {
-        layout = dbf::ReadLayout(head.data(), head.size());
-      } catch (const dbf::Damaged& damage) {
-        throw Failure(Format("La tabla '%s' está dañada: %s", {Shown(path), damage.what()}));
-      }
-      const unsigned char* count = &head[dbf::kRecordCountAt];
-      stored = size_t{count[0]} | size_t{count[1]} << 8 | size_t{count[2]} << 16 | size_t{count[3]} << 24;
-    }
-    // Each record's flag as it passes; a record counts once all of it is there.
-    const uint64_t end = seen + n;
-    for (; record < stored; ++record, flagSeen = false) {
-      const uint64_t start = layout.headerLength + uint64_t{record} * layout.recordLength;
-      if (start >= end) break;
-      if (start >= seen) flag = piece[start - seen], flagSeen = true;
-      if (!flagSeen || start + layout.recordLength > end) break;
-      live += flag != dbf::kDeleted;
+  // The header first, as long as it says it is.
+  std::vector<unsigned char> head;
+  size_t headerLength = dbf::kHeaderSize;
+  for (size_t n = 1; n > 0 && head.size() < headerLength;) {
+    n = file_.Read(reinterpret_cast<char*>(buffer_.data()), buffer_.size(), path_);
+    head.insert(head.end(), buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(n));
+    if (head.size() >= dbf::kHeaderSize) {
+      headerLength = size_t{head[dbf::kHeaderLengthAt]} | size_t{head[dbf::kHeaderLengthAt + 1]} << 8;
     }
   }
-  if (layout.fields.empty())
-    throw Failure(Format("La tabla '%s' está dañada: el archivo es más corto que su cabecera", {Shown(path)}));
+  try {
+    // The header alone: the rows are checked as they come.
+    layout_ = dbf::ReadLayout(head.data(), std::min(head.size(), headerLength));
+  } catch (const dbf::Damaged& damage) {
+    throw Failure(Format("La tabla '%s' está dañada: %s", {Shown(path), damage.what()}));
+  }
+  const unsigned char* count = &head[dbf::kRecordCountAt];
+  stored_ = size_t{count[0]} | size_t{count[1]} << 8 | size_t{count[2]} << 16 | size_t{count[3]} << 24;
+  // What was read past the header is the first rows.
+  filled_ = head.size() - layout_.headerLength;
+  if (buffer_.size() < 2 * layout_.recordLength) buffer_.resize(2 * layout_.recordLength);
+  std::copy(head.begin() + static_cast<std::ptrdiff_t>(layout_.headerLength), head.end(), buffer_.begin());
+}
+
+// Makes room for the next row and reads on; false when the file has no more.
+bool RowReader::Fill() {
+  std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(start_),
+            buffer_.begin() + static_cast<std::ptrdiff_t>(filled_), buffer_.begin());
+  filled_ -= start_;
+  start_ = 0;
+  while (filled_ < layout_.recordLength) {
+    const size_t n = file_.Read(reinterpret_cast<char*>(buffer_.data() + filled_), buffer_.size() - filled_, path_);
+    if (n == 0) {
+      // The count may run past the file's end, as Horavia's tables sometimes do;
+      // a row cut short is damage.
+      const bool atRowEnd = filled_ == 0 || (filled_ == 1 && buffer_[0] == dbf::kFileEnd);
+      if (!atRowEnd)
+        throw Failure(Format("La tabla '%s' está dañada: el último registro está incompleto", {Shown(path_)}));
+      return false;
+    }
+    filled_ += n;
+  }
+  return true;
+}
+
+bool RowReader::Next() {
+  for (;;) {
+    if (started_) start_ += layout_.recordLength;
+    started_ = true;
+    if (row_ >= stored_) return false;
+    if (filled_ - start_ < layout_.recordLength && !Fill()) return false;
+    ++row_;
+    if (buffer_[start_] != dbf::kDeleted) return true;
+  }
+}
+
+bool RowReader::HasField(std::string_view field) const {
+  return std::any_of(layout_.fields.begin(), layout_.fields.end(),
+                     [&](const dbf::Field& f) { return SameTextAnsi(f.name, field); });
+}
+
+std::string RowReader::FieldText(std::string_view field) const {
+  for (const auto& f : layout_.fields) {
+    if (SameTextAnsi(f.name, field)) return dbf::FieldText(f, &buffer_[start_], layout_.level7);
+  }
+  return {};
+}
+
+size_t CountRows(const fs::path& path) {
+  RowReader rows(path);
+  size_t live = 0;
+  while (rows.Next()) ++live;
   return live;
 }
 

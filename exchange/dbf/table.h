@@ -19,9 +19,32 @@ namespace enlazor {
 [[noreturn]] void RaiseTableInUse(const std::filesystem::path& table);
 [[noreturn]] void RaiseNoWorkFolder(const std::filesystem::path& folder);
 
-// The rows of a table file that are not deleted, read a piece at a time so
-// that memory does not grow with the table. A file that is no table raises
-// saying what is wrong with it.
+// A table file's rows that are not deleted, one after another, read a piece
+// at a time so that memory does not grow with the table: for reading a whole
+// table once (a kept copy, the set a command replaced), not for a cursor.
+// A file that is no table raises saying what is wrong with it.
+class RowReader {
+ public:
+  explicit RowReader(const std::filesystem::path& file);
+  // To the next row; false past the last.
+  bool Next();
+  bool HasField(std::string_view field) const;
+  // The field's text at the row, as Table::FieldText gives it; empty when the table lacks the field.
+  std::string FieldText(std::string_view field) const;
+
+ private:
+  bool Fill();
+
+  std::filesystem::path path_;
+  platform::File file_;
+  dbf::Layout layout_;
+  std::vector<unsigned char> buffer_;
+  size_t start_ = 0, filled_ = 0;  // the current row's place in the buffer, and the bytes there
+  size_t stored_ = 0, row_ = 0;    // rows the header counts, and rows read
+  bool started_ = false;
+};
+
+// The rows of a table file that are not deleted, read as RowReader reads them.
 size_t CountRows(const std::filesystem::path& file);
 
 class Table {
