@@ -1,5 +1,6 @@
 #include "exchange/report.h"
 
+#include <algorithm>
 #include <map>
 
 #include "exchange/codec.h"
@@ -229,6 +230,13 @@ std::string RunReport::ChangesText() const {
     return " (" + list + (count > named.size() ? " y " + std::to_string(count - named.size()) + " más" : "") + ")";
   };
   std::vector<std::string> same;
+  std::string unread;
+  for (const Words& w : kWords) {
+    const bool compared =
+        std::any_of(cambios.begin(), cambios.end(), [&](const SetChange& change) { return change.que == w.que; });
+    if (!compared)
+      unread += std::string("\n  ") + w.title + ": no se ha podido leer una de las dos tablas; no se compara.";
+  }
   for (const SetChange& change : cambios) {
     const Words* words = nullptr;
     for (const Words& w : kWords) words = change.que == w.que ? &w : words;
@@ -248,10 +256,10 @@ std::string RunReport::ChangesText() const {
     }
     text += line + ".";
   }
-  if (same.size() == cambios.size()) return text + "\n  los mismos profesores, materias, aulas y unidades.";
+  if (same.size() == std::size(kWords)) return text + "\n  los mismos profesores, materias, aulas y unidades.";
   std::string unchanged;
   for (size_t k = 0; k < same.size(); ++k) unchanged += (k == 0 ? "" : k + 1 == same.size() ? " y " : ", ") + same[k];
-  return text + (same.empty() ? "" : "\n  sin cambios en " + unchanged + ".");
+  return text + unread + (same.empty() ? "" : "\n  sin cambios en " + unchanged + ".");
 }
 
 // Each teacher's regular hours, in the order of PROFT, as the head of studies checks them.

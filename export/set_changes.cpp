@@ -21,8 +21,8 @@ namespace fs = std::filesystem;
 constexpr size_t kNamed = 3;
 
 std::optional<SenecaKept> KeptIn(const fs::path& folder) {
-  const fs::path file = platform::FindNoCase(folder, std::string(kSenecaKept) + MemberExtension(kSenecaKept));
   try {
+    const fs::path file = platform::FindNoCase(folder, std::string(kSenecaKept) + MemberExtension(kSenecaKept));
     if (platform::FileExists(file)) return ReadSenecaKept(file);
   } catch (const std::exception&) {
   }
@@ -39,7 +39,7 @@ struct Side {
 struct Kind {
   const char* que;    // "profesores": the report's name
   const char* table;  // PROFT
-  std::function<std::string(Table&)> key, name;
+  std::function<std::string(RowReader&)> key, name;
 };
 
 uint64_t Hash(const std::string& text) {
@@ -48,17 +48,16 @@ uint64_t Hash(const std::string& text) {
   return hash;
 }
 
-// The sorted hashes of a table's identifiers; none when the table cannot be read.
+fs::path TableIn(const fs::path& folder, const char* table);
+
+// The sorted hashes of a table's identifiers. A table that cannot be read
+// raises: a kind is compared only when both sides were read whole.
 std::vector<uint64_t> Keys(const fs::path& folder, const Kind& kind) {
   std::vector<uint64_t> keys;
-  try {
-    Table table(folder, kind.table);
-    table.Open();
-    for (table.First(); !table.Eof(); table.Next()) {
-      const std::string key = kind.key(table);
-      if (!key.empty()) keys.push_back(Hash(key));
-    }
-  } catch (const Failure&) {
+  RowReader table(TableIn(folder, kind.table));
+  while (table.Next()) {
+    const std::string key = kind.key(table);
+    if (!key.empty()) keys.push_back(Hash(key));
   }
   std::sort(keys.begin(), keys.end());
   return keys;
@@ -70,20 +69,20 @@ std::vector<std::string> Missing(const fs::path& folder, const Kind& kind, const
                                  size_t& count) {
   std::vector<std::string> named;
   count = 0;
-  try {
-    Table table(folder, kind.table);
-    table.Open();
-    for (table.First(); !table.Eof(); table.Next()) {
-      const std::string key = kind.key(table);
-      if (key.empty() || std::binary_search(other.begin(), other.end(), Hash(key))) continue;
-      if (++count <= kNamed) named.push_back(AnsiToUtf8(kind.name(table)));
-    }
-  } catch (const Failure&) {
+  RowReader table(TableIn(folder, kind.table));
+  while (table.Next()) {
+    const std::string key = kind.key(table);
+    if (key.empty() || std::binary_search(other.begin(), other.end(), Hash(key))) continue;
+    if (++count <= kNamed) named.push_back(AnsiToUtf8(kind.name(table)));
   }
   return named;
 }
 
-std::string Field(Table& table, const char* field) { return table.HasField(field) ? table.FieldText(field) : ""; }
+std::string Field(RowReader& table, const char* field) { return table.FieldText(field); }
+
+fs::path TableIn(const fs::path& folder, const char* table) {
+  return platform::FindNoCase(folder, std::string(table) + ".DBF");
+}
 
 std::vector<Kind> Kinds(const Side& side) {
   const SenecaKept* kept = side.kept ? &*side.kept : nullptr;
@@ -94,7 +93,7 @@ std::vector<Kind> Kinds(const Side& side) {
     }
     return {};
   };
-  auto unitName = [kept](Table& t) {
+  auto unitName = [kept](RowReader& t) {
     const std::string id = Field(t, "UNIDAD");
     if (kept) {
       for (const auto& unit : kept->units) {
@@ -104,12 +103,13 @@ std::vector<Kind> Kinds(const Side& side) {
     return Field(t, "ABREV");
   };
   return {
-      {"profesores", "PROFT", [](Table& t) { return Field(t, "X_EMPLEADO") + "|" + Field(t, "F_TOMAPOS"); },
-       [](Table& t) { return Field(t, "NOMBRE"); }},
-      {"materias", "ASIGNOMT", [](Table& t) { return Field(t, "MATERIA") + "|" + Field(t, "CODLARGO"); },
-       [course](Table& t) { return Field(t, "NOMBRE") + course(Field(t, "MATERIA")); }},
-      {"aulas", "AULAT", [](Table& t) { return Field(t, "DEPCENTRO"); }, [](Table& t) { return Field(t, "NOMBRE"); }},
-      {"unidades", "GRUPOST", [](Table& t) { return Field(t, "UNIDAD"); }, unitName},
+      {"profesores", "PROFT", [](RowReader& t) { return Field(t, "X_EMPLEADO") + "|" + Field(t, "F_TOMAPOS"); },
+       [](RowReader& t) { return Field(t, "NOMBRE"); }},
+      {"materias", "ASIGNOMT", [](RowReader& t) { return Field(t, "MATERIA") + "|" + Field(t, "CODLARGO"); },
+       [course](RowReader& t) { return Field(t, "NOMBRE") + course(Field(t, "MATERIA")); }},
+      {"aulas", "AULAT", [](RowReader& t) { return Field(t, "DEPCENTRO"); },
+       [](RowReader& t) { return Field(t, "NOMBRE"); }},
+      {"unidades", "GRUPOST", [](RowReader& t) { return Field(t, "UNIDAD"); }, unitName},
   };
 }
 
@@ -126,9 +126,9 @@ std::string CursoOf(const fs::path& folder) {
 
 // Horavia's assignments in the replaced set, which the export's empty ASIGT does not carry on.
 void TellAssignments(const fs::path& replaced, const std::string& copyShown, RunReport& report) {
-  const auto files = platform::FindAllNoCase(replaced, "ASIGT.DBF");
   size_t rows = 0;
   try {
+    const auto files = platform::FindAllNoCase(replaced, "ASIGT.DBF");
     if (!files.empty()) rows = CountRows(files.front());
   } catch (const Failure&) {
   }
@@ -164,13 +164,18 @@ void TellChanges(const fs::path& replaced, const fs::path& workDir, const std::s
   const auto kindsBefore = Kinds(before), kindsAfter = Kinds(after);
   bool common = false, any = false;
   for (size_t k = 0; k < kindsAfter.size(); ++k) {
-    const auto keysBefore = Keys(replaced, kindsBefore[k]), keysAfter = Keys(workDir, kindsAfter[k]);
-    SetChange change{kindsAfter[k].que, {}, {}, 0, 0};
-    change.nuevos = Missing(workDir, kindsAfter[k], keysBefore, change.cuantos_nuevos);
-    change.quitados = Missing(replaced, kindsBefore[k], keysAfter, change.cuantos_quitados);
-    common = common || change.cuantos_quitados < keysBefore.size();
-    any = any || !keysBefore.empty();
-    report.cambios.push_back(std::move(change));
+    // A table that could not be read is not compared: its rows would all
+    // look added or gone.
+    try {
+      const auto keysBefore = Keys(replaced, kindsBefore[k]), keysAfter = Keys(workDir, kindsAfter[k]);
+      SetChange change{kindsAfter[k].que, {}, {}, 0, 0};
+      change.nuevos = Missing(workDir, kindsAfter[k], keysBefore, change.cuantos_nuevos);
+      change.quitados = Missing(replaced, kindsBefore[k], keysAfter, change.cuantos_quitados);
+      common = common || change.cuantos_quitados < keysBefore.size();
+      any = any || !keysBefore.empty();
+      report.cambios.push_back(std::move(change));
+    } catch (const Failure&) {
+    }
   }
   // Not one teacher, subject, room or unit in common: no re-export of one school.
   if (any && !common && report.otro_centro.empty()) report.otro_centro = "?";

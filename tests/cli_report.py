@@ -89,6 +89,8 @@ with tempfile.TemporaryDirectory() as folder:
     check("salida", data["salida"], os.path.join(folder, "ResultadoTempraescuela.xml"))
     check("profesores", data["profesores"], 1)
     check("actividades", data["actividades"], 1)
+    check("por lo que son", (data["clases"], data["guardias"], data["otras"]), (1, 0, 0))
+    check("horas", [(h["profesor"], h["minutos_clase"], h["minutos_guardia"]) for h in data["horas"]], [("AGL", 100, 0)])  # Séneca counts slot times in minutes since midnight: 800 to 900
     check("tablas", [t["tabla"] for t in data["tablas"]], ["SOLUC", "GRUPOST", "PROFT", "AULAT", "ASIGNOMT", "DIASHORAST"])
     finding = data["hallazgos"][0]
     check("import hallazgo", {k: finding[k] for k in ("tipo", "tabla", "fila", "campo", "valor", "profesor", "dia", "tramo")},
@@ -109,6 +111,10 @@ with tempfile.TemporaryDirectory() as folder:
     listed = run("copias", "--workdir", work).stdout.splitlines()
     check("copias", len(listed), 2)
     check("copias line", listed[-1].split("  ")[2:], ["antes de exportar a.xml", "Profesorado (PROFT): 1 fila, Asignaciones (ASIGT): 1 fila"])
+    listing = os.path.join(folder, "copias.json")
+    run("copias", "--workdir", work, "--informe", listing)
+    copy = json.load(open(listing, encoding="utf-8"))["copias"][0]
+    check("copia completa", (copy["completa"], copy["falta"]), (True, None))
     check("restaurar", run("restaurar", "1", "--workdir", work).returncode, 0)
     check("restored tables", tables() == before, True)
     missing = run("restaurar", "5", "--workdir", work)

@@ -183,6 +183,21 @@ TEST_F(Flows, AReExportSaysWhenTheReplacedSetWasOfAnotherYearOrSchool) {
   }
 }
 
+// A replaced table that cannot be read is not compared, rather than have all
+// its teachers look gone or new; the rest still are.
+TEST_F(Flows, AReExportComparesOnlyTheTablesItCouldRead) {
+  script.answers = {Sample()};
+  flows.BExportarClick();
+  WriteBytes(work() / "PROFT.DBF", "no es una tabla");
+  script.shown.clear();
+  flows.BExportarClick();
+  ASSERT_EQ(script.shown.size(), 3u);
+  EXPECT_NE(script.shown[2].find("\nRespecto a las tablas sustituidas:\n  Profesorado: no se ha podido leer una de las "
+                                 "dos tablas; no se compara.\n  sin cambios en materias, aulas y unidades. | "),
+            std::string::npos)
+      << script.shown[2];
+}
+
 // "Mostrar el archivo" in the import's box shows the file for Séneca in its folder.
 TEST_F(Flows, TheImportsBoxShowsTheFileForSeneca) {
   script.answers = {Sample()};
