@@ -84,7 +84,7 @@ Activities::Activities(const ImportTables& tables, RunReport& report, const Sene
       kept_(seneca.kept),
       kinds_(seneca.kept, seneca.workDir, report),
       courses_(seneca.kept, WidthsOf(tables), report),
-      hours_(report) {
+      hours_(report, seneca.kept != nullptr) {
   for (size_t k = 0; k < datos_.size(); ++k) datos_[k] = XmlText::MakeLeafTag("dato", {{"nombre_dato", kDatoNames[k]}});
   if (kept_) {
     for (const auto& slot : kept_->slots) slots_.emplace(slot.code, &slot);

@@ -19,7 +19,7 @@ void TeacherHoursCount::Lesson(const LessonKind& kind, int minutes, const std::s
      : kind.category == Category::Guardia ? report_.guardias
                                           : report_.otras);
   const bool onBreak = FoldedName(slotLabel).rfind("recreo", 0) == 0;
-  if (kind.subject && (onBreak || (minutes > 0 && minutes <= kShortestClassSlot))) {
+  if (checkBreaks_ && kind.subject && (onBreak || (minutes > 0 && minutes <= kShortestClassSlot))) {
     report_.Add(
         {"clase_en_recreo", "SOLUC", static_cast<long>(lesson.row), "HORA", std::to_string(lesson.hora),
          AnsiToUtf8(slotLabel), AnsiToUtf8(lesson.profesor), lesson.dia, lesson.hora,

@@ -21,7 +21,9 @@ inline constexpr int kShortestClassSlot = 30;
 
 class TeacherHoursCount {
  public:
-  explicit TeacherHoursCount(RunReport& report) : report_(report) {}
+  // checkBreaks: whether classes on the break are looked for; only the
+  // Séneca file tells a class from an activity and names the break.
+  TeacherHoursCount(RunReport& report, bool checkBreaks) : report_(report), checkBreaks_(checkBreaks) {}
 
   // A teacher group begins: who, and the PROFT rows it comes from (from 1).
   void Begin(TeacherHours teacher, const std::vector<size_t>& rows);
@@ -32,6 +34,7 @@ class TeacherHoursCount {
 
  private:
   RunReport& report_;
+  bool checkBreaks_;
   TeacherHours teacher_;
   std::vector<size_t> rows_;
   std::set<std::pair<int, int>> slots_;  // (day, slot): a slot counts once, whatever it holds

@@ -281,15 +281,17 @@ TEST_F(Activities, WithoutTheKeptSenecaDataTheImportGoesOnAsAlwaysAndSaysWhy) {
       {"of another year", otherYear, "datos_de_seneca_no_validos", "son del curso «2025»"},
   };
   const std::string blas = CodeOf("PROFT", "X_EMPLEADO", "E2");
-  testing::WriteSoluc(work, {{blas, "1", "1", "", "", "GU"}});
+  // A class on the break too: without Séneca's slots it is not looked for.
+  testing::WriteSoluc(work, {{blas, "1", "1", "", "", "GU"}, {blas, "1", "2", "", "", Subject("Lengua", "C1")}});
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     fs::remove(kept);
     if (!c.bytes.empty()) WriteBytes(kept, c.bytes);
     const RunReport report = Import();
-    EXPECT_EQ(Written(report)[1], std::vector<std::string>{"|||1"});
+    EXPECT_EQ(Written(report)[1][0], "|||1");
     const auto kinds = Kinds(report);
     EXPECT_EQ(std::count(kinds.begin(), kinds.end(), c.kind), 1);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), "clase_en_recreo"), 0);
     EXPECT_EQ(std::count(kinds.begin(), kinds.end(), "actividad_asignada"), 0);
     EXPECT_NE(report.Details().find(c.said), std::string::npos) << report.Details();
   }
