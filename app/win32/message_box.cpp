@@ -77,8 +77,8 @@ SIZE ListSize(const Box& box, const std::vector<std::wstring>& lines) {
   for (const auto& line : lines) widest = std::max(widest, TextSize(box.font, line, 0).cx);
   const look::ListSize size =
       look::DetailsListSize(static_cast<int>(widest), static_cast<int>(lines.size()), FontHeight(box.font) + box.S(2),
-                            ListChrome(box) - box.S(24), R(WorkArea(box.window)), box.S(2 * kMargin + 32));
-  return {std::max<LONG>(size.width, box.S(160)), size.height + box.S(24)};
+                            ListChrome(box), R(WorkArea(box.window)), box.S(2 * kMargin + 32));
+  return {std::max<LONG>(size.width, box.S(160)), size.height};
 }
 SIZE ListSize(const Box& box) { return ListSize(box, ListLines(box)); }
 
