@@ -75,12 +75,11 @@ template <typename Run>
 std::optional<RunReport> CommandFlows::RunCommand(Run run, const char* extraButton, bool (*offered)(const RunReport&)) {
   BusyCursor busy(ui_);
   // A cancelled dialog looks like a normal run: the box says which file served.
-  const std::string reused =
-      reusedChoice_ ? "\nNo se eligió ningún archivo en el diálogo: se ha usado el de la vez anterior." : "";
+  const std::string reused = reusedChoice_ ? std::string("\n") + kEarlierFileUsed : "";
   try {
     RunReport report = run([&] { busy.Show(); });
     busy.Restore();
-    report.archivo_anterior = reusedChoice_;
+    report.reusedChoice = reusedChoice_;
     const std::string extra = offered && offered(report) ? extraButton : "";
     if (ui_.ShowMessage({report.Closing(), report.Summary(), report.Details(), extra})) return report;
   } catch (const Refusal& refusal) {
@@ -127,13 +126,17 @@ void CommandFlows::RecuperarClick() {
     ui_.ShowMessage({NoCopiesText(workDir_)});
     return;
   }
-  std::vector<std::string> lines;
-  for (size_t k = 0; k < copies.size(); ++k) lines.push_back(std::to_string(k + 1) + ".  " + copies[k].Line());
-  const std::optional<size_t> chosen = ui_.ChooseCopy(lines);
+  const std::optional<size_t> chosen = ui_.ChooseCopy(CopyChoices(copies));
   if (!chosen || *chosen >= copies.size()) return;
   const CopyInfo& copy = copies[*chosen];
   Restore(copy.name, "¿Volver a poner las tablas de la copia del " + copy.When() + " (" + copy.Before() +
                          ")? Las tablas actuales se guardarán como otra copia.");
+}
+
+std::vector<std::string> CopyChoices(const std::vector<CopyInfo>& copies) {
+  std::vector<std::string> lines;
+  for (size_t k = 0; k < copies.size(); ++k) lines.push_back(std::to_string(k + 1) + ".  " + copies[k].Line());
+  return lines;
 }
 
 void CommandFlows::Restore(const std::string& copyName, const std::string& question) {

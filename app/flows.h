@@ -11,6 +11,7 @@
 namespace enlazor {
 
 class RunReport;
+struct CopyInfo;
 
 // A message box: its text (a first line the user knows, then what the command
 // used and did), a summary of the findings and their full list, and the
@@ -78,6 +79,9 @@ class CommandFlows {
   std::string archivoXml_;
   bool reusedChoice_ = false;  // the dialog was cancelled and the earlier choice serves
 };
+
+// The list of kept copies as the window offers them: "1.  <the copy's line>".
+std::vector<std::string> CopyChoices(const std::vector<CopyInfo>& copies);
 
 // The executable's name without folder and without everything from its first
 // "."; the first character keeps its case, the rest go to lower case.

@@ -126,6 +126,14 @@ std::string HoursText(long minutes) {
   return minutes % 60 == 0 ? hours : hours + " " + std::to_string(minutes % 60) + " min";
 }
 
+std::string Quoted(std::string_view ansi) { return "«" + AnsiToUtf8(ansi) + "»"; }
+
+std::string Enumerated(const std::vector<std::string>& items) {
+  std::string text;
+  for (size_t k = 0; k < items.size(); ++k) text += (k == 0 ? "" : k + 1 == items.size() ? " y " : ", ") + items[k];
+  return text;
+}
+
 std::string Counted(size_t count, const char* one, const char* many) {
   return std::to_string(count) + " " + (count == 1 ? one : many);
 }
@@ -145,7 +153,7 @@ std::string RunReport::Closing() const {
   if (orden == "importar") text = std::string(kImportDone) + "\nArchivo para Séneca: " + salida;
   if (orden == "restaurar") text = std::string(kRestoreDone) + "\nCopia puesta de nuevo: " + archivo;
   if (!copia.empty()) text += "\nTablas sustituidas guardadas en: " + copia;
-  if (archivo_anterior) text += "\nNo se eligió ningún archivo en el diálogo: se ha usado el de la vez anterior.";
+  if (reusedChoice) text += std::string("\n") + kEarlierFileUsed;
   return text + ChangesText();
 }
 
@@ -222,12 +230,9 @@ std::string RunReport::ChangesText() const {
                                      {"materias", "Materias", "nueva", "nuevas"},
                                      {"aulas", "Aulas", "nueva", "nuevas"},
                                      {"unidades", "Unidades", "nueva", "nuevas"}};
-  auto names = [](const std::vector<std::string>& named, size_t count) {
-    std::string list;
-    for (size_t k = 0; k < named.size(); ++k) {
-      list += (k == 0 ? "" : k + 1 == named.size() && count == named.size() ? " y " : ", ") + named[k];
-    }
-    return " (" + list + (count > named.size() ? " y " + std::to_string(count - named.size()) + " más" : "") + ")";
+  auto names = [](std::vector<std::string> named, size_t count) {
+    if (count > named.size()) named.push_back(std::to_string(count - named.size()) + " más");
+    return " (" + Enumerated(named) + ")";
   };
   std::vector<std::string> same;
   std::string unread;
@@ -257,9 +262,7 @@ std::string RunReport::ChangesText() const {
     text += line + ".";
   }
   if (same.size() == std::size(kWords)) return text + "\n  los mismos profesores, materias, aulas y unidades.";
-  std::string unchanged;
-  for (size_t k = 0; k < same.size(); ++k) unchanged += (k == 0 ? "" : k + 1 == same.size() ? " y " : ", ") + same[k];
-  return text + unread + (same.empty() ? "" : "\n  sin cambios en " + unchanged + ".");
+  return text + unread + (same.empty() ? "" : "\n  sin cambios en " + Enumerated(same) + ".");
 }
 
 // Each teacher's regular hours, in the order of PROFT, as the head of studies checks them.
@@ -323,7 +326,7 @@ std::string RunReport::Json() const {
              "}";
     }
     out += std::string(cambios.empty() ? "]" : "\n  ]") + ",\n  \"otro_curso\": " + text(otro_curso) +
-           ",\n  \"otro_centro\": " + (otro_centro == "?" ? std::string("\"?\"") : text(otro_centro)) + ",\n";
+           ",\n  \"otro_centro\": " + text(otro_centro) + ",\n";
   }
   out += "  \"hallazgos\": [";
   for (size_t k = 0; k < hallazgos.size(); ++k) {

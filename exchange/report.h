@@ -16,6 +16,9 @@ namespace enlazor {
 inline constexpr const char* kExportDone = "Proceso finalizado";
 inline constexpr const char* kImportDone = "Proceso Terminado";
 inline constexpr const char* kRestoreDone = "Tablas restauradas";
+// The line a closing message adds when the file dialog was cancelled and the earlier choice served.
+inline constexpr const char* kEarlierFileUsed =
+    "No se eligió ningún archivo en el diálogo: se ha usado el de la vez anterior.";
 
 struct Finding {
   std::string tipo;        // the kind, a stable name (see the README)
@@ -32,6 +35,10 @@ struct Finding {
 
 // A count with its noun in agreement: "1 fila", "2 filas".
 std::string Counted(size_t count, const char* one, const char* many);
+// A value of the tables (Windows-1252) as findings quote it: «GU».
+std::string Quoted(std::string_view ansi);
+// A list as the user reads it: "a", "a y b", "a, b y c".
+std::string Enumerated(const std::vector<std::string>& items);
 // A table in plain words and by file, as findings name it: "Materias (ASIGNOMT)".
 std::string TableTitle(std::string_view table);
 // A JSON string of UTF-8 text.
@@ -77,7 +84,7 @@ class RunReport {
   std::vector<TeacherHours> horas;             // import: each teacher group, in the order of PROFT
   std::vector<SetChange> cambios;              // export: against the set it replaced
   std::string otro_curso, otro_centro;         // export: the replaced set's, when another ("?": unknown)
-  bool archivo_anterior = false;               // the file dialog was cancelled: the previous choice was used
+  bool reusedChoice = false;                   // the file dialog was cancelled: the previous choice was used
   std::vector<Finding> hallazgos;
   // Findings beyond the first kKeptPerKind of a kind are only counted: a list
   // of thousands of alike lines helps nobody, and memory stays bounded.

@@ -24,7 +24,6 @@ bool IsIdentifier(std::string_view field) {
 }
 
 std::string Utf8(std::string_view ansi) { return AnsiToUtf8(ansi); }
-std::string Quote(std::string_view ansi) { return "«" + Utf8(ansi) + "»"; }
 
 }  // namespace
 
@@ -93,8 +92,8 @@ void TableBuilder::ReportRenumbered(std::string_view base, std::string_view code
           "",
           {},
           {},
-          TableTitle(name_) + ", fila " + std::to_string(rows_) + ": el código " + Quote(base) +
-              " ya lo tenía otra fila; queda " + Quote(code) + "."});
+          TableTitle(name_) + ", fila " + std::to_string(rows_) + ": el código " + Quoted(base) +
+              " ya lo tenía otra fila; queda " + Quoted(code) + "."});
 }
 
 void TableBuilder::Add(Row values) {
@@ -125,8 +124,9 @@ void TableBuilder::Add(Row values) {
             "",
             {},
             {},
-            TableTitle(name_) + ", fila " + std::to_string(rows_) + ", " + field + ": " + Quote(text) + " no cabe en " +
-                size + " caracteres; " + (identifier ? "Séneca recibirá " : "queda ") + Quote(stored) + "."});
+            TableTitle(name_) + ", fila " + std::to_string(rows_) + ", " + field + ": " + Quoted(text) +
+                " no cabe en " + size + " caracteres; " + (identifier ? "Séneca recibirá " : "queda ") +
+                Quoted(stored) + "."});
   }
   table_.Post();
 }
@@ -168,12 +168,13 @@ void TableBuilder::CheckCutIdentifiers() {
       const bool otherFirst = row < cut.row;
       const std::string first = otherFirst ? otherOriginal : cut.original,
                         second = otherFirst ? cut.original : otherOriginal;
-      throw Refusal(Format(
-          "Los identificadores %s (fila %s) y %s (fila %s) de %s no caben en los %s caracteres del "
-          "campo %s y quedarían iguales, %s: Séneca recibiría datos equivocados. La exportación no se "
-          "ha hecho y las tablas de trabajo no han cambiado.",
-          {Quote(first), std::to_string(std::min(row, cut.row)), Quote(second), std::to_string(std::max(row, cut.row)),
-           name_, std::to_string(cut.stored.size()), cut.field, Quote(cut.stored)}));
+      throw Refusal(
+          Format("Los identificadores %s (fila %s) y %s (fila %s) de %s no caben en los %s caracteres del "
+                 "campo %s y quedarían iguales, %s: Séneca recibiría datos equivocados. La exportación no se "
+                 "ha hecho y las tablas de trabajo no han cambiado.",
+                 {Quoted(first), std::to_string(std::min(row, cut.row)), Quoted(second),
+                  std::to_string(std::max(row, cut.row)), name_, std::to_string(cut.stored.size()), cut.field,
+                  Quoted(cut.stored)}));
     }
   }
 }
@@ -256,9 +257,9 @@ class CrearProfesores final : public TableBuilder {
     for (size_t first = 0, last = 0; first < ids_.size(); first = last) {
       while (last < ids_.size() && ids_[last].first == ids_[first].first) ++last;
       if (last - first < 2 || ids_[first].first.empty()) continue;
-      std::string list;
-      for (size_t k = first; k < last; ++k)
-        list += (k == first ? "" : k + 1 == last ? " y " : ", ") + std::to_string(ids_[k].second);
+      std::vector<std::string> rows;
+      for (size_t k = first; k < last; ++k) rows.push_back(std::to_string(ids_[k].second));
+      const std::string list = Enumerated(rows);
       const std::string& id = ids_[first].first;
       Report({"empleado_repetido",
               "PROFT",
@@ -269,7 +270,7 @@ class CrearProfesores final : public TableBuilder {
               "",
               {},
               {},
-              TableTitle("PROFT") + ", filas " + list + ": el empleado " + Quote(id) + " aparece " +
+              TableTitle("PROFT") + ", filas " + list + ": el empleado " + Quoted(id) + " aparece " +
                   std::to_string(last - first) +
                   " veces (varios puestos); Horavia lo tendrá como profesores distintos."});
     }

@@ -55,7 +55,7 @@ RunReport RunExport(const fs::path& xmlFile, const fs::path& workDir, const std:
   report.archivo = platform::PathToUtf8(xmlFile);
   {
     auto builders = MakeBuilders(staging.Folder(), report);
-    SenecaKeeper keeper(staging.Folder() / (std::string(kSenecaKept) + MemberExtension(kSenecaKept)));
+    SenecaKeeper keeper(SenecaKeptIn(staging.Folder()));
     Dispatch dispatch(builders, keeper);
     ReadSenecaExport(xmlFile, dispatch);
     for (auto& builder : builders) report.tablas.push_back({builder->Table(), builder->Finish()});

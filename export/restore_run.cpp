@@ -11,7 +11,7 @@ using platform::PathToUtf8;
 
 RunReport RunRestore(const fs::path& workDir, size_t number) {
   // The number is the one the user read in the list, whatever the restore's own start keeps.
-  const std::vector<CopyInfo> copies = ListCopies(workDir);
+  const std::vector<CopyInfo> copies = ListCopiesUnread(workDir);
   if (copies.empty()) throw Refusal(NoCopiesText(workDir));
   if (number < 1 || number > copies.size()) {
     throw Refusal(
@@ -23,11 +23,12 @@ RunReport RunRestore(const fs::path& workDir, size_t number) {
 
 RunReport RunRestore(const fs::path& workDir, const std::string& copyName) {
   Staging staging(workDir, "restaurar");
-  const std::vector<CopyInfo> copies = ListCopies(workDir);
+  std::vector<CopyInfo> copies = ListCopiesUnread(workDir);
   const auto copy = std::find_if(copies.begin(), copies.end(), [&](const CopyInfo& c) { return c.name == copyName; });
   if (copy == copies.end()) {
     throw Refusal(Format("La copia '%s' ya no está en '%s'.", {copyName, PathToUtf8(workDir / kCopiesFolder)}));
   }
+  CheckCopy(*copy);
   if (!copy->Whole()) {
     throw Refusal(
         Format("La copia del %s no se puede restaurar: %s. No se ha restaurado nada: las tablas de trabajo "

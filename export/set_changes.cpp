@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <functional>
-#include <map>
 #include <optional>
 
 #include "exchange/codec.h"
@@ -10,7 +9,6 @@
 #include "exchange/failure.h"
 #include "exchange/platform/platform.h"
 #include "exchange/set/seneca_kept.h"
-#include "exchange/set/set_files.h"
 
 namespace enlazor {
 namespace {
@@ -22,7 +20,7 @@ constexpr size_t kNamed = 3;
 
 std::optional<SenecaKept> KeptIn(const fs::path& folder) {
   try {
-    const fs::path file = platform::FindNoCase(folder, std::string(kSenecaKept) + MemberExtension(kSenecaKept));
+    const fs::path file = SenecaKeptIn(folder);
     if (platform::FileExists(file)) return ReadSenecaKept(file);
   } catch (const std::exception&) {
   }
@@ -31,11 +29,6 @@ std::optional<SenecaKept> KeptIn(const fs::path& folder) {
 
 // One kind of thing of a set: its rows' identifiers, hashed (a large school
 // has many), and a way to name a row.
-struct Side {
-  fs::path folder;
-  std::optional<SenecaKept> kept;
-};
-
 struct Kind {
   const char* que;    // "profesores": the report's name
   const char* table;  // PROFT
@@ -48,7 +41,9 @@ uint64_t Hash(const std::string& text) {
   return hash;
 }
 
-fs::path TableIn(const fs::path& folder, const char* table);
+fs::path TableIn(const fs::path& folder, const char* table) {
+  return platform::FindNoCase(folder, std::string(table) + ".DBF");
+}
 
 // The sorted hashes of a table's identifiers. A table that cannot be read
 // raises: a kind is compared only when both sides were read whole.
@@ -78,14 +73,9 @@ std::vector<std::string> Missing(const fs::path& folder, const Kind& kind, const
   return named;
 }
 
-std::string Field(RowReader& table, const char* field) { return table.FieldText(field); }
-
-fs::path TableIn(const fs::path& folder, const char* table) {
-  return platform::FindNoCase(folder, std::string(table) + ".DBF");
-}
-
-std::vector<Kind> Kinds(const Side& side) {
-  const SenecaKept* kept = side.kept ? &*side.kept : nullptr;
+// The four kinds, rows named with what the side's kept Séneca data (if any) says of them.
+std::vector<Kind> Kinds(const std::optional<SenecaKept>& side) {
+  const SenecaKept* kept = side ? &*side : nullptr;
   auto course = [kept](const std::string& id) -> std::string {
     if (!kept) return {};
     for (const auto& [course, name] : kept->courses) {
@@ -94,22 +84,22 @@ std::vector<Kind> Kinds(const Side& side) {
     return {};
   };
   auto unitName = [kept](RowReader& t) {
-    const std::string id = Field(t, "UNIDAD");
+    const std::string id = t.FieldText("UNIDAD");
     if (kept) {
       for (const auto& unit : kept->units) {
         if (!id.empty() && unit.id.substr(0, id.size()) == id) return unit.name;
       }
     }
-    return Field(t, "ABREV");
+    return t.FieldText("ABREV");
   };
   return {
-      {"profesores", "PROFT", [](RowReader& t) { return Field(t, "X_EMPLEADO") + "|" + Field(t, "F_TOMAPOS"); },
-       [](RowReader& t) { return Field(t, "NOMBRE"); }},
-      {"materias", "ASIGNOMT", [](RowReader& t) { return Field(t, "MATERIA") + "|" + Field(t, "CODLARGO"); },
-       [course](RowReader& t) { return Field(t, "NOMBRE") + course(Field(t, "MATERIA")); }},
-      {"aulas", "AULAT", [](RowReader& t) { return Field(t, "DEPCENTRO"); },
-       [](RowReader& t) { return Field(t, "NOMBRE"); }},
-      {"unidades", "GRUPOST", [](RowReader& t) { return Field(t, "UNIDAD"); }, unitName},
+      {"profesores", "PROFT", [](RowReader& t) { return t.FieldText("X_EMPLEADO") + "|" + t.FieldText("F_TOMAPOS"); },
+       [](RowReader& t) { return t.FieldText("NOMBRE"); }},
+      {"materias", "ASIGNOMT", [](RowReader& t) { return t.FieldText("MATERIA") + "|" + t.FieldText("CODLARGO"); },
+       [course](RowReader& t) { return t.FieldText("NOMBRE") + course(t.FieldText("MATERIA")); }},
+      {"aulas", "AULAT", [](RowReader& t) { return t.FieldText("DEPCENTRO"); },
+       [](RowReader& t) { return t.FieldText("NOMBRE"); }},
+      {"unidades", "GRUPOST", [](RowReader& t) { return t.FieldText("UNIDAD"); }, unitName},
   };
 }
 
@@ -128,9 +118,9 @@ std::string CursoOf(const fs::path& folder) {
 void TellAssignments(const fs::path& replaced, const std::string& copyShown, RunReport& report) {
   size_t rows = 0;
   try {
-    const auto files = platform::FindAllNoCase(replaced, "ASIGT.DBF");
-    if (!files.empty()) rows = CountRows(files.front());
+    rows = CountRows(TableIn(replaced, "ASIGT"));
   } catch (const Failure&) {
+    // No table, or none that reads: nothing to tell.
   }
   if (rows == 0) return;
   report.Add({"asignaciones_en_copia",
@@ -153,13 +143,13 @@ void TellAssignments(const fs::path& replaced, const std::string& copyShown, Run
 
 void TellChanges(const fs::path& replaced, const fs::path& workDir, const std::string& copyShown, RunReport& report) {
   TellAssignments(replaced, copyShown, report);
-  const Side before{replaced, KeptIn(replaced)}, after{workDir, KeptIn(workDir)};
+  const std::optional<SenecaKept> before = KeptIn(replaced), after = KeptIn(workDir);
   const std::string cursoBefore = CursoOf(replaced), cursoAfter = CursoOf(workDir);
   if (!cursoBefore.empty() && !cursoAfter.empty() && cursoBefore != cursoAfter) {
     report.otro_curso = AnsiToUtf8(cursoBefore);
   }
-  if (before.kept && after.kept && !before.kept->autor.empty() && before.kept->autor != after.kept->autor) {
-    report.otro_centro = AnsiToUtf8(before.kept->autor);
+  if (before && after && !before->autor.empty() && before->autor != after->autor) {
+    report.otro_centro = AnsiToUtf8(before->autor);
   }
   const auto kindsBefore = Kinds(before), kindsAfter = Kinds(after);
   bool common = false, any = false;

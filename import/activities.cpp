@@ -95,7 +95,7 @@ Activities::Activities(const ImportTables& tables, RunReport& report, const Sene
 void Activities::ReportMissing(const char* kind, const char* table, const char* field, const char* what,
                                const std::string& value, const std::string& outcome) {
   if (value.empty()) return;
-  const std::string shown = "«" + AnsiToUtf8(value) + "»";
+  const std::string shown = Quoted(value);
   report_.Add({kind, "SOLUC", static_cast<long>(lesson_.row), field, AnsiToUtf8(value), outcome,
                AnsiToUtf8(lesson_.profesor), lesson_.dia, lesson_.hora,
                lesson_.Text() + ": " + what + " " + shown + " no está en " + TableTitle(table) + "; " + outcome + "."});
@@ -238,10 +238,10 @@ int Activities::GenerarActividades(const std::string& abrev, XmlText& teacherGro
     const auto* inAsignomt = materias_.Find(asig);
     const LessonKind& kind = kinds_.Of(asig, inAsignomt, lesson_);
     // A code that stands for an activity is no unknown subject.
-    const auto materia = inAsignomt || kind.actividad == "1" ? BuscarMateria(asig) : std::vector<std::string>(3);
+    const auto materia = inAsignomt || kind.activity == "1" ? BuscarMateria(asig) : std::vector<std::string>(3);
     dato(kind.unit ? unidad : std::string());  // X_UNIDAD
     const auto subject = !kind.subject ? std::pair<std::string, std::string>()
-                         : kind.actividad == "1" && !unidad.empty()
+                         : kind.activity == "1" && !unidad.empty()
                              ? courses_.For(asig, codGrupo, unidad, materia, lesson_)
                              : std::pair{materia[0], materia[1]};
     dato(subject.first);   // X_OFERTAMATRIG
@@ -250,7 +250,7 @@ int Activities::GenerarActividades(const std::string& abrev, XmlText& teacherGro
     dato(fechas.fin);
     dato(ConvertirHora(tramo[2]));
     dato(ConvertirHora(tramo[3]));
-    dato(kind.actividad);  // X_ACTIVIDAD
+    dato(kind.activity);  // X_ACTIVIDAD
     teacherGroup.Close("grupo_datos");
     const auto [minutes, label] = SlotOf(tramo);
     hours_.Lesson(kind, minutes, label, lesson_);

@@ -176,7 +176,7 @@ std::string Checked(Table& table, const char* field, size_t row) {
 // regular timetable by employee, post date and school year, so the post gets
 // one teacher group with the lessons of all its codes.
 struct Post {
-  std::string empleado, tomaPos, nombre;  // Windows-1252
+  std::string employee, postDate, name;  // X_EMPLEADO, F_TOMAPOS and NOMBRE, in Windows-1252
   std::vector<std::string> codes;
   std::vector<size_t> rows;  // from 1
 };
@@ -196,24 +196,23 @@ std::vector<Post> PostsOf(Table& proft, RunReport& report) {
   }
   for (const Post& post : posts) {
     if (post.codes.size() < 2) continue;
-    std::string codes, rows;
+    std::vector<std::string> codes, rows;
     for (size_t k = 0; k < post.codes.size(); ++k) {
-      const char* joint = k == 0 ? "" : k + 1 == post.codes.size() ? " y " : ", ";
-      codes += joint + ("«" + AnsiToUtf8(post.codes[k]) + "»");
-      rows += joint + std::to_string(post.rows[k]);
+      codes.push_back(Quoted(post.codes[k]));
+      rows.push_back(std::to_string(post.rows[k]));
     }
     report.Add({"profesor_unido",
                 "PROFT",
                 static_cast<long>(post.rows.front()),
                 "X_EMPLEADO",
-                AnsiToUtf8(post.empleado),
+                AnsiToUtf8(post.employee),
                 AnsiToUtf8(post.codes.front()),
                 "",
                 {},
                 {},
-                TableTitle("PROFT") + ", filas " + rows + ": " + codes + " son un mismo puesto del empleado «" +
-                    AnsiToUtf8(post.empleado) + "» (toma de posesión " + AnsiToUtf8(post.tomaPos) +
-                    "), y van a Séneca en un solo horario."});
+                TableTitle("PROFT") + ", filas " + Enumerated(rows) + ": " + Enumerated(codes) +
+                    " son un mismo puesto del empleado «" + AnsiToUtf8(post.employee) + "» (toma de posesión " +
+                    AnsiToUtf8(post.postDate) + "), y van a Séneca en un solo horario."});
   }
   return posts;
 }
@@ -232,9 +231,9 @@ void WriteTimetables(XmlText& out, Components& tables, const FechasCurso& fechas
     for (const auto& code : post.codes) count += activities.CountActividades(code, rooms);
     out.Open("grupo_datos",
              {{"seq", "HORARIO_REGULAR_PROFESOR_" + std::to_string(n++)}, {"registros", std::to_string(count)}});
-    out.Leaf("dato", {{"nombre_dato", "X_EMPLEADO"}}, AnsiToUtf8(post.empleado));
-    out.Leaf("dato", {{"nombre_dato", "F_TOMAPOS"}}, AnsiToUtf8(post.tomaPos));
-    activities.Hours().Begin({post.codes.front(), post.empleado, post.nombre}, post.rows);
+    out.Leaf("dato", {{"nombre_dato", "X_EMPLEADO"}}, AnsiToUtf8(post.employee));
+    out.Leaf("dato", {{"nombre_dato", "F_TOMAPOS"}}, AnsiToUtf8(post.postDate));
+    activities.Hours().Begin({post.codes.front(), post.employee, post.name}, post.rows);
     int m = 1;
     for (const auto& code : post.codes) m += activities.GenerarActividades(code, out, fechas, m);
     activities.Hours().End();
@@ -250,7 +249,7 @@ void WriteTimetables(XmlText& out, Components& tables, const FechasCurso& fechas
 // What the export kept of the Séneca file, when it serves these tables;
 // otherwise the import goes on as it always did, and says why.
 std::optional<SenecaKept> KeptSeneca(const fs::path& workDir, const std::string& cursoAnno, RunReport& report) {
-  const fs::path file = platform::FindNoCase(workDir, std::string(kSenecaKept) + MemberExtension(kSenecaKept));
+  const fs::path file = SenecaKeptIn(workDir);
   const std::string name = platform::PathToUtf8(file.filename());
   auto tell = [&](const char* tipo, const std::string& why) {
     report.Add({tipo,

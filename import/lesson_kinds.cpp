@@ -11,21 +11,19 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Quoted(const std::string& ansi) { return "«" + AnsiToUtf8(ansi) + "»"; }
-
 // "25 «Guardia»"
 std::string Named(const SenecaKept::Activity& activity) { return activity.code + " " + Quoted(activity.name); }
 
 LessonKind KindOf(const SenecaKept::Activity& activity) {
   LessonKind kind;
-  kind.actividad = activity.code;
+  kind.activity = activity.code;
   kind.unit = activity.needsUnit;
   kind.subject = activity.needsSubject;
   kind.regular = activity.regular;
   const std::string name = FoldedName(activity.name);
-  kind.category = activity.code == "1"                        ? LessonKind::Category::Clase
-                  : name.find("guardia") != std::string::npos ? LessonKind::Category::Guardia
-                                                              : LessonKind::Category::Otra;
+  kind.category = activity.code == "1"                        ? LessonKind::Category::Class
+                  : name.find("guardia") != std::string::npos ? LessonKind::Category::GuardDuty
+                                                              : LessonKind::Category::Other;
   return kind;
 }
 

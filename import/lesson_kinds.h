@@ -23,12 +23,12 @@ namespace enlazor {
 inline constexpr const char* kActivityList = "Enlazor-actividades.txt";
 
 struct LessonKind {
-  enum class Category { Clase, Guardia, Otra };
-  std::string actividad = "1";  // X_ACTIVIDAD
-  bool unit = true;             // X_UNIDAD goes to Séneca
-  bool subject = true;          // X_OFERTAMATRIG and X_MATERIAOMG go to Séneca
-  bool regular = true;          // Séneca counts it in the regular timetable
-  Category category = Category::Clase;
+  enum class Category { Class, GuardDuty, Other };
+  std::string activity = "1";  // X_ACTIVIDAD
+  bool unit = true;            // X_UNIDAD goes to Séneca
+  bool subject = true;         // X_OFERTAMATRIG and X_MATERIAOMG go to Séneca
+  bool regular = true;         // Séneca counts it in the regular timetable
+  Category category = Category::Class;
 };
 
 class LessonKinds {

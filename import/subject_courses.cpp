@@ -8,7 +8,6 @@ namespace enlazor {
 namespace {
 
 std::string Cut(const std::string& text, size_t width) { return text.substr(0, width); }
-std::string Quoted(const std::string& ansi) { return "«" + AnsiToUtf8(ansi) + "»"; }
 
 }  // namespace
 

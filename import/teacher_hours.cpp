@@ -15,9 +15,9 @@ void TeacherHoursCount::Lesson(const LessonKind& kind, int minutes, const std::s
                                const LessonRef& lesson) {
   ++lessons_;
   using Category = LessonKind::Category;
-  ++(kind.category == Category::Clase     ? report_.clases
-     : kind.category == Category::Guardia ? report_.guardias
-                                          : report_.otras);
+  ++(kind.category == Category::Class       ? report_.clases
+     : kind.category == Category::GuardDuty ? report_.guardias
+                                            : report_.otras);
   const bool onBreak = FoldedName(slotLabel).rfind("recreo", 0) == 0;
   if (checkBreaks_ && kind.subject && (onBreak || (minutes > 0 && minutes <= kShortestClassSlot))) {
     report_.Add(
@@ -28,18 +28,17 @@ void TeacherHoursCount::Lesson(const LessonKind& kind, int minutes, const std::s
              ". Compruebe en Horavia que es una clase."});
   }
   if (!slots_.insert({lesson.dia, lesson.hora}).second || minutes <= 0 || minutes >= 24 * 60) return;
-  long& counted = !kind.regular                        ? teacher_.minutos_no_regulares
-                  : kind.category == Category::Clase   ? teacher_.minutos_clase
-                  : kind.category == Category::Guardia ? teacher_.minutos_guardia
-                                                       : teacher_.minutos_otras;
+  long& counted = !kind.regular                          ? teacher_.minutos_no_regulares
+                  : kind.category == Category::Class     ? teacher_.minutos_clase
+                  : kind.category == Category::GuardDuty ? teacher_.minutos_guardia
+                                                         : teacher_.minutos_otras;
   counted += minutes;
 }
 
 void TeacherHoursCount::End() {
-  std::string rows;
-  for (size_t k = 0; k < rows_.size(); ++k)
-    rows += (k == 0 ? "" : k + 1 == rows_.size() ? " y " : ", ") + std::to_string(rows_[k]);
-  const std::string who = TableTitle("PROFT") + (rows_.size() == 1 ? ", fila " : ", filas ") + rows +
+  std::vector<std::string> rows;
+  for (const size_t row : rows_) rows.push_back(std::to_string(row));
+  const std::string who = TableTitle("PROFT") + (rows_.size() == 1 ? ", fila " : ", filas ") + Enumerated(rows) +
                           ": el profesor «" + AnsiToUtf8(teacher_.profesor) + "» (" + AnsiToUtf8(teacher_.nombre) + ")";
   const long first = rows_.empty() ? 0 : static_cast<long>(rows_.front());
   if (lessons_ == 0) {

@@ -13,7 +13,6 @@
 #include "exchange/failure.h"
 #include "exchange/platform/platform.h"
 #include "exchange/set/seneca_kept.h"
-#include "exchange/set/set_files.h"
 
 namespace enlazor {
 namespace {
@@ -66,7 +65,7 @@ class School {
     if (rooms_.empty() || units_.empty() || subjects_.empty() || grid.empty()) {
       throw Failure("Las tablas de trabajo no tienen aulas, unidades, materias o tramos");
     }
-    const fs::path keptFile = platform::FindNoCase(dir, std::string(kSenecaKept) + MemberExtension(kSenecaKept));
+    const fs::path keptFile = SenecaKeptIn(dir);
     if (platform::FileExists(keptFile)) kept_ = ReadSenecaKept(keptFile);
     for (const auto& row : grid) {
       if (row[0] != "1") continue;

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include "app/flows.h"
 #include "app/qt/mainform.h"
 #include "app/qt/message_dialog.h"
 #include "exchange/dbf/table.h"
@@ -39,14 +40,11 @@ enlazor::RunReport ReExport(const fs::path& samples, const fs::path& work) {
 std::unique_ptr<QDialog> Box(const QString& scene, const fs::path& samples, const fs::path& work, QWidget* owner) {
   enlazor::RunReport report = ReExport(samples, work);
   if (scene == "copias") {
-    std::vector<std::string> lines;
-    const auto copies = enlazor::ListCopies(work);
-    for (size_t k = 0; k < copies.size(); ++k) lines.push_back(std::to_string(k + 1) + ".  " + copies[k].Line());
-    return std::make_unique<CopyChooser>(owner, "Enlazor", lines);
+    return std::make_unique<CopyChooser>(owner, "Enlazor", enlazor::CopyChoices(enlazor::ListCopies(work)));
   }
   if (scene == "cancelado") {
     report = enlazor::RunExport(samples / "seneca-ies-enlazor-octubre.xml", work);
-    report.archivo_anterior = true;
+    report.reusedChoice = true;
   }
   return std::make_unique<MessageDialog>(
       owner, "Enlazor", enlazor::Message{report.Closing(), report.Summary(), report.Details(), enlazor::kUndoCaption});

@@ -287,10 +287,9 @@ void MakeControls(Box& box) {
       ::SendMessageW(box.list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.c_str()));
     ::SendMessageW(box.list, LB_SETCURSEL, 0, 0);
   } else if (!contents.details.empty()) {
-    std::wstring lines;  // an edit control breaks lines at CR LF
-    for (const wchar_t c : contents.details) lines += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
-    // Its lines are wrapped to its width: no line hides past its edge, no horizontal scroll bar.
-    box.list = Child(box.window, L"EDIT", lines, WS_VSCROLL | ES_MULTILINE | ES_READONLY, -1, WS_EX_CLIENTEDGE);
+    // Its lines come wrapped to its width with the font (WrapTexts): no line
+    // hides past its edge, no horizontal scroll bar.
+    box.list = Child(box.window, L"EDIT", L"", WS_VSCROLL | ES_MULTILINE | ES_READONLY, -1, WS_EX_CLIENTEDGE);
     ::ShowWindow(box.list, SW_HIDE);
     box.detailsButton =
         Child(box.window, L"BUTTON", Wide(look::kShowDetails), WS_TABSTOP | BS_PUSHBUTTON, kDetailsButton);

@@ -224,16 +224,16 @@ void RemoveEmptyFolder(const fs::path& path) {
 }
 
 std::vector<fs::path> ListFolder(const fs::path& folder) {
-  auto raise = [&](int error) {
-    throw Failure(Format("No se puede leer la carpeta '%s': %s", {PathToUtf8(folder), ErrorText(error)}));
+  auto raise = [&](const std::string& why) {
+    throw Failure(Format("No se puede leer la carpeta '%s': %s", {PathToUtf8(folder), why}));
   };
-  if (const int error = internal::Injected(Call::List)) raise(error);
+  if (const int error = internal::Injected(Call::List)) raise(ErrorText(error));
   std::vector<fs::path> entries;
   std::error_code ec;
   fs::directory_iterator it(folder, ec);
   if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) return entries;
   for (fs::directory_iterator end; !ec && it != end; it.increment(ec)) entries.push_back(it->path());
-  if (ec) throw Failure(Format("No se puede leer la carpeta '%s': %s", {PathToUtf8(folder), ErrorText(ec)}));
+  if (ec) raise(ErrorText(ec));
   return entries;
 }
 

@@ -29,13 +29,6 @@ std::string FolderNameOf(std::string fecha) {
   return fecha.empty() ? "copia" : fecha;
 }
 
-// "a", "a y b", "a, b y c"
-std::string Listed(const std::vector<std::string>& items) {
-  std::string text;
-  for (size_t k = 0; k < items.size(); ++k) text += (k == 0 ? "" : k + 1 == items.size() ? " y " : ", ") + items[k];
-  return text;
-}
-
 // What a table of a copy's folder holds: its rows, or what keeps it from
 // being restored.
 std::string CheckTable(const fs::path& folder, const char* table, std::vector<TableRows>& tablas) {
@@ -69,12 +62,12 @@ void CheckTables(CopyInfo& copy) {
       problems.push_back(std::move(problem));
   }
   if (!missing.empty())
-    problems.insert(problems.begin(), (missing.size() == 1 ? "falta " : "faltan ") + Listed(missing));
+    problems.insert(problems.begin(), (missing.size() == 1 ? "falta " : "faltan ") + Enumerated(missing));
   for (const auto& problem : problems) copy.falta += (copy.falta.empty() ? "" : "; ") + problem;
 }
 
-// A copy as its folder and its description give it; its tables too when asked.
-CopyInfo Describe(const fs::path& folder, bool checkTables) {
+// A copy as its folder and its description give it.
+CopyInfo Describe(const fs::path& folder) {
   CopyInfo copy;
   copy.folder = folder;
   copy.name = ValidUtf8(PathToUtf8(folder.filename()));
@@ -86,7 +79,6 @@ CopyInfo Describe(const fs::path& folder, bool checkTables) {
     const std::string sequence = FieldOf(fields, "secuencia");
     std::from_chars(sequence.data(), sequence.data() + sequence.size(), copy.secuencia);
     if (copy.secuencia > kLargestSequence) copy.secuencia = 0;  // no run made it: the order is unknown
-    if (checkTables) CheckTables(copy);
   } catch (const Failure& failure) {
     copy.falta = "no se puede leer (" + std::string(failure.what()) + ")";
   }
@@ -129,8 +121,6 @@ void EmptyAndRemove(const fs::path& folder) {
   platform::RemoveAbandonedTemporaries(folder);
   platform::RemoveEmptyFolder(folder);
 }
-
-std::vector<CopyInfo> ListedCopies(const fs::path& workDir, bool checkTables);
 
 }  // namespace
 
@@ -178,19 +168,20 @@ std::string NoCopiesText(const fs::path& workDir) {
   return "No hay copias de tablas anteriores en '" + PathToUtf8(workDir / kCopiesFolder) + "'.";
 }
 
-std::vector<CopyInfo> ListCopies(const fs::path& workDir) { return ListedCopies(workDir, true); }
+std::vector<CopyInfo> ListCopies(const fs::path& workDir) {
+  std::vector<CopyInfo> copies = ListCopiesUnread(workDir);
+  for (CopyInfo& copy : copies) CheckCopy(copy);
+  return copies;
+}
 
-namespace {
-
-// Newest first, by their descriptions alone when the tables are not to be checked.
-std::vector<CopyInfo> ListedCopies(const fs::path& workDir, bool checkTables) {
+std::vector<CopyInfo> ListCopiesUnread(const fs::path& workDir) {
   const fs::path root = workDir / kCopiesFolder;
   CheckFolderIsOurs(root, workDir);
   std::vector<CopyInfo> copies;
   for (const auto& entry : platform::ListFolder(root)) {
     if (PathToUtf8(entry.filename()).rfind(kBeingRemoved, 0) == 0) continue;
     if (!platform::IsPlainFolderBeside(entry, workDir) || !platform::FileExists(entry / kDescription)) continue;
-    copies.push_back(Describe(entry, checkTables));
+    copies.push_back(Describe(entry));
   }
   std::sort(copies.begin(), copies.end(), [](const CopyInfo& a, const CopyInfo& b) {
     return a.secuencia != b.secuencia ? a.secuencia > b.secuencia : NameOrder(a.name) > NameOrder(b.name);
@@ -198,11 +189,18 @@ std::vector<CopyInfo> ListedCopies(const fs::path& workDir, bool checkTables) {
   return copies;
 }
 
-}  // namespace
+void CheckCopy(CopyInfo& copy) {
+  if (!copy.Whole()) return;  // its description could not be read
+  try {
+    CheckTables(copy);
+  } catch (const Failure& failure) {
+    copy.falta = "no se puede leer (" + std::string(failure.what()) + ")";
+  }
+}
 
 uint64_t NextSequence(const fs::path& workDir) {
   uint64_t last = 0;
-  for (const auto& copy : ListedCopies(workDir, false)) last = std::max(last, copy.secuencia);
+  for (const auto& copy : ListCopiesUnread(workDir)) last = std::max(last, copy.secuencia);
   return last + 1;
 }
 
@@ -242,7 +240,7 @@ void RemoveCopy(const CopyInfo& copy, const fs::path& workDir) {
 
 void PruneCopies(const fs::path& workDir) {
   try {
-    const auto copies = ListedCopies(workDir, false);
+    const auto copies = ListCopiesUnread(workDir);
     for (size_t k = kKeptCopies; k < copies.size(); ++k) RemoveCopy(copies[k], workDir);
     for (const auto& entry : platform::ListFolder(workDir / kCopiesFolder)) {
       if (PathToUtf8(entry.filename()).rfind(kBeingRemoved, 0) == 0 && platform::IsPlainFolderBeside(entry, workDir))

@@ -52,6 +52,12 @@ std::string NoCopiesText(const fs::path& workDir);
 // folder that is a file or a link is refused; a folder in it without a
 // description is not ours.
 std::vector<CopyInfo> ListCopies(const fs::path& workDir);
+// The same list by the descriptions alone, no table read: enough to find a
+// copy by its number or its name, not to know what it holds (CheckCopy).
+std::vector<CopyInfo> ListCopiesUnread(const fs::path& workDir);
+// Reads what a copy's folder holds into it: its tables' rows, and what keeps
+// it from being a whole set.
+void CheckCopy(CopyInfo& copy);
 
 // The list of copies as a JSON document, as the run report writes its own:
 // {"orden": "copias", "carpeta": ..., "copias": [{"numero", "fecha", "orden",

@@ -6,6 +6,7 @@
 #include "exchange/codec.h"
 #include "exchange/failure.h"
 #include "exchange/platform/platform.h"
+#include "exchange/set/set_files.h"
 #include "exchange/xml/xml_writer.h"
 
 namespace enlazor {
@@ -30,13 +31,6 @@ bool IsKept(std::string_view seq) {
   return std::any_of(std::begin(kKeptGroups), std::end(kKeptGroups), [&](const char* kept) { return seq == kept; });
 }
 
-std::string Attribute(const char* const* attributes, std::string_view name) {
-  for (size_t k = 0; attributes[k]; k += 2) {
-    if (name == attributes[k]) return attributes[k + 1];
-  }
-  return {};
-}
-
 // "N" is no; anything else, as Séneca's own default, yes.
 bool Flag(const std::string& value) { return value != "N" && value != "n"; }
 
@@ -50,7 +44,7 @@ int Minutes(const std::string& value) {
 class KeptReader : public SenecaHandler {
  public:
   explicit KeptReader(SenecaKept& kept) : kept_(kept) {}
-  void Root(const char* const* attributes) override { kept_.autor = Utf8ToAnsi(Attribute(attributes, "autor")); }
+  void Root(const char* const* attributes) override { kept_.autor = Utf8ToAnsi(AttributeOf(attributes, "autor")); }
   void TopGroup(size_t, const std::string& seq, const Datos& datos) override {
     if (seq == "ANNO_ACADEMICO") kept_.year = datos.At(0);
   }
@@ -110,8 +104,8 @@ SenecaKeeper::SenecaKeeper(const fs::path& file) : writer_(std::make_unique<Writ
 SenecaKeeper::~SenecaKeeper() = default;
 
 void SenecaKeeper::Root(const char* const* attributes) {
-  const std::string modulo = Attribute(attributes, "modulo"), tipo = Attribute(attributes, "tipo"),
-                    autor = Attribute(attributes, "autor"), fecha = Attribute(attributes, "fecha");
+  const std::string modulo = AttributeOf(attributes, "modulo"), tipo = AttributeOf(attributes, "tipo"),
+                    autor = AttributeOf(attributes, "autor"), fecha = AttributeOf(attributes, "fecha");
   writer_->out.Open("SERVICIO", {{"modulo", modulo}, {"tipo", tipo}, {"autor", autor}, {"fecha", fecha}});
   writer_->out.Open("BLOQUE_DATOS", {});
 }
@@ -145,6 +139,10 @@ void SenecaKeeper::Finish() {
   w.out.Close("SERVICIO");
   w.out.Flush();
   w.file.Sync(w.path);
+}
+
+fs::path SenecaKeptIn(const fs::path& folder) {
+  return platform::FindNoCase(folder, std::string(kSenecaKept) + MemberExtension(kSenecaKept));
 }
 
 SenecaKept ReadSenecaKept(const fs::path& file) {

@@ -72,6 +72,9 @@ struct SenecaKept {
   std::vector<Unit> units;
 };
 
+// The kept file of a set's folder, "ENLAZOR-SENECA.XML" in any letter case
+// (that name when the folder has none).
+fs::path SenecaKeptIn(const fs::path& folder);
 // Reads the kept file; one that is damaged raises saying so.
 SenecaKept ReadSenecaKept(const fs::path& file);
 

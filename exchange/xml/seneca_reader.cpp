@@ -32,7 +32,7 @@ class SenecaEvents : public XmlEvents {
         handler_.Root(attributes);
         break;
       case Role::Group:
-        seq_ = Seq(attributes);
+        seq_ = AttributeOf(attributes, "seq");
         group_.count = 0;
         catalogue_ = catalogue_ || InCatalogue(seq_);
         break;
@@ -114,13 +114,6 @@ class SenecaEvents : public XmlEvents {
     return std::any_of(std::begin(kCatalogue), std::end(kCatalogue), [&](const char* known) { return seq == known; });
   }
 
-  static std::string Seq(const char* const* attributes) {
-    for (size_t k = 0; attributes[k]; k += 2) {
-      if (std::string_view(attributes[k]) == "seq") return attributes[k + 1];
-    }
-    return {};
-  }
-
   // The dato just ended, as its element's next value.
   void Keep(Datos& datos) {
     if (datos.count < Datos::kKept) Utf8ToAnsi(TrimControls(text_), datos.text[datos.count]);
@@ -142,6 +135,13 @@ class SenecaEvents : public XmlEvents {
 };
 
 }  // namespace
+
+std::string AttributeOf(const char* const* attributes, std::string_view name) {
+  for (size_t k = 0; attributes[k]; k += 2) {
+    if (name == attributes[k]) return attributes[k + 1];
+  }
+  return {};
+}
 
 const std::string& Datos::At(size_t position) const {
   static const std::string none;

@@ -22,6 +22,10 @@ struct Datos {
   const std::string& At(size_t position) const;
 };
 
+// The value of an element's attribute, from the name and value pairs a
+// handler is given; "" when the element has none of that name.
+std::string AttributeOf(const char* const* attributes, std::string_view name);
+
 class SenecaHandler {
  public:
   virtual ~SenecaHandler() = default;
